@@ -1,0 +1,91 @@
+#include "upgrade/FirmwareFile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+namespace parvolink {
+namespace {
+
+// Reads exactly length bytes at offset; false when the file ends before them.
+bool ReadField(std::ifstream& in, std::size_t offset, std::size_t length, std::string& out) {
+    out.assign(length, '\0');
+    in.clear();
+    if (!in.seekg(static_cast<std::streamoff>(offset))) {
+        return false;
+    }
+    in.read(out.data(), static_cast<std::streamsize>(length));
+    return static_cast<std::size_t>(in.gcount()) == length;
+}
+
+}  // namespace
+
+std::string describeFirmwareFile(const std::filesystem::path& path) {
+    using namespace firmware;
+    if (path.empty()) {
+        return {};
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return {};
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    std::string name;
+    std::string version;
+    if (!ReadField(in, kNameOffset, kNameLength, name) ||
+        !ReadField(in, kVersionOffset, kVersionLength, version)) {
+        return std::string(kNotCorrect);
+    }
+    const auto printable = [](char c) { return IsPrintable(static_cast<unsigned char>(c)); };
+    if (!std::all_of(name.begin(), name.end(), printable) ||
+        !std::all_of(version.begin(), version.end(), printable)) {
+        return std::string(kNotCorrect);
+    }
+    return name + std::string(kVersionSeparator) + version;
+}
+
+std::uint32_t FlashLimitBytes(std::string_view flashSize) {
+    const std::string_view text = flashSize.substr(0, firmware::kFlashSizeDigits);
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::uint64_t kib = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        // 15 digits at most: no overflow of 64 bits is possible.
+        kib = kib * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    if (negative) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kib * 1024, 0xFFFFFFFFu));
+}
+
+std::uint32_t FirmwareFileSize(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
+        return firmware::kUnreadableSize;
+    }
+    if (!std::ifstream(path, std::ios::binary)) {
+        return firmware::kUnreadableSize;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return firmware::kUnreadableSize;
+    }
+    return static_cast<std::uint32_t>(std::min<std::uintmax_t>(size, firmware::kUnreadableSize));
+}
+
+bool checkFlashSize(const std::filesystem::path& path, std::string_view flashSize) {
+    return FirmwareFileSize(path) <= FlashLimitBytes(flashSize);
+}
+
+}  // namespace parvolink
