@@ -4,6 +4,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "protocol/TextNumbers.h"
+
 namespace parvolink {
 namespace {
 
@@ -48,25 +50,11 @@ std::string describeFirmwareFile(const std::filesystem::path& path) {
 }
 
 std::uint32_t FlashLimitBytes(std::string_view flashSize) {
-    const std::string_view text = flashSize.substr(0, firmware::kFlashSizeDigits);
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
+    const std::int64_t kib = ParseLeadingInteger(flashSize.substr(0, firmware::kFlashSizeDigits));
+    if (kib <= 0) {
+        return 0;  // no flash size, or a negative one: nothing but an empty file fits
     }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::uint64_t kib = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        // 15 digits at most: no overflow of 64 bits is possible.
-        kib = kib * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    }
-    if (negative) {
-        return 0;
-    }
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kib * 1024, 0xFFFFFFFFu));
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(kib * 1024, 0xFFFFFFFF));
 }
 
 std::uint32_t FirmwareFileSize(const std::filesystem::path& path) {

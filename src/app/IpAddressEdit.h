@@ -1,0 +1,36 @@
+// The IP address control: four octet fields of 0 to 255 that know which of them are blank.
+#pragma once
+
+#include <QLineEdit>
+#include <QWidget>
+#include <array>
+#include <optional>
+
+#include "protocol/DottedAddress.h"
+
+namespace parvolink {
+
+class IpAddressEdit : public QWidget {
+    Q_OBJECT
+public:
+    explicit IpAddressEdit(QWidget* parent = nullptr);
+
+    void SetAddress(const Ipv4Address& address);
+    void Clear();
+    // Each field's value, nothing for a blank field.
+    std::array<std::optional<std::uint8_t>, 4> Fields() const;
+    // The address with blank fields read as 0.
+    Ipv4Address Address() const;
+    // The octet field i (0 to 3), for typing into it.
+    QLineEdit* Field(int i) const { return fields_[static_cast<std::size_t>(i)]; }
+
+signals:
+    void AddressEdited();
+
+private:
+    void OnFieldEdited(std::size_t index);
+
+    std::array<QLineEdit*, 4> fields_{};
+};
+
+}  // namespace parvolink

@@ -1,0 +1,107 @@
+// The main window: owns the sockets, the device list and every dialog of the program, and
+// starts each operation from its buttons.
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+#include <vector>
+
+#include "app/LanInterfaces.h"
+#include "devices/AccountDialog.h"
+#include "devices/DeviceList.h"
+#include "devices/DeviceListOperations.h"
+#include "devices/SettingsFile.h"
+#include "protocol/ManagementSocket.h"
+#include "upgrade/TftpServerSocket.h"
+
+class QComboBox;
+class QMenu;
+class QPushButton;
+
+namespace parvolink {
+
+class DeviceListView;
+class IpAddressEdit;
+class NetworkEnvironment;
+class Prompter;
+
+// What the main window needs from outside; tests give their own.
+struct MainDialogServices {
+    NetworkEnvironment& network;
+    Prompter& prompter;
+    std::filesystem::path currentDirectory;  // where "Parvolink.ini" is read and written
+    quint16 tftpPort = kTftpPort;
+};
+
+namespace mainwindow {
+inline const Message kCannotOpenUdp{"Can't open UDP port, network fail!", "Error",
+                                    MessageIcon::None};
+inline const Message kCannotSetBroadcast{"Can't set the sockopt, network fail!", "Error",
+                                         MessageIcon::None};
+inline const Message kCannotOpenTftp{"Can't open TFTP port, network fail!", "Error",
+                                     MessageIcon::None};
+}  // namespace mainwindow
+
+class MainDialog : public QDialog, private DeviceListHost {
+    Q_OBJECT
+public:
+    explicit MainDialog(MainDialogServices services);
+    ~MainDialog() override;
+
+    // Enables the six operation buttons, Upgrade only while the TFTP port is ours.
+    void EnableButtons(bool on);
+
+    bool managementSocketReady() const { return managementSocketReady_; }
+    bool tftpSocketReady() const { return tftpSocketReady_; }
+    const Ipv4Address& hostAddress() const { return hostAddress_; }
+    DeviceList& deviceList() { return deviceList_; }
+    const FirmwareSettings& firmware() const { return firmware_; }
+
+    void OnAdd();
+    void OnModify();
+    void OnRemove();
+    void OnLanSelChange();
+    void ShowInterfaceSubnet(const InterfaceRow& row);
+
+    // The window menu (Alt+Space, or a right click on the window's free area).
+    QMenu* WindowMenu() const { return windowMenu_; }
+    void OnAbout();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OpenSockets();
+    void BuildControls();
+    void BuildWindowMenu();
+    void OnInitDialog();
+    void RefreshList();
+
+    bool RunAccountDialog(AccountValues& values) override;
+    void ShowMessage(const Message& message) override;
+
+    MainDialogServices services_;
+    DeviceList deviceList_;
+    std::vector<InterfaceRow> interfaceTable_;
+    FirmwareSettings firmware_;
+    ManagementSocket managementSocket_;
+    TftpServerSocket tftpServerSocket_;
+    Ipv4Address hostAddress_{};
+    bool managementSocketReady_ = false;
+    bool tftpSocketReady_ = false;
+    AccountDialog* accountDialog_ = nullptr;
+
+    QComboBox* lanBox_ = nullptr;
+    IpAddressEdit* subnet_ = nullptr;
+    IpAddressEdit* subnetMask_ = nullptr;
+    DeviceListView* listView_ = nullptr;
+    QPushButton* upgrade_ = nullptr;
+    QPushButton* remove_ = nullptr;
+    QPushButton* modify_ = nullptr;
+    QPushButton* discover_ = nullptr;
+    QPushButton* configuration_ = nullptr;
+    QPushButton* add_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+};
+
+}  // namespace parvolink

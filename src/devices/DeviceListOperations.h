@@ -1,0 +1,46 @@
+// Add, Modify and Remove on the device list, with their checks and messages. The account
+// dialog and the message box are the host's; the host runs them modally.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "app/Message.h"
+#include "devices/DeviceList.h"
+#include "protocol/DottedAddress.h"
+
+namespace parvolink {
+
+// What the "IP & Account" dialog edits.
+struct AccountValues {
+    Ipv4Address ipAddress{};
+    std::string account;
+    std::string password;
+};
+
+class DeviceListHost {
+public:
+    virtual ~DeviceListHost() = default;
+    // Runs the account dialog on values; true when it ended with OK (values then edited).
+    virtual bool RunAccountDialog(AccountValues& values) = 0;
+    virtual void ShowMessage(const Message& message) = 0;
+};
+
+namespace devices {
+inline const Message kTooMany{"Too many Devices, you can't add any more.", "Warning",
+                              MessageIcon::None};
+inline const Message kDuplicate{"Found the same IP address in the Device List.", "Error",
+                                MessageIcon::None};
+inline const Message kFillInAddress{"Please fill in the IP Address field!", "Warning",
+                                    MessageIcon::None};
+
+// The account dialog's OK rule: every field filled in (no blank) and not 0.0.0.0.
+bool AddressAcceptable(const std::array<std::optional<std::uint8_t>, 4>& fields);
+}  // namespace devices
+
+void OnAdd(DeviceList& list, DeviceListHost& host);
+void OnModify(DeviceList& list, DeviceListHost& host);
+void OnRemove(DeviceList& list);
+
+}  // namespace parvolink

@@ -1,0 +1,21 @@
+// IPv4 addresses as four bytes, first octet first, and their dotted texts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace parvolink {
+
+using Ipv4Address = std::array<std::uint8_t, 4>;
+
+// "%03d.%03d.%03d.%03d": the form the list and the LAN box show, e.g. "192.168.001.010".
+std::string FormatPaddedAddress(const Ipv4Address& address);
+
+// Splits text at '.' into four parts read as lenient decimals, keeping each part's low 8 bits;
+// a missing part counts as 0. Only the first 15 characters are looked at, as the list's
+// address column is read back. Never fails: it is how Modify reads a row's address.
+Ipv4Address ParseRowAddress(std::string_view text);
+
+}  // namespace parvolink

@@ -1,0 +1,13 @@
+// Numbers on the wire and in list columns are decimal text read leniently.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace parvolink {
+
+// The leading decimal integer of text: leading white space and one sign allowed, digits up to
+// the first non-digit, 0 when there are none. Saturates instead of overflowing.
+std::int64_t ParseLeadingInteger(std::string_view text);
+
+}  // namespace parvolink
