@@ -13,15 +13,15 @@
 namespace parvolink {
 
 struct DeviceEntry {
-    std::string ipAddress;
-    std::string hostName;
-    std::string account;
-    std::string passwordMask;  // never the password: "********" or "????????"
-    std::string version;
-    std::string model;
-    std::string macAddress;
-    std::string flashSize;
-    std::string password;  // hidden, at most 8 characters
+    std::string ipAddress{};
+    std::string hostName{};
+    std::string account{};
+    std::string passwordMask{};  // never the password: "********" or "????????"
+    std::string version{};
+    std::string model{};
+    std::string macAddress{};
+    std::string flashSize{};
+    std::string password{};  // hidden, at most 8 characters
     bool operator==(const DeviceEntry&) const = default;
 };
 

@@ -1,0 +1,66 @@
+// What the widget tests share: a recorder in place of message boxes, a made-up network, and a
+// way to act on a modal dialog once its own event loop runs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "app/NetworkEnvironment.h"
+#include "app/Prompter.h"
+
+namespace parvolink::testing {
+
+class RecordingPrompter : public Prompter {
+public:
+    struct Shown {
+        QWidget* parent;
+        Message message;
+    };
+    std::vector<Shown> shown;
+
+    void ShowMessage(QWidget* parent, const Message& message) override {
+        shown.push_back({parent, message});
+    }
+    std::vector<Message> Messages() const {
+        std::vector<Message> messages;
+        for (const Shown& s : shown) {
+            messages.push_back(s.message);
+        }
+        return messages;
+    }
+};
+
+class FakeNetwork : public NetworkEnvironment {
+public:
+    std::vector<InterfaceRow> table;
+    Ipv4Address host{};
+    std::vector<InterfaceRow> InterfaceTable() override { return table; }
+    Ipv4Address HostAddress() override { return host; }
+};
+
+// Runs action on the first modal dialog of type Dialog that opens, from inside its event loop.
+// Fails the test if none opens within a few seconds of event processing.
+template <class Dialog>
+void WhenModal(std::function<void(Dialog*)> action) {
+    auto* timer = new QTimer;
+    auto attempts = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, attempts, action] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(dialog);
+        } else if (++*attempts > 500) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "the expected dialog never opened";
+        }
+    });
+    timer->start(10);
+}
+
+}  // namespace parvolink::testing
