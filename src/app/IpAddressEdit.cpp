@@ -1,6 +1,7 @@
 #include "app/IpAddressEdit.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QRegularExpressionValidator>
 
@@ -24,6 +25,9 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
         field->setMaxLength(3);
         field->setAlignment(Qt::AlignCenter);
         field->setFrame(false);
+        // The fields share the control's width; their own wide size hints must not count.
+        field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        field->installEventFilter(this);
         connect(field, &QLineEdit::textEdited, this, [this, i] { OnFieldEdited(i); });
         layout->addWidget(field, 1);
         fields_[i] = field;
@@ -31,6 +35,11 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     setFocusProxy(fields_[0]);
+}
+
+QSize IpAddressEdit::sizeHint() const {
+    const int width = fontMetrics().horizontalAdvance("0000.0000.0000.0000");
+    return {width, fields_[0]->sizeHint().height()};
 }
 
 void IpAddressEdit::SetAddress(const Ipv4Address& address) {
@@ -75,6 +84,34 @@ void IpAddressEdit::OnFieldEdited(std::size_t index) {
         fields_[index + 1]->selectAll();
     }
     emit AddressEdited();
+}
+
+}  // namespace parvolink
+
+namespace parvolink {
+
+bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (watched != fields_[i]) {
+            continue;
+        }
+        // '.' ends a field and moves on; Backspace in an empty field goes back.
+        if (key->text() == "." && !fields_[i]->text().isEmpty() && i + 1 < fields_.size()) {
+            fields_[i + 1]->setFocus();
+            fields_[i + 1]->selectAll();
+            return true;
+        }
+        if (key->key() == Qt::Key_Backspace && fields_[i]->text().isEmpty() && i > 0) {
+            fields_[i - 1]->setFocus();
+            fields_[i - 1]->end(false);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace parvolink

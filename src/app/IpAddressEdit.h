@@ -15,6 +15,7 @@ class IpAddressEdit : public QWidget {
 public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
 
+    QSize sizeHint() const override;
     void SetAddress(const Ipv4Address& address);
     void Clear();
     // Each field's value, nothing for a blank field.
@@ -26,6 +27,9 @@ public:
 
 signals:
     void AddressEdited();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnFieldEdited(std::size_t index);

@@ -29,8 +29,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
     grid->addWidget(new QLabel("IP Address:", group), 0, 1);
     address_ = new IpAddressEdit(group);
     address_->setObjectName("1009");
-    address_->setMinimumWidth(DialogUnits(font()).X(100));
-    grid->addWidget(address_, 0, 2, 1, 2);
+    grid->addWidget(address_, 0, 2, 1, 2, Qt::AlignLeft);
 
     auto* caption = new QLabel("Administrator Account", group);
     caption->setStyleSheet("font-weight: bold");
@@ -40,6 +39,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
     account_ = new QLineEdit(group);
     account_->setObjectName("1012");
     account_->setMaxLength(static_cast<int>(devices::kAccountLength));
+    account_->setFixedWidth(DialogUnits(font()).X(60));
     grid->addWidget(account_, 2, 2);
     grid->addWidget(new QLabel("Default: admin", group), 2, 3);
 
@@ -48,6 +48,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
     password_->setObjectName("1011");
     password_->setMaxLength(static_cast<int>(devices::kPasswordLength));
     password_->setEchoMode(QLineEdit::Password);
+    password_->setFixedWidth(DialogUnits(font()).X(60));
     grid->addWidget(password_, 3, 2);
     grid->addWidget(new QLabel("Default: lanterns", group), 3, 3);
 
@@ -68,7 +69,12 @@ bool AccountDialog::Run(AccountValues& values) {
     address_->setEnabled(values_.ipAddress[0] == 0);  // an existing row's address stays
     account_->setText(FromText(values_.account));
     password_->setText(FromText(values_.password));
-    (address_->isEnabled() ? static_cast<QWidget*>(address_) : account_)->setFocus();
+    if (address_->isEnabled()) {
+        address_->Field(0)->setFocus();
+        address_->Field(0)->selectAll();
+    } else {
+        account_->setFocus();
+    }
     if (exec() != QDialog::Accepted) {
         return false;
     }

@@ -7,6 +7,11 @@
 namespace parvolink {
 
 DeviceListView::DeviceListView(QWidget* parent) : QTreeWidget(parent) {
+    // The column widths are fixed in pixels; a point smaller than the dialog font keeps a
+    // zero-padded address whole in its 110 pixels with the wider fonts Linux desktops use.
+    QFont smaller = font();
+    smaller.setPointSize(9);
+    setFont(smaller);
     setColumnCount(static_cast<int>(devices::kColumns.size()));
     QStringList headings;
     for (const auto& column : devices::kColumns) {
