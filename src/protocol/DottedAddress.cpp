@@ -24,4 +24,21 @@ Ipv4Address ParseRowAddress(std::string_view text) {
     return address;
 }
 
+bool ParseDottedAddress(std::string_view text, Ipv4Address& address) {
+    for (std::size_t part = 0; part < address.size(); ++part) {
+        const std::size_t dot = text.find('.');
+        if (dot == std::string_view::npos && part < 3) {
+            return false;
+        }
+        address[part] = static_cast<std::uint8_t>(ParseLeadingInteger(text.substr(0, dot)) & 0xFF);
+        text = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
+    }
+    return true;
+}
+
+std::string FormatDottedAddress(const Ipv4Address& address) {
+    return std::to_string(address[0]) + '.' + std::to_string(address[1]) + '.' +
+           std::to_string(address[2]) + '.' + std::to_string(address[3]);
+}
+
 }  // namespace parvolink

@@ -18,4 +18,12 @@ std::string FormatPaddedAddress(const Ipv4Address& address);
 // address column is read back. Never fails: it is how Modify reads a row's address.
 Ipv4Address ParseRowAddress(std::string_view text);
 
+// Splits text at dots into four parts read as lenient decimals, each stored as its low 8 bits
+// into address as it goes. False when the text has fewer than three dots; the parts reached
+// before that are stored, the others keep their previous values.
+bool ParseDottedAddress(std::string_view text, Ipv4Address& address);
+
+// "%d.%d.%d.%d".
+std::string FormatDottedAddress(const Ipv4Address& address);
+
 }  // namespace parvolink

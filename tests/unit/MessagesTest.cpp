@@ -1,0 +1,195 @@
+#include "protocol/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include "FakeEngineHost.h"
+#include "protocol/DatagramCodec.h"
+
+namespace parvolink {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReplyDatagram;
+
+DeviceEntry Row(std::string ip, std::string mac, std::string account, std::string password) {
+    DeviceEntry row;
+    row.ipAddress = std::move(ip);
+    row.macAddress = std::move(mac);
+    row.account = std::move(account);
+    row.password = std::move(password);
+    return row;
+}
+
+TEST(RequestLines, AreTabTerminatedFieldsBuiltWhole) {
+    EXPECT_EQ(DiscoverLine(), "Parvolink\tDiscover\t");
+    EXPECT_EQ(DiscoverLine().size(), 19u);
+    const DeviceEntry row = Row("192.168.001.010", "00:C0:B7:11:22:33", "admin", "lanterns");
+    EXPECT_EQ(IdentityLine(wire::kConfigure, row),
+              "Parvolink\tConfigure\t192.168.001.010\t00:C0:B7:11:22:33\tadmin\tlanterns\t");
+    EXPECT_EQ(UpgradeLine(row), "Parvolink\tUpgrade\tadmin\tlanterns\t");
+    // Texts from replies can be long; the line is never cut at a fixed buffer size.
+    const DeviceEntry longRow = Row(std::string(200, '1'), std::string(150, 'm'), "a", "p");
+    EXPECT_EQ(IdentityLine(wire::kSnmpv3, longRow).size(), 10u + 7u + 201u + 151u + 4u);
+}
+
+TEST(DottedAddress, ParseAndFormat) {
+    struct Case {
+        std::string text;
+        bool ok;
+        Ipv4Address result;  // starting from 9.9.9.9
+    };
+    const Case cases[] = {
+        {"192.168.001.010", true, {192, 168, 1, 10}},
+        {"10.0.5", false, {10, 0, 9, 9}},  // the parts not reached keep their values
+        {"", false, {9, 9, 9, 9}},
+        {"1.2.3.4.5", true, {1, 2, 3, 4}},
+        {"1.2.3.", true, {1, 2, 3, 0}},
+        {" 1.+2.-1.300", true, {1, 2, 255, 44}},
+        {"a.b.c.d", true, {0, 0, 0, 0}},
+        {"\xFF\x80.1.2.3", true, {0, 1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        Ipv4Address address{9, 9, 9, 9};
+        EXPECT_EQ(ParseDottedAddress(c.text, address), c.ok) << c.text;
+        EXPECT_EQ(address, c.result) << c.text;
+    }
+    EXPECT_EQ(FormatDottedAddress({192, 168, 1, 10}), "192.168.1.10");
+    EXPECT_EQ(FormatDottedAddress({0, 0, 0, 0}), "0.0.0.0");
+}
+
+TEST(DeviceTarget, ClassfulNetworkOfTheHostDecides) {
+    struct Case {
+        Ipv4Address host;
+        std::string row;
+        std::optional<std::string> target;
+    };
+    const std::string bcast = "255.255.255.255";
+    const Case cases[] = {
+        {{192, 168, 1, 20}, "192.168.1.77", "192.168.1.77"},
+        {{192, 168, 1, 20}, "192.168.2.77", bcast},
+        {{192, 168, 1, 20}, "192.168.001.010", "192.168.1.10"},
+        {{10, 1, 2, 3}, "10.200.7.1", "10.200.7.1"},
+        {{10, 1, 2, 3}, "11.1.2.3", bcast},
+        {{172, 16, 0, 1}, "172.16.9.9", "172.16.9.9"},
+        {{172, 16, 0, 1}, "172.17.0.1", bcast},
+        {{230, 1, 1, 1}, "230.1.1.1", bcast},  // no class: never local
+        {{0, 0, 0, 0}, "0.1.2.3", "0.1.2.3"},  // unresolved host name: first octet 0
+        {{192, 168, 1, 20}, "10.0.5", std::nullopt},
+        {{192, 168, 1, 20}, "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(deviceTarget(c.row, c.host), c.target) << c.row;
+    }
+}
+
+TEST(ParseReply, ChecksTagCommandAndTabs) {
+    struct Case {
+        const char* name;
+        std::string line;
+        std::optional<ReplyCommand> command;
+    };
+    const Case cases[] = {
+        {"discover", "QorinWebConfig\tDiscover\tx\t", ReplyCommand::Discover},
+        {"error", "QorinWebConfig\tError\t2\t", ReplyCommand::Error},
+        {"lowerCaseCommand", "QorinWebConfig\tdiscover\tx\t", std::nullopt},
+        {"tagCase", "qorinwebconfig\tDiscover\tx\t", std::nullopt},
+        {"requestTag", "Parvolink\tDiscover\t", std::nullopt},
+        {"noTabAfterTag", "QorinWebConfig", std::nullopt},
+        {"noTabAfterCommand", "QorinWebConfig\tDiscover", std::nullopt},
+        {"unknownCommand", "QorinWebConfig\tReset\t", std::nullopt},
+        {"nulEndsText", "QorinWebConfig\0\tDiscover\t"s, std::nullopt},
+        {"empty", "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto reply = ParseReply(DatagramCodec::EncodeText(c.line));
+        EXPECT_EQ(reply ? std::optional(reply->command) : std::nullopt, c.command) << c.name;
+    }
+    EXPECT_EQ(ParseReply("V7q"), std::nullopt);    // not wire form
+    EXPECT_EQ(ParseReply("V7q="), std::nullopt);   // outside the alphabet
+    const std::string longest = DatagramCodec::EncodeText(
+        "QorinWebConfig\tDiscover\t" + std::string(384 - 24, 'x'));
+    ASSERT_EQ(longest.size(), 512u);
+    EXPECT_NE(ParseReply(longest), std::nullopt);
+    EXPECT_EQ(ParseReply(longest + "...."), std::nullopt);  // longer than the receive buffer
+}
+
+struct DiscoverCase {
+    const char* name;
+    std::vector<std::string> fields;  // after the command
+    std::string hostName;
+    std::string flashSize;
+};
+
+TEST(DiscoverReply, FillsANewRowFromItsFields) {
+    const DiscoverCase cases[] = {
+        {"flash1", {"10.0.0.5", "mac", "2.1", "NMC", "card-5", "1"}, "card-5", "256K"},
+        {"flash0", {"10.0.0.5", "mac", "2.1", "NMC", "card-5", "0"}, "card-5", "512K"},
+        {"flash2", {"10.0.0.5", "mac", "2.1", "NMC", "card-5", "2"}, "card-5", "512K"},
+        {"flash12", {"10.0.0.5", "mac", "2.1", "NMC", "card-5", "12"}, "card-5", "256K"},
+        {"noFlash", {"10.0.0.5", "mac", "2.1", "NMC", "card-5"}, "card-5", "512K"},
+        {"fourFields", {"10.0.0.5", "mac", "2.1", "NMC"}, "", "512K"},
+    };
+    for (const DiscoverCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto reply = ParseReply(ReplyDatagram([&] {
+            std::vector<std::string> f = {"Discover"};
+            f.insert(f.end(), c.fields.begin(), c.fields.end());
+            return f;
+        }()));
+        ASSERT_TRUE(reply);
+        const auto discovered = ParseDiscoverReply(reply->payload);
+        ASSERT_TRUE(discovered);
+        DeviceList list;
+        list.Append({.ipAddress = "other"});
+        list.Select(0);
+        ASSERT_TRUE(ApplyDiscoverReply(list, *discovered));
+        ASSERT_EQ(list.size(), 2u);
+        const DeviceEntry& row = list.row(1);
+        EXPECT_EQ(row.ipAddress, "10.0.0.5");
+        EXPECT_EQ(row.macAddress, "mac");
+        EXPECT_EQ(row.version, "2.1");
+        EXPECT_EQ(row.model, "NMC");
+        EXPECT_EQ(row.hostName, c.hostName);
+        EXPECT_EQ(row.flashSize, c.flashSize);
+        EXPECT_EQ(row.account, "");
+        EXPECT_EQ(row.passwordMask, "????????");
+        EXPECT_EQ(list.selected(), 1);
+    }
+}
+
+TEST(DiscoverReply, UpdatesInPlaceAndMatchesExactText) {
+    DeviceList list;
+    list.Append({.ipAddress = "10.0.0.5", .hostName = "old-name"});
+    list.SetAccount(0, "admin", "secret");
+    list.Append({.ipAddress = "010.000.000.006"});
+    list.Select(1);
+    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "m2", "v2", "x2", std::nullopt, "512K"}));
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.row(0).macAddress, "m2");
+    EXPECT_EQ(list.row(0).hostName, "old-name");  // four fields leave it as it was
+    EXPECT_EQ(list.row(0).account, "admin");
+    EXPECT_EQ(list.row(0).password, "secret");
+    EXPECT_EQ(list.row(0).passwordMask, "********");
+    EXPECT_EQ(list.selected(), 1);
+    // The hand-entered, zero-padded row is another text: a new row is appended.
+    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.6", "m", "v", "x", "h", "512K"}));
+    EXPECT_EQ(list.size(), 3u);
+}
+
+TEST(DiscoverReply, ShortRepliesAndAFullListChangeNothing) {
+    EXPECT_EQ(ParseDiscoverReply("10.0.0.5\tmac\t2.1\t"), std::nullopt);
+    EXPECT_EQ(ParseDiscoverReply("10.0.0.5\tmac\t2.1\tNMC"), std::nullopt);
+    DeviceList list;
+    while (!list.full()) {
+        list.Append({.ipAddress = std::to_string(list.size())});
+    }
+    list.Select(3);
+    EXPECT_FALSE(ApplyDiscoverReply(list, {"10.0.0.5", "m", "v", "x", "h", "512K"}));
+    EXPECT_EQ(list.size(), 255u);
+    EXPECT_EQ(list.selected(), 3);
+    EXPECT_TRUE(ApplyDiscoverReply(list, {"7", "m", "v", "x", "h", "256K"}));  // listed: updated
+    EXPECT_EQ(list.row(7).flashSize, "256K");
+}
+
+}  // namespace
+}  // namespace parvolink
