@@ -17,6 +17,7 @@
 #include "app/Text.h"
 #include "app/Version.h"
 #include "devices/DeviceListView.h"
+#include "protocol/Messages.h"
 
 namespace parvolink {
 namespace {
@@ -40,6 +41,9 @@ MainDialog::MainDialog(MainDialogServices services)
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)) {
     setObjectName("102");
+    operationTimer_.setInterval(1000);
+    connect(&operationTimer_, &QTimer::timeout, this, [this] { engine_.Tick(); });
+    managementSocket_.OnReceive([this](std::string_view datagram) { engine_.OnDatagram(datagram); });
     OpenSockets();
     firmware_ = ReadSettings(services_.currentDirectory).value_or(FirmwareSettings{});
     BuildControls();
@@ -145,6 +149,7 @@ void MainDialog::BuildControls() {
     connect(add_, &QPushButton::clicked, this, &MainDialog::OnAdd);
     connect(modify_, &QPushButton::clicked, this, &MainDialog::OnModify);
     connect(remove_, &QPushButton::clicked, this, &MainDialog::OnRemove);
+    connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
 
     accountDialog_ = new AccountDialog(services_.prompter, this);
 }
@@ -183,6 +188,7 @@ void MainDialog::OnInitDialog() {
     connect(lanBox_, &QComboBox::currentIndexChanged, this, &MainDialog::OnLanSelChange);
 
     hostAddress_ = services_.network.HostAddress();
+    engine_.SetHostAddress(hostAddress_);
 }
 
 void MainDialog::EnableButtons(bool on) {
@@ -226,6 +232,27 @@ bool MainDialog::RunAccountDialog(AccountValues& values) { return accountDialog_
 void MainDialog::ShowMessage(const Message& message) {
     services_.prompter.ShowMessage(this, message);
 }
+
+bool MainDialog::StartOperationTimer() {
+    operationTimer_.start();
+    return true;
+}
+
+void MainDialog::StopOperationTimer() { operationTimer_.stop(); }
+
+bool MainDialog::SendDatagram(std::string_view wire, std::string_view host) {
+    return managementSocketReady_ && managementSocket_.Send(wire, host, wire::kManagementPort);
+}
+
+void MainDialog::DeviceListChanged() { RefreshList(); }
+
+void MainDialog::StoreConfiguration(std::string_view payload) { configurationReply_ = payload; }
+
+void MainDialog::StoreUserTable(std::string_view payload) { userTableReply_ = payload; }
+
+SequenceOutcome MainDialog::RunConfigurationSequence() { return {}; }
+
+SequenceOutcome MainDialog::RunSnmpv3Sequence() { return {}; }
 
 void MainDialog::OnAbout() {
     AboutDialog about(this);

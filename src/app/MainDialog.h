@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <filesystem>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "devices/DeviceListOperations.h"
 #include "devices/SettingsFile.h"
 #include "protocol/ManagementSocket.h"
+#include "protocol/RequestEngine.h"
 #include "upgrade/TftpServerSocket.h"
 
 class QComboBox;
@@ -42,20 +44,24 @@ inline const Message kCannotOpenTftp{"Can't open TFTP port, network fail!", "Err
                                      MessageIcon::None};
 }  // namespace mainwindow
 
-class MainDialog : public QDialog, private DeviceListHost {
+class MainDialog : public QDialog, private DeviceListHost, private EngineHost {
     Q_OBJECT
 public:
     explicit MainDialog(MainDialogServices services);
     ~MainDialog() override;
 
     // Enables the six operation buttons, Upgrade only while the TFTP port is ours.
-    void EnableButtons(bool on);
+    void EnableButtons(bool on) override;
 
     bool managementSocketReady() const { return managementSocketReady_; }
     bool tftpSocketReady() const { return tftpSocketReady_; }
     const Ipv4Address& hostAddress() const { return hostAddress_; }
     DeviceList& deviceList() { return deviceList_; }
     const FirmwareSettings& firmware() const { return firmware_; }
+    RequestEngine& engine() { return engine_; }
+    const QTimer& operationTimer() const { return operationTimer_; }
+    // The payload of the last "Configure" reply, as the card sent it.
+    const std::string& configurationReply() const { return configurationReply_; }
 
     void OnAdd();
     void OnModify();
@@ -80,10 +86,23 @@ private:
     bool RunAccountDialog(AccountValues& values) override;
     void ShowMessage(const Message& message) override;
 
+    bool StartOperationTimer() override;
+    void StopOperationTimer() override;
+    bool SendDatagram(std::string_view wire, std::string_view host) override;
+    void DeviceListChanged() override;
+    void StoreConfiguration(std::string_view payload) override;
+    void StoreUserTable(std::string_view payload) override;
+    SequenceOutcome RunConfigurationSequence() override;
+    SequenceOutcome RunSnmpv3Sequence() override;
+
     MainDialogServices services_;
     DeviceList deviceList_;
     std::vector<InterfaceRow> interfaceTable_;
     FirmwareSettings firmware_;
+    RequestEngine engine_{deviceList_, *this};
+    QTimer operationTimer_;
+    std::string configurationReply_;
+    std::string userTableReply_;
     ManagementSocket managementSocket_;
     TftpServerSocket tftpServerSocket_;
     Ipv4Address hostAddress_{};

@@ -1,0 +1,67 @@
+#include <QPushButton>
+
+#include "LanTestSupport.h"
+#include "protocol/RequestEngine.h"
+
+namespace parvolink {
+namespace {
+
+using testing::LanTest;
+
+class ConfigureLanTest : public LanTest {
+protected:
+    // A hand-entered row for the card at 198.51.100.2, selected, and Configuration pressed.
+    MainDialog& ConfigureCard(const std::string& password) {
+        MainDialog& window = OpenWindow();
+        DeviceList& list = window.deviceList();
+        list.Append({.ipAddress = "198.051.100.002"});
+        list.SetAccount(0, "admin", password);
+        list.Select(0);
+        window.findChild<QPushButton*>("1007")->click();
+        return window;
+    }
+};
+
+TEST_F(ConfigureLanTest, LocalCardGetsTheRequestTwiceAndItsReplyIsStored) {
+    StartCards();
+    MainDialog& window = ConfigureCard("lanterns");
+    EXPECT_EQ(window.hostAddress(), (Ipv4Address{198, 51, 100, 1}));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.engine().pendingReply() == PendingReply::ConfigureReady; }, 3000));
+    EXPECT_EQ(window.configurationReply().rfind("ops@example.net\tCARD-1\t", 0), 0u);
+    const auto requests = LogLines("198.51.100.2 ");
+    const std::string line = "Parvolink\\tConfigure\\t198.051.100.002\\t\\tadmin\\tlanterns\\t";
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], "198.51.100.2 direct " + line);
+    EXPECT_EQ(requests[1], "198.51.100.2 broadcast " + line);
+    EXPECT_FALSE(window.findChild<QPushButton*>("1001")->isEnabled());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(ConfigureLanTest, WrongPasswordIsReported) {
+    StartCards();
+    MainDialog& window = ConfigureCard("wrong");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 3000));
+    for (const Message& message : prompter.Messages()) {
+        EXPECT_EQ(message, engine::kAccountMismatch);
+    }
+    // The operation ends at the next tick, quietly.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 3000));
+    EXPECT_TRUE(window.findChild<QPushButton*>("1007")->isEnabled());
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
+}
+
+TEST_F(ConfigureLanTest, SilentCardLetsTheCountdownRunOut) {
+    StartCards({"--silent"});
+    MainDialog& window = ConfigureCard("lanterns");
+    EXPECT_TRUE(window.operationTimer().isActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 6000));
+    for (const char* id : {"1001", "1002", "1003", "1004", "1007", "1008"}) {
+        EXPECT_TRUE(window.findChild<QPushButton*>(id)->isEnabled()) << id;
+    }
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(LogLines("Configure").size(), 4u);  // two datagrams, the broadcast seen by all
+}
+
+}  // namespace
+}  // namespace parvolink

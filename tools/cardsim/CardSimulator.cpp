@@ -1,0 +1,140 @@
+#include "CardSimulator.h"
+
+#include <cstdio>
+
+#include "protocol/DatagramCodec.h"
+#include "protocol/Messages.h"
+
+namespace parvolink::cardsim {
+namespace {
+
+std::vector<std::string> Split(std::string_view line) {
+    std::vector<std::string> fields;
+    FieldReader reader(line);
+    while (const auto field = reader.Next()) {
+        fields.emplace_back(*field);
+    }
+    return fields;
+}
+
+std::string ReplyLine(std::string_view command, const std::vector<std::string>& fields) {
+    std::string line;
+    AppendField(line, wire::kReplyTag);
+    AppendField(line, command);
+    for (const std::string& field : fields) {
+        AppendField(line, field);
+    }
+    return line;
+}
+
+std::vector<std::string> FactoryConfiguration(const Card& card, int n, bool withUserLimitation) {
+    std::vector<std::string> c = {
+        "ops@example.net",
+        "CARD-" + std::to_string(n + 1),
+        "Rack " + std::to_string(n + 1),
+        FormatDottedAddress(card.address),
+        "255.255.255.0",
+        "198.51.100.1",
+        "198.51.100.1",
+        "0", "1", "0", "80", "23", "0", "13",
+        "198.51.100.1", "",
+        "26", "12", "10", "8", "30", "0",
+    };
+    if (withUserLimitation) {
+        c.push_back("21");
+    }
+    return c;
+}
+
+std::vector<std::string> FactoryUserTable() {
+    return {"80001F8804", "9", "0", "admin", "monitor", "", "", "", "", "", "", "public"};
+}
+
+}  // namespace
+
+Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation) {
+    Card card;
+    card.address = address;
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "00:C0:B7:%02X:%02X:%02X", address[1], address[2], address[3]);
+    card.macAddress = mac;
+    card.hostName = "card-" + std::to_string(n + 1);
+    card.flashCode = n % 2 == 0 ? "1" : "0";
+    card.configuration = FactoryConfiguration(card, n, withUserLimitation);
+    card.userTable = FactoryUserTable();
+    return card;
+}
+
+std::vector<std::string> Answer(Card& card, std::string_view request, bool broadcast,
+                                const Faults& faults) {
+    if (faults.silent) {
+        return {};
+    }
+    const std::vector<std::string> f = Split(request);
+    if (f.size() < 2 || f[0] != wire::kRequestTag) {
+        return {};
+    }
+    const std::string& command = f[1];
+    if (faults.malformed) {
+        return {"QorinWebConfig\t" + command, "qorinwebconfig\t" + command + "\tOK\t",
+                std::string("QorinWebConfig\0\tDiscover\t", 25)};
+    }
+    if (command == wire::kDiscover) {
+        return {ReplyLine(command, {FormatDottedAddress(card.address), card.macAddress,
+                                    card.version, card.model, card.hostName, card.flashCode})};
+    }
+    const bool upgrade = command == wire::kUpgrade;
+    const std::size_t identityFields = upgrade ? 2 : 4;
+    if (f.size() < 2 + identityFields) {
+        return {ReplyLine(wire::kError, {"1"})};
+    }
+    if (broadcast && !upgrade) {
+        // Only the card the request names takes a broadcast copy.
+        Ipv4Address named{};
+        if (!ParseDottedAddress(f[2], named) || named != card.address) {
+            return {};
+        }
+    }
+    if (faults.error1) {
+        return {ReplyLine(wire::kError, {"1"})};
+    }
+    const std::string& account = upgrade ? f[2] : f[4];
+    const std::string& password = upgrade ? f[3] : f[5];
+    if (account != card.account || password != card.password) {
+        return {ReplyLine(wire::kError, {"2"})};
+    }
+    const std::string status = faults.notOk ? "FAIL" : std::string(wire::kOk);
+    const std::vector<std::string> payload(f.begin() + 6, f.end());
+    if (command == wire::kConfigure) {
+        return {ReplyLine(command, card.configuration)};
+    }
+    if (command == wire::kSetConfigure) {
+        if (payload.size() < 22) {
+            return {ReplyLine(wire::kError, {"1"})};
+        }
+        if (!faults.notOk) {
+            card.configuration = payload;
+        }
+        return {ReplyLine(command, {status})};
+    }
+    if (command == wire::kReset) {
+        card.configuration = FactoryConfiguration(card, 0, card.configuration.size() > 22);
+        return {};
+    }
+    if (command == wire::kSnmpv3) {
+        return {ReplyLine(command, card.userTable)};
+    }
+    if (command == wire::kSetSnmpv3) {
+        return {ReplyLine(command, {status})};
+    }
+    if (command == wire::kResetSnmpv3) {
+        card.userTable = FactoryUserTable();
+        return {};
+    }
+    if (upgrade) {
+        return {ReplyLine(command, {status})};
+    }
+    return {ReplyLine(wire::kError, {"1"})};
+}
+
+}  // namespace parvolink::cardsim

@@ -1,0 +1,42 @@
+// Simulated network management cards: what each one answers to a request line. No I/O; the
+// program around it moves the datagrams.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "protocol/DottedAddress.h"
+
+namespace parvolink::cardsim {
+
+struct Card {
+    Ipv4Address address{};
+    std::string macAddress;
+    std::string hostName;
+    std::string version = "2.1";
+    std::string model = "NMC-3";
+    std::string flashCode = "0";  // '1' first means 256 KiB of flash
+    std::string account = "admin";
+    std::string password = "lanterns";
+    std::vector<std::string> configuration;  // the "Configure" payload, field by field
+    std::vector<std::string> userTable;      // the "SNMPv3" payload, field by field
+};
+
+// How the cards misbehave, when told to.
+struct Faults {
+    bool silent = false;     // answer nothing
+    bool notOk = false;      // status fields other than "OK"
+    bool error1 = false;     // answer every request but Discover with "Error" '1'
+    bool malformed = false;  // answer with datagrams the program must drop
+};
+
+// A card numbered n (from 0) at address, with its factory configuration.
+Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation = true);
+
+// The reply lines (plain, before encoding) that card sends for request; none for requests it
+// ignores. A broadcast request other than Discover is taken only by the card it names.
+std::vector<std::string> Answer(Card& card, std::string_view request, bool broadcast,
+                                const Faults& faults);
+
+}  // namespace parvolink::cardsim

@@ -1,0 +1,267 @@
+// parvolink-cardsim: simulated network management cards for the test LAN and demonstrations.
+// Listens on UDP port 3456 of every address, learns which card a datagram was sent to (or
+// that it was a broadcast) and answers from that card's own address.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CardSimulator.h"
+#include "protocol/DatagramCodec.h"
+#include "protocol/Messages.h"
+
+namespace {
+
+using namespace parvolink;
+using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t stopping = 0;
+
+struct Options {
+    std::vector<Ipv4Address> addresses;
+    cardsim::Faults faults;
+    int lateMs = 0;
+    std::string logPath;
+    bool userLimitation = true;
+    std::uint16_t port = wire::kManagementPort;
+};
+
+struct Outgoing {
+    Clock::time_point due;
+    in_addr from;
+    sockaddr_in to;
+    std::string wire;
+};
+
+void Usage() {
+    std::cerr << "usage: parvolink-cardsim [--address A]... [--silent] [--not-ok] [--error1]\n"
+                 "                         [--malformed] [--late-ms N] [--log FILE]\n"
+                 "                         [--no-user-limitation] [--port P]\n"
+                 "Without --address, every non-loopback IPv4 address here is a card.\n";
+}
+
+Ipv4Address ToBytes(in_addr a) {
+    Ipv4Address bytes;
+    std::memcpy(bytes.data(), &a.s_addr, 4);
+    return bytes;
+}
+
+in_addr ToInAddr(const Ipv4Address& bytes) {
+    in_addr a;
+    std::memcpy(&a.s_addr, bytes.data(), 4);
+    return a;
+}
+
+std::vector<Ipv4Address> LocalAddresses() {
+    std::vector<Ipv4Address> found;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        return found;
+    }
+    for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr != nullptr && i->ifa_addr->sa_family == AF_INET) {
+            const Ipv4Address a = ToBytes(reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr);
+            if (a[0] != 127) {
+                found.push_back(a);
+            }
+        }
+    }
+    freeifaddrs(list);
+    return found;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+        if (arg == "--address") {
+            Ipv4Address a{};
+            if (!ParseDottedAddress(value(), a)) {
+                return false;
+            }
+            options.addresses.push_back(a);
+        } else if (arg == "--silent") {
+            options.faults.silent = true;
+        } else if (arg == "--not-ok") {
+            options.faults.notOk = true;
+        } else if (arg == "--error1") {
+            options.faults.error1 = true;
+        } else if (arg == "--malformed") {
+            options.faults.malformed = true;
+        } else if (arg == "--late-ms") {
+            options.lateMs = std::atoi(value().c_str());
+        } else if (arg == "--log") {
+            options.logPath = value();
+        } else if (arg == "--no-user-limitation") {
+            options.userLimitation = false;
+        } else if (arg == "--port") {
+            options.port = static_cast<std::uint16_t>(std::atoi(value().c_str()));
+        } else {
+            return false;
+        }
+    }
+    if (options.addresses.empty()) {
+        options.addresses = LocalAddresses();
+    }
+    return !options.addresses.empty();
+}
+
+std::string Printable(std::string_view line) {
+    std::string out;
+    for (unsigned char c : line) {
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c >= 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+void SendFrom(int fd, const Outgoing& out) {
+    char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    iovec iov{const_cast<char*>(out.wire.data()), out.wire.size()};
+    msghdr msg{};
+    sockaddr_in to = out.to;
+    msg.msg_name = &to;
+    msg.msg_namelen = sizeof to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = IPPROTO_IP;
+    cmsg->cmsg_type = IP_PKTINFO;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst = out.from;  // answer from the card's own address
+    std::memcpy(CMSG_DATA(cmsg), &info, sizeof info);
+    sendmsg(fd, &msg, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        Usage();
+        return 2;
+    }
+    std::vector<cardsim::Card> cards;
+    for (std::size_t i = 0; i < options.addresses.size(); ++i) {
+        cards.push_back(cardsim::MakeCard(options.addresses[i], static_cast<int>(i),
+                                          options.userLimitation));
+    }
+    std::ofstream log;
+    if (!options.logPath.empty()) {
+        log.open(options.logPath, std::ios::app);
+    }
+
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    const int buffer = 4 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    sockaddr_in bindAddress{};
+    bindAddress.sin_family = AF_INET;
+    bindAddress.sin_port = htons(options.port);
+    bindAddress.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&bindAddress), sizeof bindAddress) != 0) {
+        std::perror("parvolink-cardsim: bind");
+        return 1;
+    }
+    std::signal(SIGTERM, [](int) { stopping = 1; });
+    std::signal(SIGINT, [](int) { stopping = 1; });
+    std::cout << "parvolink-cardsim: " << cards.size() << " cards on port " << options.port
+              << std::endl;
+
+    std::deque<Outgoing> outgoing;
+    while (!stopping) {
+        int timeout = -1;
+        if (!outgoing.empty()) {
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                outgoing.front().due - Clock::now());
+            timeout = static_cast<int>(std::max<std::int64_t>(wait.count(), 0));
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, timeout);
+        while (!outgoing.empty() && outgoing.front().due <= Clock::now()) {
+            SendFrom(fd, outgoing.front());
+            outgoing.pop_front();
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        char data[2048];
+        char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        sockaddr_in from{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(fd, &msg, 0);
+        if (n < 0) {
+            continue;
+        }
+        in_addr destination{};
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                destination = info.ipi_addr;
+            }
+        }
+        std::string line =
+            DatagramCodec::DecodeText(std::string_view(data, static_cast<std::size_t>(n)));
+        // The zero bytes that filled the last group are not part of the request.
+        while (!line.empty() && line.back() == '\0') {
+            line.pop_back();
+        }
+        const Ipv4Address to = ToBytes(destination);
+        bool direct = false;
+        for (const cardsim::Card& card : cards) {
+            direct = direct || card.address == to;
+        }
+        for (cardsim::Card& card : cards) {
+            if (direct && card.address != to) {
+                continue;
+            }
+            if (log.is_open()) {
+                log << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
+                    << Printable(line) << std::endl;
+            }
+            for (const std::string& reply :
+                 cardsim::Answer(card, line, !direct, options.faults)) {
+                outgoing.push_back({Clock::now() + std::chrono::milliseconds(options.lateMs),
+                                    ToInAddr(card.address), from,
+                                    DatagramCodec::EncodeText(reply)});
+            }
+        }
+    }
+    close(fd);
+    return 0;
+}
