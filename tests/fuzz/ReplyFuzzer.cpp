@@ -1,0 +1,49 @@
+// Fuzzes the reply path: decode, parse, act. The input is a series of datagrams separated by
+// newlines; each one's first byte says whether the rest is sent as it is (even) or encoded
+// first, as a card would (odd), and whether a timer tick follows (bit 1). Whatever arrives,
+// the program must not crash, and the device list must stay within its bounds.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "../unit/FakeEngineHost.h"
+#include "protocol/DatagramCodec.h"
+#include "protocol/RequestEngine.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace parvolink;
+    DeviceList list;
+    list.Append({.ipAddress = "198.51.100.7", .macAddress = "m"});
+    list.Select(0);
+    testing::FakeEngineHost host;
+    RequestEngine engine(list, host);
+    engine.SetHostAddress({198, 51, 100, 1});
+    engine.OnConfiguration();
+
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    while (!input.empty()) {
+        const std::size_t end = std::min(input.find('\n'), input.size());
+        std::string_view chunk = input.substr(0, end);
+        input.remove_prefix(std::min(end + 1, input.size()));
+        if (chunk.empty()) {
+            continue;
+        }
+        const auto mode = static_cast<unsigned char>(chunk.front());
+        chunk.remove_prefix(1);
+        if (mode & 1) {
+            engine.OnDatagram(DatagramCodec::EncodeText(chunk));
+        } else {
+            engine.OnDatagram(chunk);
+        }
+        if (mode & 2) {
+            engine.Tick();
+        }
+        const bool selectionValid =
+            list.selected() == DeviceList::kNone ||
+            (list.selected() >= 0 && static_cast<std::size_t>(list.selected()) < list.size());
+        if (list.size() > devices::kCapacity || !selectionValid) {
+            std::abort();
+        }
+    }
+    return 0;
+}
