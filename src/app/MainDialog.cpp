@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -17,6 +18,7 @@
 #include "app/Text.h"
 #include "app/Version.h"
 #include "devices/DeviceListView.h"
+#include "protocol/DatagramCodec.h"
 #include "protocol/Messages.h"
 
 namespace parvolink {
@@ -39,10 +41,14 @@ MainDialog::MainDialog(MainDialogServices services)
     : QDialog(nullptr,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      services_(std::move(services)) {
+      services_(std::move(services)),
+      discoverWire_(DatagramCodec::EncodeText(DiscoverLine())),
+      discoverRunner_([this](std::string_view host) { return SendDatagram(discoverWire_, host); }) {
     setObjectName("102");
     operationTimer_.setInterval(1000);
     connect(&operationTimer_, &QTimer::timeout, this, [this] { engine_.Tick(); });
+    connect(&discoverRunner_, &DiscoverRunner::Progress, this, &MainDialog::OnDiscoverProgress);
+    connect(&discoverRunner_, &DiscoverRunner::Finished, this, &MainDialog::OnDiscoverFinished);
     managementSocket_.OnReceive([this](std::string_view datagram) { engine_.OnDatagram(datagram); });
     OpenSockets();
     firmware_ = ReadSettings(services_.currentDirectory).value_or(FirmwareSettings{});
@@ -128,6 +134,11 @@ void MainDialog::BuildControls() {
     subnetMask_->setObjectName("1017");
     subnetMask_->setGeometry(du.Rect(365, 66, 100, 13));
 
+    discoverProgress_ = new QProgressBar(this);
+    discoverProgress_->setGeometry(du.Rect(362, 84, 106, 4));
+    discoverProgress_->setTextVisible(false);
+    discoverProgress_->hide();
+
     auto* devices = new QGroupBox("Device List", this);
     devices->setObjectName("1006");
     devices->setGeometry(du.Rect(6, 82, 465, 122));
@@ -149,6 +160,7 @@ void MainDialog::BuildControls() {
     connect(add_, &QPushButton::clicked, this, &MainDialog::OnAdd);
     connect(modify_, &QPushButton::clicked, this, &MainDialog::OnModify);
     connect(remove_, &QPushButton::clicked, this, &MainDialog::OnRemove);
+    connect(discover_, &QPushButton::clicked, this, &MainDialog::OnDiscover);
     connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
 
     accountDialog_ = new AccountDialog(services_.prompter, this);
@@ -192,10 +204,51 @@ void MainDialog::OnInitDialog() {
 }
 
 void MainDialog::EnableButtons(bool on) {
+    if (discoverRunner_.Running()) {
+        // While a sweep runs only its Stop button is live, whatever a reply asks.
+        on = false;
+    }
     for (QPushButton* b : {add_, modify_, remove_, discover_, configuration_}) {
         b->setEnabled(on);
     }
     upgrade_->setEnabled(on && tftpSocketReady_);
+    discover_->setEnabled(on || discoverRunner_.Running());
+}
+
+void MainDialog::OnDiscover() {
+    if (!managementSocketReady_) {
+        return;
+    }
+    if (discoverRunner_.Running()) {
+        discoverRunner_.Stop();
+        return;
+    }
+    engine_.BeginOperation(engine::kDiscoverTicks);
+    // No ticks while the sweep runs, as none could be handled during a sweep that blocked.
+    operationTimer_.stop();
+    discover_->setText("&Stop");
+    discover_->setEnabled(true);
+    discoverRunner_.Start(subnet_->Address(), subnetMask_->Address());
+}
+
+void MainDialog::OnDiscoverProgress(quint64 sent, quint64 total) {
+    if (discoverRunner_.Elapsed() < 1000) {
+        return;  // short sweeps show no progress
+    }
+    discoverProgress_->setRange(0, static_cast<int>(total));
+    discoverProgress_->setValue(static_cast<int>(sent));
+    discoverProgress_->show();
+}
+
+void MainDialog::OnDiscoverFinished() {
+    discover_->setText("&Discover");
+    discoverProgress_->hide();
+    EnableButtons(false);
+    const bool tickFellDue = discoverRunner_.Elapsed() >= 1000;
+    operationTimer_.start();
+    if (tickFellDue) {
+        engine_.Tick();  // the one tick that fell due during the sweep: buttons back ~2 s later
+    }
 }
 
 void MainDialog::ShowInterfaceSubnet(const InterfaceRow& row) {

@@ -12,12 +12,14 @@
 #include "devices/DeviceList.h"
 #include "devices/DeviceListOperations.h"
 #include "devices/SettingsFile.h"
+#include "protocol/DiscoverRunner.h"
 #include "protocol/ManagementSocket.h"
 #include "protocol/RequestEngine.h"
 #include "upgrade/TftpServerSocket.h"
 
 class QComboBox;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 
 namespace parvolink {
@@ -63,6 +65,9 @@ public:
     // The payload of the last "Configure" reply, as the card sent it.
     const std::string& configurationReply() const { return configurationReply_; }
 
+    // "&Discover": starts the sweep; while one runs the button reads "&Stop" and ends it.
+    void OnDiscover();
+    bool Discovering() const { return discoverRunner_.Running(); }
     void OnAdd();
     void OnModify();
     void OnRemove();
@@ -82,6 +87,8 @@ private:
     void BuildWindowMenu();
     void OnInitDialog();
     void RefreshList();
+    void OnDiscoverProgress(quint64 sent, quint64 total);
+    void OnDiscoverFinished();
 
     bool RunAccountDialog(AccountValues& values) override;
     void ShowMessage(const Message& message) override;
@@ -105,6 +112,8 @@ private:
     std::string userTableReply_;
     ManagementSocket managementSocket_;
     TftpServerSocket tftpServerSocket_;
+    std::string discoverWire_;
+    DiscoverRunner discoverRunner_;
     Ipv4Address hostAddress_{};
     bool managementSocketReady_ = false;
     bool tftpSocketReady_ = false;
@@ -120,6 +129,7 @@ private:
     QPushButton* discover_ = nullptr;
     QPushButton* configuration_ = nullptr;
     QPushButton* add_ = nullptr;
+    QProgressBar* discoverProgress_ = nullptr;
     QMenu* windowMenu_ = nullptr;
 };
 

@@ -17,6 +17,13 @@ ManagementSocket::OpenResult ManagementSocket::Open() {
     if (!socket_.bind(QHostAddress::AnyIPv4, 0)) {
         return OpenResult::CannotOpen;
     }
+    // Room for the replies of a full list of cards arriving together. Root may go past the
+    // system's limit; anyone else gets as much of it as the system allows.
+    const int receiveBuffer = 4 << 20;
+    const int fd = static_cast<int>(socket_.socketDescriptor());
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &receiveBuffer, sizeof receiveBuffer) != 0) {
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
     const int on = 1;
     if (::setsockopt(static_cast<int>(socket_.socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &on,
                      sizeof on) != 0) {
