@@ -297,7 +297,17 @@ bool MainDialog::SendDatagram(std::string_view wire, std::string_view host) {
     return managementSocketReady_ && managementSocket_.Send(wire, host, wire::kManagementPort);
 }
 
-void MainDialog::DeviceListChanged() { RefreshList(); }
+void MainDialog::DeviceListChanged() {
+    // Replies come in bursts (every card answers a Discover): the view catches up once per
+    // burst, not once per reply.
+    if (!refreshPending_) {
+        refreshPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            refreshPending_ = false;
+            RefreshList();
+        });
+    }
+}
 
 void MainDialog::StoreConfiguration(std::string_view payload) { configurationReply_ = payload; }
 

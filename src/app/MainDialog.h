@@ -117,6 +117,7 @@ private:
     Ipv4Address hostAddress_{};
     bool managementSocketReady_ = false;
     bool tftpSocketReady_ = false;
+    bool refreshPending_ = false;
     AccountDialog* accountDialog_ = nullptr;
 
     QComboBox* lanBox_ = nullptr;

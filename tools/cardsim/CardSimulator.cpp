@@ -59,7 +59,7 @@ Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation) {
     std::snprintf(mac, sizeof mac, "00:C0:B7:%02X:%02X:%02X", address[1], address[2], address[3]);
     card.macAddress = mac;
     card.hostName = "card-" + std::to_string(n + 1);
-    card.flashCode = n % 2 == 0 ? "1" : "0";
+    card.flashCode = std::string(1, n % 2 == 0 ? '1' : '0');  // every other card has 256 KiB
     card.configuration = FactoryConfiguration(card, n, withUserLimitation);
     card.userTable = FactoryUserTable();
     return card;

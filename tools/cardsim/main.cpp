@@ -50,7 +50,14 @@ void Usage() {
     std::cerr << "usage: parvolink-cardsim [--address A]... [--silent] [--not-ok] [--error1]\n"
                  "                         [--malformed] [--late-ms N] [--log FILE]\n"
                  "                         [--no-user-limitation] [--port P]\n"
-                 "Without --address, every non-loopback IPv4 address here is a card.\n";
+                 "Without --address, every non-loopback IPv4 address here is a card.\n"
+                 "Cards accept account \"admin\", password \"lanterns\".\n"
+                 "  --silent      answer nothing\n"
+                 "  --not-ok      answer writes with a status other than \"OK\"\n"
+                 "  --error1      answer every request but Discover with \"Error\" '1'\n"
+                 "  --malformed   answer with datagrams the program must drop\n"
+                 "  --late-ms N   answer N milliseconds late\n"
+                 "  --log FILE    append every request received to FILE\n";
 }
 
 Ipv4Address ToBytes(in_addr a) {
@@ -160,6 +167,10 @@ void SendFrom(int fd, const Outgoing& out) {
 
 int main(int argc, char** argv) {
     Options options;
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        Usage();
+        return 0;
+    }
     if (!ParseOptions(argc, argv, options)) {
         Usage();
         return 2;
