@@ -21,6 +21,7 @@ constexpr double kPauseSeconds = 12 * 0.1;  // 255 sweep sends, a pause after ev
 class QuietPrompter : public Prompter {
 public:
     void ShowMessage(QWidget*, const Message&) override {}
+    bool AskYesNo(QWidget*, const Message&) override { return false; }
 };
 
 struct Measurement {

@@ -17,6 +17,7 @@
 #include "app/Prompter.h"
 #include "app/Text.h"
 #include "app/Version.h"
+#include "config/ConfigurationDialog.h"
 #include "devices/DeviceListView.h"
 #include "protocol/DatagramCodec.h"
 #include "protocol/Messages.h"
@@ -164,6 +165,7 @@ void MainDialog::BuildControls() {
     connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
 
     accountDialog_ = new AccountDialog(services_.prompter, this);
+    configurationDialog_ = new ConfigurationDialog(services_.prompter, this);
 }
 
 void MainDialog::BuildWindowMenu() {
@@ -309,11 +311,38 @@ void MainDialog::DeviceListChanged() {
     }
 }
 
-void MainDialog::StoreConfiguration(std::string_view payload) { configurationReply_ = payload; }
+bool MainDialog::StoreConfiguration(std::string_view payload) {
+    // A second reply while the dialog shows the first must not change the record under it,
+    // nor open a second dialog over it: it is dropped.
+    if (configurationDialog_->isVisible()) {
+        return false;
+    }
+    return ParseConfigureReply(payload, deviceConfiguration_);
+}
 
-void MainDialog::StoreUserTable(std::string_view payload) { userTableReply_ = payload; }
+// The SNMPv3 user table is not kept yet: no user dialog follows a reply.
+bool MainDialog::StoreUserTable(std::string_view) { return false; }
 
-SequenceOutcome MainDialog::RunConfigurationSequence() { return {}; }
+SequenceOutcome MainDialog::RunConfigurationSequence() {
+    if (configurationDialog_->isVisible()) {
+        return {};
+    }
+    const DeviceEntry* row = deviceList_.selectedRow();
+    const DialogGates gates = row != nullptr ? GatesFor(row->version, row->model) : DialogGates{};
+    switch (configurationDialog_->Run(deviceConfiguration_, gates)) {
+        case ConfigurationDialog::Result::Cancelled:
+            return {};
+        case ConfigurationDialog::Result::Reset:
+            return {SequenceOutcome::Kind::Reset, {}};
+        case ConfigurationDialog::Result::Accepted:
+            break;
+    }
+    if (const auto failure = TakeOverForm(configurationDialog_->form(), deviceConfiguration_)) {
+        ShowMessage(*failure);
+        return {};
+    }
+    return {SequenceOutcome::Kind::Accepted, SetConfigurePayload(deviceConfiguration_)};
+}
 
 SequenceOutcome MainDialog::RunSnmpv3Sequence() { return {}; }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/LanInterfaces.h"
+#include "config/DeviceConfiguration.h"
 #include "devices/AccountDialog.h"
 #include "devices/DeviceList.h"
 #include "devices/DeviceListOperations.h"
@@ -24,6 +25,7 @@ class QPushButton;
 
 namespace parvolink {
 
+class ConfigurationDialog;
 class DeviceListView;
 class IpAddressEdit;
 class NetworkEnvironment;
@@ -62,8 +64,8 @@ public:
     const FirmwareSettings& firmware() const { return firmware_; }
     RequestEngine& engine() { return engine_; }
     const QTimer& operationTimer() const { return operationTimer_; }
-    // The payload of the last "Configure" reply, as the card sent it.
-    const std::string& configurationReply() const { return configurationReply_; }
+    // The card's settings as the last "Configure" reply gave them and the user edited them.
+    const DeviceConfiguration& configuration() const { return deviceConfiguration_; }
 
     // "&Discover": starts the sweep; while one runs the button reads "&Stop" and ends it.
     void OnDiscover();
@@ -97,8 +99,8 @@ private:
     void StopOperationTimer() override;
     bool SendDatagram(std::string_view wire, std::string_view host) override;
     void DeviceListChanged() override;
-    void StoreConfiguration(std::string_view payload) override;
-    void StoreUserTable(std::string_view payload) override;
+    bool StoreConfiguration(std::string_view payload) override;
+    bool StoreUserTable(std::string_view payload) override;
     SequenceOutcome RunConfigurationSequence() override;
     SequenceOutcome RunSnmpv3Sequence() override;
 
@@ -108,8 +110,7 @@ private:
     FirmwareSettings firmware_;
     RequestEngine engine_{deviceList_, *this};
     QTimer operationTimer_;
-    std::string configurationReply_;
-    std::string userTableReply_;
+    DeviceConfiguration deviceConfiguration_;
     ManagementSocket managementSocket_;
     TftpServerSocket tftpServerSocket_;
     std::string discoverWire_;
@@ -119,6 +120,7 @@ private:
     bool tftpSocketReady_ = false;
     bool refreshPending_ = false;
     AccountDialog* accountDialog_ = nullptr;
+    ConfigurationDialog* configurationDialog_ = nullptr;
 
     QComboBox* lanBox_ = nullptr;
     IpAddressEdit* subnet_ = nullptr;

@@ -99,8 +99,7 @@ void RequestEngine::OnDatagram(std::string_view datagram) {
             }
             break;
         case ReplyCommand::Configure:
-            if (first) {
-                host_.StoreConfiguration(reply->payload);
+            if (first && host_.StoreConfiguration(reply->payload)) {
                 pendingReply_ = PendingReply::ConfigureReady;
             }
             break;
@@ -122,8 +121,7 @@ void RequestEngine::OnDatagram(std::string_view datagram) {
             }
             break;
         case ReplyCommand::Snmpv3:
-            if (first) {
-                host_.StoreUserTable(reply->payload);
+            if (first && host_.StoreUserTable(reply->payload)) {
                 pendingReply_ = PendingReply::Snmpv3Ready;
             }
             break;

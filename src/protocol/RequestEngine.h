@@ -67,8 +67,9 @@ public:
     // The device list's rows or selection changed.
     virtual void DeviceListChanged() = 0;
     // A "Configure" or "SNMPv3" reply's payload, to be kept for the dialog that shows it.
-    virtual void StoreConfiguration(std::string_view payload) = 0;
-    virtual void StoreUserTable(std::string_view payload) = 0;
+    // False when it is not taken (malformed, or its dialog is open): no dialog then follows.
+    virtual bool StoreConfiguration(std::string_view payload) = 0;
+    virtual bool StoreUserTable(std::string_view payload) = 0;
     // Run the configuration or SNMPv3 user dialog modally on what was stored.
     virtual SequenceOutcome RunConfigurationSequence() = 0;
     virtual SequenceOutcome RunSnmpv3Sequence() = 0;

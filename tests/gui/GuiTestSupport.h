@@ -22,9 +22,15 @@ public:
         Message message;
     };
     std::vector<Shown> shown;
+    std::vector<Message> asked;
+    bool answerYes = false;
 
     void ShowMessage(QWidget* parent, const Message& message) override {
         shown.push_back({parent, message});
+    }
+    bool AskYesNo(QWidget*, const Message& message) override {
+        asked.push_back(message);
+        return answerYes;
     }
     std::vector<Message> Messages() const {
         std::vector<Message> messages;

@@ -30,6 +30,7 @@ public:
     bool buttonsOn = true;
     bool timerRunning = false;
     bool sendSucceeds = true;
+    bool takeReplies = true;  // what StoreConfiguration and StoreUserTable answer
 
     void EnableButtons(bool on) override {
         buttonsOn = on;
@@ -57,10 +58,14 @@ public:
         RunInsideModal();
     }
     void DeviceListChanged() override { calls.push_back("list changed"); }
-    void StoreConfiguration(std::string_view payload) override {
+    bool StoreConfiguration(std::string_view payload) override {
         storedConfiguration = payload;
+        return takeReplies;
     }
-    void StoreUserTable(std::string_view payload) override { storedUserTable = payload; }
+    bool StoreUserTable(std::string_view payload) override {
+        storedUserTable = payload;
+        return takeReplies;
+    }
     SequenceOutcome RunConfigurationSequence() override { return RunSequence("configuration"); }
     SequenceOutcome RunSnmpv3Sequence() override { return RunSequence("snmpv3"); }
 
