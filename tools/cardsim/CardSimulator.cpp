@@ -54,6 +54,7 @@ std::vector<std::string> FactoryUserTable() {
 
 Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation) {
     Card card;
+    card.number = n;
     card.address = address;
     char mac[18];
     std::snprintf(mac, sizeof mac, "00:C0:B7:%02X:%02X:%02X", address[1], address[2], address[3]);
@@ -108,6 +109,9 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
     if (command == wire::kConfigure) {
         return {ReplyLine(command, card.configuration)};
     }
+    if (faults.ignoreWrites && (command == wire::kSetConfigure || command == wire::kSetSnmpv3)) {
+        return {};
+    }
     if (command == wire::kSetConfigure) {
         if (payload.size() < 22) {
             return {ReplyLine(wire::kError, {"1"})};
@@ -118,7 +122,7 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {ReplyLine(command, {status})};
     }
     if (command == wire::kReset) {
-        card.configuration = FactoryConfiguration(card, 0, card.configuration.size() > 22);
+        card.configuration = FactoryConfiguration(card, card.number, card.configuration.size() > 22);
         return {};
     }
     if (command == wire::kSnmpv3) {

@@ -11,6 +11,7 @@
 namespace parvolink::cardsim {
 
 struct Card {
+    int number = 0;  // from 0, in the order the cards were made
     Ipv4Address address{};
     std::string macAddress;
     std::string hostName;
@@ -29,6 +30,7 @@ struct Faults {
     bool notOk = false;      // status fields other than "OK"
     bool error1 = false;     // answer every request but Discover with "Error" '1'
     bool malformed = false;  // answer with datagrams the program must drop
+    bool ignoreWrites = false;  // take "SetConfigure" and "SetSNMPv3" in silence
 };
 
 // A card numbered n (from 0) at address, with its factory configuration.

@@ -48,7 +48,8 @@ struct Outgoing {
 
 void Usage() {
     std::cerr << "usage: parvolink-cardsim [--address A]... [--silent] [--not-ok] [--error1]\n"
-                 "                         [--malformed] [--late-ms N] [--log FILE]\n"
+                 "                         [--malformed] [--ignore-writes] [--late-ms N]\n"
+                 "                         [--log FILE]\n"
                  "                         [--no-user-limitation] [--port P]\n"
                  "Without --address, every non-loopback IPv4 address here is a card.\n"
                  "Cards accept account \"admin\", password \"lanterns\".\n"
@@ -56,6 +57,7 @@ void Usage() {
                  "  --not-ok      answer writes with a status other than \"OK\"\n"
                  "  --error1      answer every request but Discover with \"Error\" '1'\n"
                  "  --malformed   answer with datagrams the program must drop\n"
+                 "  --ignore-writes  take SetConfigure and SetSNMPv3 in silence\n"
                  "  --late-ms N   answer N milliseconds late\n"
                  "  --log FILE    append every request received to FILE\n";
 }
@@ -106,6 +108,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.faults.notOk = true;
         } else if (arg == "--error1") {
             options.faults.error1 = true;
+        } else if (arg == "--ignore-writes") {
+            options.faults.ignoreWrites = true;
         } else if (arg == "--malformed") {
             options.faults.malformed = true;
         } else if (arg == "--late-ms") {

@@ -1,0 +1,172 @@
+#include "config/ConfigurationDialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "../unit/FakeEngineHost.h"
+#include "../unit/TempDir.h"
+#include "GuiTestSupport.h"
+#include "app/IpAddressEdit.h"
+#include "app/MainDialog.h"
+
+namespace parvolink {
+namespace {
+
+using testing::RecordingPrompter;
+using testing::WhenModal;
+
+const std::string kReply =
+    "ops@example.net\tCARD-1\tRack 1\t198.51.100.2\t255.255.255.0\t198.51.100.1\t198.51.100.9\t"
+    "0\t1\t0\t80\t23\t1\t13\tntp.example\t\t7\t3\t9\t8\t30\t5\t2\t";
+
+template <class T>
+T* Find(QWidget* parent, const char* id) {
+    T* control = parent->findChild<T*>(id);
+    EXPECT_NE(control, nullptr) << "no control " << id;
+    return control;
+}
+
+void Click(QWidget* parent, const char* id) {
+    QTest::mouseClick(Find<QPushButton>(parent, id), Qt::LeftButton);
+}
+
+class ConfigurationDialogTest : public ::testing::Test {
+protected:
+    ConfigurationDialogTest() : dialog(prompter) { EXPECT_TRUE(ParseConfigureReply(kReply, record)); }
+
+    // Runs the dialog with gates; action runs inside it and must close it.
+    ConfigurationDialog::Result RunWith(const DialogGates& gates,
+                                        std::function<void(ConfigurationDialog*)> action) {
+        WhenModal<ConfigurationDialog>(std::move(action));
+        return dialog.Run(record, gates);
+    }
+
+    RecordingPrompter prompter;
+    ConfigurationDialog dialog;
+    DeviceConfiguration record;
+};
+
+TEST_F(ConfigurationDialogTest, FilledFromTheRecord) {
+    RunWith(GatesFor("2.1", "NMC"), [](ConfigurationDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Configuration");
+        EXPECT_EQ(Find<QLineEdit>(d, "1013")->text(), "CARD-1");
+        EXPECT_EQ(Find<QLineEdit>(d, "1031")->text(), "03/09/2007");
+        EXPECT_EQ(Find<QLineEdit>(d, "1032")->text(), "08:30:05");
+        EXPECT_EQ(Find<QLineEdit>(d, "1025")->text(), "80");
+        EXPECT_EQ(Find<QComboBox>(d, "1036")->currentIndex(), 13);
+        EXPECT_EQ(Find<QComboBox>(d, "1036")->count(), 28);
+        EXPECT_TRUE(Find<QRadioButton>(d, "1021")->isChecked());  // HTTP enabled
+        EXPECT_TRUE(Find<QRadioButton>(d, "1020")->isChecked());  // DHCP disabled
+        EXPECT_TRUE(Find<QRadioButton>(d, "1028")->isChecked());  // manual time
+        EXPECT_TRUE(Find<QRadioButton>(d, "1034")->isChecked());  // 2: administrator Allow Any
+        EXPECT_TRUE(Find<QRadioButton>(d, "1035")->isChecked());
+        EXPECT_EQ(Find<IpAddressEdit>(d, "1018")->Address(), (Ipv4Address{198, 51, 100, 9}));
+        EXPECT_EQ(Find<QLineEdit>(d, "1013")->maxLength(), 16);
+        EXPECT_FALSE(Find<QLabel>(d, "1040")->text().isEmpty());
+        d->reject();
+    });
+}
+
+TEST_F(ConfigurationDialogTest, GatesShowButtonsAndRowsByVersionAndModel) {
+    struct Case {
+        const char* version;
+        const char* model;
+        bool reset, snmpv3;
+        const char* managerLabel;
+        bool readOnlyRow;
+    };
+    const Case cases[] = {{"1.11", "NMC", false, false, "Device Manager:", true},
+                          {"1.12", "NMC", true, false, "Device Manager:", true},
+                          {"V2.0", "NMC", true, true, "Device Manager:", true},
+                          {"1.0", "Projector", true, false, "General User:", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        RunWith(GatesFor(c.version, c.model), [&](ConfigurationDialog* d) {
+            EXPECT_EQ(Find<QPushButton>(d, "3")->isVisible(), c.reset);
+            EXPECT_EQ(Find<QPushButton>(d, "4")->isVisible(), c.snmpv3);
+            EXPECT_EQ(Find<QLabel>(d, "1042")->text(), c.managerLabel);
+            EXPECT_EQ(Find<QLabel>(d, "1041")->text().isEmpty(), !c.readOnlyRow);
+            EXPECT_EQ(Find<QRadioButton>(d, "1039")->isVisible(), c.readOnlyRow);
+            d->reject();
+        });
+    }
+}
+
+TEST_F(ConfigurationDialogTest, WithoutUserLimitationTheRadiosAreDisabledAtInTheLan) {
+    ASSERT_TRUE(ParseConfigureReply(kReply.substr(0, kReply.size() - 2), record));
+    RunWith({}, [](ConfigurationDialog* d) {
+        for (const char* id : {"1033", "1034", "1035", "1037", "1038", "1039"}) {
+            EXPECT_FALSE(Find<QRadioButton>(d, id)->isEnabled()) << id;
+        }
+        EXPECT_TRUE(Find<QRadioButton>(d, "1033")->isChecked());
+        d->reject();
+    });
+}
+
+TEST_F(ConfigurationDialogTest, OkChecksKeepTheDialogOpenUntilTheyPass) {
+    const auto result = RunWith({}, [&](ConfigurationDialog* d) {
+        Find<IpAddressEdit>(d, "1016")->Field(2)->clear();
+        Find<QLineEdit>(d, "1025")->setText("0");
+        Click(d, "1");
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].message.text, "Fields of Subnet Mask can't be empty!");
+        EXPECT_EQ(prompter.shown[0].parent, d);
+        EXPECT_TRUE(d->isVisible());
+        QTest::keyClicks(Find<IpAddressEdit>(d, "1016")->Field(2), "254");
+        Click(d, "1");
+        ASSERT_EQ(prompter.shown.size(), 2u);
+        EXPECT_EQ(prompter.shown[1].message.text,
+                  "The value of HTTP Port is out of the limitation!");
+        Find<QLineEdit>(d, "1025")->setText("8080");
+        Find<QComboBox>(d, "1036")->setCurrentIndex(23);
+        Click(d, "1");
+    });
+    EXPECT_EQ(result, ConfigurationDialog::Result::Accepted);
+    EXPECT_EQ(record.subnetMask, (Ipv4Address{255, 255, 254, 0}));
+    EXPECT_EQ(record.timeZoneIndex, 23);
+    EXPECT_EQ(dialog.form().httpPort, "8080");
+}
+
+TEST_F(ConfigurationDialogTest, ResetAsksFirst) {
+    const auto result = RunWith(GatesFor("2.0", "NMC"), [&](ConfigurationDialog* d) {
+        Find<QLineEdit>(d, "1025")->setText("not checked");
+        Click(d, "3");  // answered No
+        EXPECT_TRUE(d->isVisible());
+        prompter.answerYes = true;
+        Click(d, "3");
+    });
+    EXPECT_EQ(result, ConfigurationDialog::Result::Reset);
+    ASSERT_EQ(prompter.asked.size(), 2u);
+    EXPECT_EQ(prompter.asked[0], configuration::kResetQuestion);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+// Through the main window: a refused date shows its message, sends nothing and ends the
+// operation. The row's address is no dotted quad, so nothing could be sent anyway.
+TEST(ConfigurationOperation, RefusedDateEndsTheOperation) {
+    testing::FakeNetwork network;
+    RecordingPrompter prompter;
+    testing::TempDir dir;
+    MainDialog window({network, prompter, dir.path(), 0});
+    window.deviceList().Append({.ipAddress = "card", .version = "2.0"});
+    window.deviceList().Select(0);
+    window.engine().OnDatagram(testing::ReplyDatagram({"Configure", kReply.substr(0, kReply.size() - 1)}));
+    ASSERT_EQ(window.engine().pendingReply(), PendingReply::ConfigureReady);
+    WhenModal<ConfigurationDialog>([](ConfigurationDialog* d) {
+        Find<QLineEdit>(d, "1031")->setText("13/01/2007");
+        Click(d, "1");
+    });
+    window.engine().Tick();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].message.text, "The filed of month should between 1~12!");
+    EXPECT_EQ(prompter.shown[0].message.caption, "Error");
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
+    EXPECT_EQ(window.configuration().month, 13);  // stored as read, until the next reply
+}
+
+}  // namespace
+}  // namespace parvolink

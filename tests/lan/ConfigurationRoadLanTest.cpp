@@ -1,0 +1,108 @@
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "LanTestSupport.h"
+#include "config/ConfigurationDialog.h"
+#include "devices/AccountDialog.h"
+#include "protocol/RequestEngine.h"
+
+namespace parvolink {
+namespace {
+
+using testing::LanTest;
+using testing::WhenModal;
+
+class ConfigurationRoadLanTest : public LanTest {
+protected:
+    void Click(QWidget* parent, const char* id) { parent->findChild<QPushButton*>(id)->click(); }
+    bool ButtonsBack(MainDialog& window) {
+        return window.findChild<QPushButton*>("1007")->isEnabled();
+    }
+
+    // Discover, then Modify the card at 198.51.100.2 with the given account.
+    MainDialog& DiscoverAndSetAccount(const QString& password) {
+        MainDialog& window = OpenWindow();
+        Click(&window, "1001");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.deviceList().size() >= 3; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ButtonsBack(window); }, 5000));
+        window.deviceList().Select(window.deviceList().FindRowByIp("198.51.100.2"));
+        WhenModal<AccountDialog>([&](AccountDialog* account) {
+            account->findChild<QLineEdit*>("1012")->setText("admin");
+            account->findChild<QLineEdit*>("1011")->setText(password);
+            Click(account, "1");
+        });
+        Click(&window, "1003");
+        return window;
+    }
+
+    // Runs action on the configuration dialog that Configuration opens.
+    void Configure(MainDialog& window, std::function<void(ConfigurationDialog*)> action) {
+        bool opened = false;
+        WhenModal<ConfigurationDialog>([&](ConfigurationDialog* d) {
+            opened = true;
+            action(d);
+        });
+        Click(&window, "1007");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opened; }, 5000));
+    }
+};
+
+TEST_F(ConfigurationRoadLanTest, EditedSettingsAreWrittenAndReadBack) {
+    StartCards();
+    MainDialog& window = DiscoverAndSetAccount("lanterns");
+    EXPECT_EQ(window.deviceList().selectedRow()->ipAddress, "198.051.100.002");
+    Configure(window, [&](ConfigurationDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(), "CARD-1");
+        d->findChild<QLineEdit*>("1013")->setText("UPS-ROOM-A");
+        d->findChild<QLineEdit*>("1025")->setText("8080");
+        Click(d, "1");
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUpdateSuccessfully});
+    EXPECT_TRUE(ButtonsBack(window));
+
+    Configure(window, [&](ConfigurationDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(), "UPS-ROOM-A");
+        EXPECT_EQ(d->findChild<QLineEdit*>("1025")->text(), "8080");
+        d->reject();
+    });
+    const auto writes = LogLines("SetConfigure");
+    ASSERT_EQ(writes.size(), 1u);  // once, to the card only
+    EXPECT_NE(writes[0].find("198.51.100.2 direct"), std::string::npos);
+}
+
+TEST_F(ConfigurationRoadLanTest, WrongPasswordOpensNoDialog) {
+    StartCards();
+    MainDialog& window = DiscoverAndSetAccount("wrong");
+    int dialogs = 0;
+    QTimer watcher;  // closes, and counts, any configuration dialog that opens
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<ConfigurationDialog*>(QApplication::activeModalWidget())) {
+            ++dialogs;
+            d->reject();
+        }
+    });
+    watcher.start(20);
+    Click(&window, "1007");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ButtonsBack(window); }, 3000));
+    QTest::qWait(1200);
+    EXPECT_EQ(dialogs, 0);
+    for (const Message& message : prompter.Messages()) {
+        EXPECT_EQ(message, engine::kAccountMismatch);
+    }
+}
+
+TEST_F(ConfigurationRoadLanTest, CardIgnoringTheWriteGivesNoResponse) {
+    StartCards({"--ignore-writes"});
+    MainDialog& window = DiscoverAndSetAccount("lanterns");
+    Configure(window, [&](ConfigurationDialog* d) { Click(d, "1"); });
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingSetConfigure);
+    EXPECT_FALSE(ButtonsBack(window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 13000));
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kNoResponse});
+    EXPECT_TRUE(ButtonsBack(window));
+}
+
+}  // namespace
+}  // namespace parvolink
