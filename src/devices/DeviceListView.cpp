@@ -44,6 +44,9 @@ DeviceListView::DeviceListView(QWidget* parent) : QTreeWidget(parent) {
 void DeviceListView::Show(const DeviceList& list) {
     showing_ = true;
     const int rows = static_cast<int>(list.size());
+    if (rows == 0) {
+        clear();  // all at once: one by one costs a model update per row
+    }
     while (topLevelItemCount() > rows) {
         delete takeTopLevelItem(topLevelItemCount() - 1);
     }

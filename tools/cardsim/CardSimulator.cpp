@@ -81,6 +81,9 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
                 std::string("QorinWebConfig\0\tDiscover\t", 25)};
     }
     if (command == wire::kDiscover) {
+        if (broadcast && faults.unicastOnly) {
+            return {};
+        }
         return {ReplyLine(command, {FormatDottedAddress(card.address), card.macAddress,
                                     card.version, card.model, card.hostName, card.flashCode})};
     }

@@ -31,6 +31,7 @@ struct Faults {
     bool error1 = false;     // answer every request but Discover with "Error" '1'
     bool malformed = false;  // answer with datagrams the program must drop
     bool ignoreWrites = false;  // take "SetConfigure" and "SetSNMPv3" in silence
+    bool unicastOnly = false;   // answer a Discover only when it was sent to the card itself
 };
 
 // A card numbered n (from 0) at address, with its factory configuration.

@@ -48,7 +48,8 @@ struct Outgoing {
 
 void Usage() {
     std::cerr << "usage: parvolink-cardsim [--address A]... [--silent] [--not-ok] [--error1]\n"
-                 "                         [--malformed] [--ignore-writes] [--late-ms N]\n"
+                 "                         [--malformed] [--ignore-writes] [--unicast-only]\n"
+                 "                         [--late-ms N]\n"
                  "                         [--log FILE]\n"
                  "                         [--no-user-limitation] [--port P]\n"
                  "Without --address, every non-loopback IPv4 address here is a card.\n"
@@ -58,6 +59,7 @@ void Usage() {
                  "  --error1      answer every request but Discover with \"Error\" '1'\n"
                  "  --malformed   answer with datagrams the program must drop\n"
                  "  --ignore-writes  take SetConfigure and SetSNMPv3 in silence\n"
+                 "  --unicast-only   answer a Discover only when sent to the card itself\n"
                  "  --late-ms N   answer N milliseconds late\n"
                  "  --log FILE    append every request received to FILE\n";
 }
@@ -108,6 +110,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.faults.notOk = true;
         } else if (arg == "--error1") {
             options.faults.error1 = true;
+        } else if (arg == "--unicast-only") {
+            options.faults.unicastOnly = true;
         } else if (arg == "--ignore-writes") {
             options.faults.ignoreWrites = true;
         } else if (arg == "--malformed") {
