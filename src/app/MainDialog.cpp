@@ -201,8 +201,7 @@ void MainDialog::OnInitDialog() {
     }
     connect(lanBox_, &QComboBox::currentIndexChanged, this, &MainDialog::OnLanSelChange);
 
-    hostAddress_ = services_.network.HostAddress();
-    engine_.SetHostAddress(hostAddress_);
+    engine_.SetHostAddress(services_.network.HostAddress());
 }
 
 void MainDialog::EnableButtons(bool on) {

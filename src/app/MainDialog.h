@@ -59,7 +59,7 @@ public:
 
     bool managementSocketReady() const { return managementSocketReady_; }
     bool tftpSocketReady() const { return tftpSocketReady_; }
-    const Ipv4Address& hostAddress() const { return hostAddress_; }
+    const Ipv4Address& hostAddress() const { return engine_.hostAddress(); }
     DeviceList& deviceList() { return deviceList_; }
     const FirmwareSettings& firmware() const { return firmware_; }
     RequestEngine& engine() { return engine_; }
@@ -115,7 +115,6 @@ private:
     TftpServerSocket tftpServerSocket_;
     std::string discoverWire_;
     DiscoverRunner discoverRunner_;
-    Ipv4Address hostAddress_{};
     bool managementSocketReady_ = false;
     bool tftpSocketReady_ = false;
     bool refreshPending_ = false;

@@ -145,16 +145,26 @@ TEST_F(ConfigurationDialogTest, ResetAsksFirst) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
-// Through the main window: a refused date shows its message, sends nothing and ends the
-// operation. The row's address is no dotted quad, so nothing could be sent anyway.
-TEST(ConfigurationOperation, RefusedDateEndsTheOperation) {
+// Through the main window. The row's address is no dotted quad: nothing is ever sent.
+class ConfigurationOperation : public ::testing::Test {
+protected:
+    ConfigurationOperation() : window({network, prompter, dir.path(), 0}) {
+        window.deviceList().Append({.ipAddress = "card", .version = "2.0"});
+        window.deviceList().Select(0);
+    }
+    void ConfigureReply(const std::string& payload) {
+        window.engine().OnDatagram(testing::ReplyDatagram({"Configure", payload}));
+    }
+
     testing::FakeNetwork network;
     RecordingPrompter prompter;
     testing::TempDir dir;
-    MainDialog window({network, prompter, dir.path(), 0});
-    window.deviceList().Append({.ipAddress = "card", .version = "2.0"});
-    window.deviceList().Select(0);
-    window.engine().OnDatagram(testing::ReplyDatagram({"Configure", kReply.substr(0, kReply.size() - 1)}));
+    MainDialog window;
+};
+
+// A refused date shows its message, sends nothing and ends the operation.
+TEST_F(ConfigurationOperation, RefusedDateEndsTheOperation) {
+    ConfigureReply(kReply.substr(0, kReply.size() - 1));
     ASSERT_EQ(window.engine().pendingReply(), PendingReply::ConfigureReady);
     WhenModal<ConfigurationDialog>([](ConfigurationDialog* d) {
         Find<QLineEdit>(d, "1031")->setText("13/01/2007");
@@ -166,6 +176,35 @@ TEST(ConfigurationOperation, RefusedDateEndsTheOperation) {
     EXPECT_EQ(prompter.shown[0].message.caption, "Error");
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
     EXPECT_EQ(window.configuration().month, 13);  // stored as read, until the next reply
+}
+
+}  // namespace
+}  // namespace parvolink
+
+namespace parvolink {
+namespace {
+
+TEST_F(ConfigurationOperation, ASecondReplyNeverOpensASecondDialog) {
+    ConfigureReply(kReply.substr(0, kReply.size() - 1));
+    int opened = 0;
+    WhenModal<ConfigurationDialog>([&](ConfigurationDialog* d) {
+        ++opened;
+        // Another reply and a tick while the dialog is open: dropped, the record unchanged.
+        ConfigureReply("other\tNAME-2\t" + kReply.substr(kReply.find("Rack")));
+        window.engine().Tick();
+        EXPECT_EQ(window.configuration().netbiosName, "CARD-1");
+        EXPECT_EQ(QApplication::activeModalWidget(), d);
+        d->reject();
+    });
+    window.engine().Tick();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
+}
+
+TEST_F(ConfigurationOperation, AShortReplyIsDroppedWhole) {
+    ConfigureReply("ops\tCARD-9\tRack\t1.2.3.4");
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
+    EXPECT_EQ(window.configuration().netbiosName, "");
 }
 
 }  // namespace
