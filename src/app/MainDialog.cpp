@@ -18,6 +18,7 @@
 #include "app/Text.h"
 #include "app/Version.h"
 #include "config/ConfigurationDialog.h"
+#include "config/UsmDialog.h"
 #include "devices/DeviceListView.h"
 #include "protocol/DatagramCodec.h"
 #include "protocol/Messages.h"
@@ -166,6 +167,8 @@ void MainDialog::BuildControls() {
 
     accountDialog_ = new AccountDialog(services_.prompter, this);
     configurationDialog_ = new ConfigurationDialog(services_.prompter, this);
+    configurationDialog_->OnSnmpv3Query([this] { engine_.StartSnmpv3Query(); });
+    usmDialog_ = new UsmDialog(services_.prompter, this);
 }
 
 void MainDialog::BuildWindowMenu() {
@@ -319,8 +322,12 @@ bool MainDialog::StoreConfiguration(std::string_view payload) {
     return ParseConfigureReply(payload, deviceConfiguration_);
 }
 
-// The SNMPv3 user table is not kept yet: no user dialog follows a reply.
-bool MainDialog::StoreUserTable(std::string_view) { return false; }
+bool MainDialog::StoreUserTable(std::string_view payload) {
+    if (usmDialog_->isVisible()) {
+        return false;  // as with the configuration: never a second dialog over the first
+    }
+    return ParseSnmpv3Reply(payload, usm_);
+}
 
 SequenceOutcome MainDialog::RunConfigurationSequence() {
     if (configurationDialog_->isVisible()) {
@@ -343,7 +350,20 @@ SequenceOutcome MainDialog::RunConfigurationSequence() {
     return {SequenceOutcome::Kind::Accepted, SetConfigurePayload(deviceConfiguration_)};
 }
 
-SequenceOutcome MainDialog::RunSnmpv3Sequence() { return {}; }
+SequenceOutcome MainDialog::RunSnmpv3Sequence() {
+    if (usmDialog_->isVisible()) {
+        return {};
+    }
+    switch (usmDialog_->Run(usm_)) {
+        case UsmDialog::Result::Reset:
+            return {SequenceOutcome::Kind::Reset, {}};
+        case UsmDialog::Result::UpdateContextName:
+            return {SequenceOutcome::Kind::Accepted, SetSnmpv3ContextPayload(usm_)};
+        case UsmDialog::Result::SubmitKey:
+            break;
+    }
+    return {SequenceOutcome::Kind::Accepted, SetSnmpv3UserPayload(usm_)};
+}
 
 void MainDialog::OnAbout() {
     AboutDialog about(this);

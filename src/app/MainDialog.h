@@ -9,6 +9,7 @@
 
 #include "app/LanInterfaces.h"
 #include "config/DeviceConfiguration.h"
+#include "config/UsmConfiguration.h"
 #include "devices/AccountDialog.h"
 #include "devices/DeviceList.h"
 #include "devices/DeviceListOperations.h"
@@ -27,6 +28,7 @@ namespace parvolink {
 
 class ConfigurationDialog;
 class DeviceListView;
+class UsmDialog;
 class IpAddressEdit;
 class NetworkEnvironment;
 class Prompter;
@@ -66,6 +68,8 @@ public:
     const QTimer& operationTimer() const { return operationTimer_; }
     // The card's settings as the last "Configure" reply gave them and the user edited them.
     const DeviceConfiguration& configuration() const { return deviceConfiguration_; }
+    // The card's SNMPv3 users as the last "SNMPv3" reply gave them, and the last submission.
+    const UsmConfiguration& usm() const { return usm_; }
 
     // "&Discover": starts the sweep; while one runs the button reads "&Stop" and ends it.
     void OnDiscover();
@@ -111,6 +115,7 @@ private:
     RequestEngine engine_{deviceList_, *this};
     QTimer operationTimer_;
     DeviceConfiguration deviceConfiguration_;
+    UsmConfiguration usm_;
     ManagementSocket managementSocket_;
     TftpServerSocket tftpServerSocket_;
     std::string discoverWire_;
@@ -120,6 +125,7 @@ private:
     bool refreshPending_ = false;
     AccountDialog* accountDialog_ = nullptr;
     ConfigurationDialog* configurationDialog_ = nullptr;
+    UsmDialog* usmDialog_ = nullptr;
 
     QComboBox* lanBox_ = nullptr;
     IpAddressEdit* subnet_ = nullptr;

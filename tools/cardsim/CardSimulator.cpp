@@ -1,6 +1,7 @@
 #include "CardSimulator.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "protocol/DatagramCodec.h"
 #include "protocol/Messages.h"
@@ -132,6 +133,30 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {ReplyLine(command, card.userTable)};
     }
     if (command == wire::kSetSnmpv3) {
+        // Read field by field: the key bytes after the level may hold TABs themselves.
+        FieldReader reader(request);
+        for (int i = 0; i < 6; ++i) {
+            reader.Next();
+        }
+        const auto index = reader.Next();
+        const auto name = reader.Next();
+        const auto level = reader.Next();
+        if (!index || !name || !level) {
+            return {ReplyLine(wire::kError, {"1"})};
+        }
+        const int row = std::atoi(std::string(*index).c_str());
+        if (row == 8) {
+            card.userTable[11] = std::string(*name);
+        } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && !faults.notOk) {
+            int levels = std::atoi(card.userTable[1].c_str()) + 256 * std::atoi(card.userTable[2].c_str());
+            const int code = std::atoi(std::string(*level).c_str()) & 3;
+            levels = (levels & ~(3 << (2 * row))) | (code << (2 * row));
+            card.userTable[1] = std::to_string(levels & 0xFF);
+            card.userTable[2] = std::to_string(levels >> 8);
+            card.userTable[3 + static_cast<std::size_t>(row)] = std::string(*name);
+        } else if (!faults.notOk) {
+            return {ReplyLine(wire::kError, {"1"})};
+        }
         return {ReplyLine(command, {status})};
     }
     if (command == wire::kResetSnmpv3) {

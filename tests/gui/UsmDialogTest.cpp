@@ -1,0 +1,91 @@
+#include "config/UsmDialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "GuiTestSupport.h"
+
+namespace parvolink {
+namespace {
+
+using testing::RecordingPrompter;
+using testing::WhenModal;
+
+template <class T>
+T* Find(QWidget* parent, const char* id) {
+    T* control = parent->findChild<T*>(id);
+    EXPECT_NE(control, nullptr) << "no control " << id;
+    return control;
+}
+
+class UsmDialogTest : public ::testing::Test {
+protected:
+    UsmDialogTest() : dialog(prompter) {
+        EXPECT_TRUE(ParseSnmpv3Reply("80001F88\t6\t144\tadmin\tops\tc\td\te\tf\tg\th\tpublic\t", usm));
+    }
+    UsmDialog::Result RunWith(std::function<void(UsmDialog*)> action) {
+        WhenModal<UsmDialog>(std::move(action));
+        return dialog.Run(usm);
+    }
+
+    RecordingPrompter prompter;
+    UsmDialog dialog;
+    UsmConfiguration usm;
+};
+
+TEST_F(UsmDialogTest, ShowsTheTableAndFillsTheEditLineFromARow) {
+    RunWith([](UsmDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "SNMPv3 USM");
+        EXPECT_EQ(Find<QLabel>(d, "1057")->text(), "admin");
+        EXPECT_EQ(Find<QLabel>(d, "1058")->text(), "Auth, Priv");
+        EXPECT_EQ(Find<QLabel>(d, "1060")->text(), "********");
+        EXPECT_EQ(Find<QLabel>(d, "1086")->text(), "");  // row 2: no privacy password
+        EXPECT_EQ(Find<QLabel>(d, "1108")->text(), "Auth, Priv");
+        EXPECT_EQ(Find<QLineEdit>(d, "1012")->text(), "public");
+        EXPECT_EQ(Find<QComboBox>(d, "1082")->currentIndex(), -1);
+        EXPECT_EQ(Find<QComboBox>(d, "1052")->currentIndex(), -1);
+        Find<QLineEdit>(d, "1053")->setText("typed");
+        Find<QComboBox>(d, "1082")->setCurrentIndex(1);
+        d->OnIndexChange(1);
+        EXPECT_EQ(Find<QLineEdit>(d, "1051")->text(), "ops");
+        EXPECT_EQ(Find<QComboBox>(d, "1052")->currentText(), "Auth, noPriv");
+        EXPECT_EQ(Find<QLineEdit>(d, "1053")->text(), "");
+        d->OnResetSnmpv3();
+    });
+}
+
+TEST_F(UsmDialogTest, ShortPasswordKeepsTheDialogOpenThenSubmitDerivesTheKey) {
+    const auto result = RunWith([&](UsmDialog* d) {
+        Find<QComboBox>(d, "1082")->setCurrentIndex(2);
+        Find<QLineEdit>(d, "1051")->setText("newuser");
+        Find<QComboBox>(d, "1052")->setCurrentIndex(AuthNoPriv);
+        Find<QLineEdit>(d, "1053")->setText("1234567");
+        QTest::mouseClick(Find<QPushButton>(d, "1"), Qt::LeftButton);
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].message.text,
+                  "The length of Auth Password of should >=8 bytes.");
+        EXPECT_TRUE(d->isVisible());
+        Find<QLineEdit>(d, "1053")->setText("12345678");
+        QTest::mouseClick(Find<QPushButton>(d, "1"), Qt::LeftButton);
+    });
+    EXPECT_EQ(result, UsmDialog::Result::SubmitKey);
+    EXPECT_EQ(usm.submitIndex, 2);
+    EXPECT_EQ(usm.userNames[2], "newuser");
+    EXPECT_NE(usm.authKey, UsmConfiguration::Key{});
+    EXPECT_EQ(usm.privKey, UsmConfiguration::Key{});
+}
+
+TEST_F(UsmDialogTest, EscapeUpdatesTheContextName) {
+    const auto result = RunWith([](UsmDialog* d) {
+        Find<QLineEdit>(d, "1012")->setText("private9");
+        QTest::keyClick(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(result, UsmDialog::Result::UpdateContextName);
+    EXPECT_EQ(usm.contextName, "private9");
+}
+
+}  // namespace
+}  // namespace parvolink

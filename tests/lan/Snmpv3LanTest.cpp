@@ -1,0 +1,71 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdio>
+
+#include "LanTestSupport.h"
+#include "config/ConfigurationDialog.h"
+#include "config/UsmDialog.h"
+#include "protocol/RequestEngine.h"
+
+namespace parvolink {
+namespace {
+
+using testing::LanTest;
+using testing::WhenModal;
+
+// As the simulator's log writes bytes: TAB as \t, other bytes outside 0x20..0x7E as \xNN.
+std::string Logged(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        char hex[5];
+        if (b == '\t') {
+            out += "\\t";
+        } else if (b < 0x20 || b >= 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+// From the configuration dialog, the SNMPv3 users of the card; one user written with its key.
+TEST_F(LanTest, Snmpv3UserIsWrittenWithItsLocalizedKey) {
+    StartCards();
+    MainDialog& window = OpenWindow();
+    window.deviceList().Append({.ipAddress = "198.51.100.3", .version = "2.1"});
+    window.deviceList().SetAccount(0, "admin", "lanterns");
+    window.deviceList().Select(0);
+
+    bool submitted = false;
+    WhenModal<ConfigurationDialog>([&](ConfigurationDialog* config) {
+        WhenModal<UsmDialog>([&](UsmDialog* d) {
+            d->findChild<QComboBox*>("1082")->setCurrentIndex(3);
+            d->findChild<QLineEdit*>("1051")->setText("ops");
+            d->findChild<QComboBox*>("1052")->setCurrentIndex(AuthNoPriv);
+            d->findChild<QLineEdit*>("1053")->setText("maplesyrup");
+            d->findChild<QPushButton*>("1")->click();
+            submitted = true;
+        });
+        config->findChild<QPushButton*>("4")->click();  // the query; the user dialog follows
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
+        config->reject();
+    });
+    window.findChild<QPushButton*>("1007")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return submitted && !prompter.shown.empty(); }, 8000));
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUsmUpdateSuccessfully});
+
+    const UsmConfiguration& usm = window.usm();
+    EXPECT_EQ(usm.engineId, "80001F88");
+    const auto writes = LogLines("SetSNMPv3");
+    ASSERT_EQ(writes.size(), 1u);
+    const std::string form = "\\t3\\tops\\t1\\t" +
+                             Logged(usm.authKey) + "\\t" + Logged(usm.privKey) + "\\t";
+    EXPECT_NE(writes[0].find(form), std::string::npos) << writes[0];
+    EXPECT_EQ(writes[0].rfind("198.51.100.3 direct ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace parvolink
