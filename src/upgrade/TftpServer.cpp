@@ -1,0 +1,196 @@
+#include "upgrade/TftpServer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace parvolink {
+namespace {
+
+std::uint16_t Read16(std::span<const std::uint8_t> d, std::size_t at) {
+    return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
+}
+
+// The text from at up to the next NUL, or to the end of the datagram.
+std::string_view TextAt(std::span<const std::uint8_t> d, std::size_t& at) {
+    const auto* begin = reinterpret_cast<const char*>(d.data()) + std::min(at, d.size());
+    const std::size_t left = d.size() - std::min(at, d.size());
+    const std::size_t length = strnlen(begin, left);
+    at += length + 1;
+    return {begin, length};
+}
+
+}  // namespace
+
+TftpActions TftpServer::OnDatagram(std::span<const std::uint8_t> datagram, const TftpPeer& from) {
+    TftpActions actions;
+    if (datagram.size() > tftp::kReceiveBufferSize || datagram.size() < 2) {
+        return actions;
+    }
+    switch (Read16(datagram, 0)) {
+        case tftp::kOpRead:
+            OnReadRequest(datagram, from, actions);
+            break;
+        case tftp::kOpAck:
+            OnAck(datagram, from, actions);
+            break;
+        default:
+            break;  // write requests, DATA, ERROR and anything else are not answered
+    }
+    return actions;
+}
+
+void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const TftpPeer& from,
+                               TftpActions& actions) {
+    std::size_t at = 2;
+    const std::string_view name = TextAt(datagram, at);
+    const std::string_view mode = TextAt(datagram, at);  // anything after it is ignored
+    const auto refuse = [&](std::uint8_t code) {
+        actions.sends.push_back({{from.address, tftp::kRefusalPort},
+                                 std::string{'\0', static_cast<char>(tftp::kRefusalOpcode), '\0',
+                                             static_cast<char>(code), '\0'}});
+    };
+    if (name != firmware_.firmwareFileName) {
+        refuse(tftp::kRefusedFileName);
+        return;
+    }
+    if (mode != "octet") {
+        refuse(tftp::kRefusedMode);
+        return;
+    }
+    int index = FindConnection(from.address);
+    if (index < 0) {
+        if (connections_.size() >= tftp::kMaxConnections) {
+            actions.message = tftp::kTooManyConnections;
+            return;
+        }
+        connections_.push_back({});
+        index = static_cast<int>(connections_.size()) - 1;
+    }
+    // A second request from the same host restarts its transfer in the same entry.
+    connections_[static_cast<std::size_t>(index)] = {from.address, tftp::kRetransmitTicks, 0,
+                                                     false, 1, from.port};
+    if (!OpenServedFile()) {
+        RemoveConnection(from.address);
+        actions.message = tftp::kCannotOpenFile;
+        return;  // no transfer: the progress window is not opened for it
+    }
+    transferStarted_ = true;
+    SendBlock(connections_[static_cast<std::size_t>(index)], actions);
+}
+
+void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& from,
+                       TftpActions& actions) {
+    const int index = FindConnection(from.address);
+    if (index < 0 || datagram.size() < 4) {
+        return;
+    }
+    Connection& connection = connections_[static_cast<std::size_t>(index)];
+    // The full block number must match, so a repeated ACK of an earlier block does nothing.
+    if (Read16(datagram, 2) != connection.blockNumber) {
+        return;
+    }
+    if (connection.lastBlock) {
+        EndTransfer(from.address, actions);
+        actions.message = tftp::kUpgradeOk;
+        return;
+    }
+    ++connection.blockNumber;
+    SendBlock(connection, actions);
+    actions.progress = connection.blockNumber;
+    connection.retransmitCountdown = tftp::kRetransmitTicks;
+    connection.retries = 0;
+}
+
+TftpActions TftpServer::OnTick() {
+    TftpActions actions;
+    for (std::size_t i = 0; i < connections_.size(); ++i) {
+        Connection& connection = connections_[i];
+        if (connection.retransmitCountdown <= 0 || --connection.retransmitCountdown > 0) {
+            continue;
+        }
+        connection.retransmitCountdown = tftp::kRetransmitTicks;
+        if (++connection.retries < tftp::kMaxRetries) {
+            SendBlock(connection, actions);
+        } else {
+            // Abandoned without a word to the host; later entries wait for the next tick.
+            EndTransfer(connection.peerAddress, actions);
+            break;
+        }
+    }
+    return actions;
+}
+
+bool TftpServer::TakeTransferStarted() { return std::exchange(transferStarted_, false); }
+
+int TftpServer::FindConnection(const Ipv4Address& address) const {
+    for (std::size_t i = 0; i < connections_.size(); ++i) {
+        if (connections_[i].peerAddress == address) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void TftpServer::RemoveConnection(const Ipv4Address& address) {
+    std::erase_if(connections_, [&](const Connection& c) { return c.peerAddress == address; });
+}
+
+bool TftpServer::OpenServedFile() {
+    if (file_.is_open()) {
+        return true;  // shared by every transfer; the block count stays as it was
+    }
+    std::error_code ec;
+    if (firmware_.firmwarePath.empty() ||
+        !std::filesystem::is_regular_file(firmware_.firmwarePath, ec)) {
+        return false;
+    }
+    file_.open(firmware_.firmwarePath, std::ios::binary);
+    if (!file_) {
+        file_ = std::ifstream();
+        return false;
+    }
+    file_.seekg(0, std::ios::end);
+    const auto size = static_cast<std::uint64_t>(std::max<std::streamoff>(file_.tellg(), 0));
+    blockCount_ = static_cast<std::int16_t>(size / tftp::kBlockSize);
+    return true;
+}
+
+void TftpServer::CloseFileIfIdle() {
+    if (connections_.empty()) {
+        file_.close();
+        file_ = std::ifstream();
+    }
+}
+
+void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
+    if (!file_.is_open()) {
+        return;
+    }
+    std::string packet(4 + tftp::kBlockSize, '\0');
+    packet[1] = static_cast<char>(tftp::kOpData);
+    packet[2] = static_cast<char>((connection.blockNumber >> 8) & 0xFF);
+    packet[3] = static_cast<char>(connection.blockNumber & 0xFF);
+    // Read anew for every send, retransmissions included: nothing is cached.
+    file_.clear();
+    file_.seekg(static_cast<std::streamoff>(connection.blockNumber - 1) *
+                static_cast<std::streamoff>(tftp::kBlockSize));
+    file_.read(packet.data() + 4, static_cast<std::streamsize>(tftp::kBlockSize));
+    const auto read = static_cast<std::size_t>(std::max<std::streamsize>(file_.gcount(), 0));
+    if (read < tftp::kBlockSize) {
+        connection.lastBlock = true;
+    }
+    packet.resize(4 + read);
+    actions.sends.push_back({{connection.peerAddress, connection.peerPort}, std::move(packet)});
+}
+
+void TftpServer::EndTransfer(const Ipv4Address& address, TftpActions& actions) {
+    RemoveConnection(address);
+    CloseFileIfIdle();
+    if (connections_.empty()) {
+        transferStarted_ = false;  // nothing left to show: no progress window opens late
+    }
+    actions.endProgress = true;
+}
+
+}  // namespace parvolink
