@@ -19,6 +19,8 @@
 #include "app/Version.h"
 #include "config/ConfigurationDialog.h"
 #include "config/UsmDialog.h"
+#include "upgrade/UpgradeChecks.h"
+#include "upgrade/UpgradeDialog.h"
 #include "devices/DeviceListView.h"
 #include "protocol/DatagramCodec.h"
 #include "protocol/Messages.h"
@@ -52,6 +54,13 @@ MainDialog::MainDialog(MainDialogServices services)
     connect(&discoverRunner_, &DiscoverRunner::Progress, this, &MainDialog::OnDiscoverProgress);
     connect(&discoverRunner_, &DiscoverRunner::Finished, this, &MainDialog::OnDiscoverFinished);
     managementSocket_.OnReceive([this](std::string_view datagram) { engine_.OnDatagram(datagram); });
+    tftpTimer_.setInterval(100);
+    connect(&tftpTimer_, &QTimer::timeout, this, &MainDialog::OnTftpTick);
+    tftpServerSocket_.OnDatagram([this](const DatagramSocket::Received& d) {
+        Apply(tftpServer_.OnDatagram(
+            std::span(reinterpret_cast<const std::uint8_t*>(d.bytes.data()), d.bytes.size()),
+            {d.from, d.port}));
+    });
     OpenSockets();
     firmware_ = ReadSettings(services_.currentDirectory).value_or(FirmwareSettings{});
     BuildControls();
@@ -163,12 +172,22 @@ void MainDialog::BuildControls() {
     connect(modify_, &QPushButton::clicked, this, &MainDialog::OnModify);
     connect(remove_, &QPushButton::clicked, this, &MainDialog::OnRemove);
     connect(discover_, &QPushButton::clicked, this, &MainDialog::OnDiscover);
+    connect(upgrade_, &QPushButton::clicked, this, &MainDialog::OnUpgrade);
     connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
 
     accountDialog_ = new AccountDialog(services_.prompter, this);
     configurationDialog_ = new ConfigurationDialog(services_.prompter, this);
     configurationDialog_->OnSnmpv3Query([this] { engine_.StartSnmpv3Query(); });
     usmDialog_ = new UsmDialog(services_.prompter, this);
+    upgradeDialog_ = new UpgradeDialog(services_.prompter, firmware_, this);
+    upgradeDialog_->OnUpgradeNowDo([this](const std::string& path) -> std::optional<Message> {
+        if (auto refusal = CheckUpgradeNow(path, deviceList_.selectedRow())) {
+            return refusal;
+        }
+        engine_.SendUpgradeRequest();
+        return std::nullopt;
+    });
+    upgradeProgress_ = new UpgradeProgressDialog(this);
 }
 
 void MainDialog::BuildWindowMenu() {
@@ -187,7 +206,9 @@ void MainDialog::OnInitDialog() {
     if (!managementSocketReady_) {
         EnableButtons(false);
     }
-    if (!tftpSocketReady_) {
+    if (tftpSocketReady_) {
+        tftpTimer_.start();
+    } else {
         upgrade_->setEnabled(false);
     }
     setWindowIcon(ApplicationIcon());
@@ -264,6 +285,37 @@ void MainDialog::ShowInterfaceSubnet(const InterfaceRow& row) {
 void MainDialog::OnLanSelChange() {
     if (const auto row = RowForLanText(interfaceTable_, ToText(lanBox_->currentText()))) {
         ShowInterfaceSubnet(interfaceTable_[*row]);
+    }
+}
+
+void MainDialog::OnUpgrade() {
+    if (deviceList_.empty() || !upgradeDialog_->Run()) {
+        return;
+    }
+    engine_.BeginOperation(engine::kUpgradeTicks);
+    WriteSettings(services_.currentDirectory, firmware_);
+}
+
+void MainDialog::OnTftpTick() {
+    // The progress window runs modally from here; later ticks keep serving from inside it.
+    if (tftpServer_.TakeTransferStarted() && !upgradeProgress_->isVisible()) {
+        upgradeProgress_->Run(tftpServer_.blockCount());
+    }
+    Apply(tftpServer_.OnTick());
+}
+
+void MainDialog::Apply(const TftpActions& actions) {
+    for (const TftpDatagram& datagram : actions.sends) {
+        tftpServerSocket_.SendTo(datagram.bytes, datagram.to.address, datagram.to.port);
+    }
+    if (actions.progress) {
+        upgradeProgress_->SetPosition(*actions.progress);
+    }
+    if (actions.endProgress && upgradeProgress_->isVisible()) {
+        upgradeProgress_->done(1);
+    }
+    if (actions.message) {
+        ShowMessage(*actions.message);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "protocol/DiscoverRunner.h"
 #include "protocol/ManagementSocket.h"
 #include "protocol/RequestEngine.h"
+#include "upgrade/TftpServer.h"
 #include "upgrade/TftpServerSocket.h"
 
 class QComboBox;
@@ -28,6 +29,8 @@ namespace parvolink {
 
 class ConfigurationDialog;
 class DeviceListView;
+class UpgradeDialog;
+class UpgradeProgressDialog;
 class UsmDialog;
 class IpAddressEdit;
 class NetworkEnvironment;
@@ -66,6 +69,8 @@ public:
     const FirmwareSettings& firmware() const { return firmware_; }
     RequestEngine& engine() { return engine_; }
     const QTimer& operationTimer() const { return operationTimer_; }
+    const TftpServer& tftpServer() const { return tftpServer_; }
+    quint16 tftpPort() const { return tftpServerSocket_.LocalPort(); }
     // The card's settings as the last "Configure" reply gave them and the user edited them.
     const DeviceConfiguration& configuration() const { return deviceConfiguration_; }
     // The card's SNMPv3 users as the last "SNMPv3" reply gave them, and the last submission.
@@ -74,6 +79,8 @@ public:
     // "&Discover": starts the sweep; while one runs the button reads "&Stop" and ends it.
     void OnDiscover();
     bool Discovering() const { return discoverRunner_.Running(); }
+    // "&Upgrade...": the upgrade dialog; a sent request starts the 15-second wait.
+    void OnUpgrade();
     void OnAdd();
     void OnModify();
     void OnRemove();
@@ -95,6 +102,8 @@ private:
     void RefreshList();
     void OnDiscoverProgress(quint64 sent, quint64 total);
     void OnDiscoverFinished();
+    void OnTftpTick();
+    void Apply(const TftpActions& actions);
 
     bool RunAccountDialog(AccountValues& values) override;
     void ShowMessage(const Message& message) override;
@@ -114,10 +123,12 @@ private:
     FirmwareSettings firmware_;
     RequestEngine engine_{deviceList_, *this};
     QTimer operationTimer_;
+    QTimer tftpTimer_;
     DeviceConfiguration deviceConfiguration_;
     UsmConfiguration usm_;
     ManagementSocket managementSocket_;
     TftpServerSocket tftpServerSocket_;
+    TftpServer tftpServer_{firmware_};
     std::string discoverWire_;
     DiscoverRunner discoverRunner_;
     bool managementSocketReady_ = false;
@@ -126,6 +137,8 @@ private:
     AccountDialog* accountDialog_ = nullptr;
     ConfigurationDialog* configurationDialog_ = nullptr;
     UsmDialog* usmDialog_ = nullptr;
+    UpgradeDialog* upgradeDialog_ = nullptr;
+    UpgradeProgressDialog* upgradeProgress_ = nullptr;
 
     QComboBox* lanBox_ = nullptr;
     IpAddressEdit* subnet_ = nullptr;

@@ -164,6 +164,16 @@ void RequestEngine::StartSnmpv3Query() {
     }
 }
 
+void RequestEngine::SendUpgradeRequest() {
+    if (const DeviceEntry* row = list_.selectedRow()) {
+        Ipv4Address card{};
+        if (ParseDottedAddress(row->ipAddress, card)) {
+            Send(UpgradeLine(*row), FormatDottedAddress(card));
+        }
+    }
+    pendingReply_ = PendingReply::AwaitingUpgrade;
+}
+
 void RequestEngine::BeginOperation(int ticks) {
     host_.StartOperationTimer();
     countdown_ = ticks;

@@ -98,7 +98,9 @@ public:
     void StartSnmpv3Query();
     // An operation of countdown ticks begins: timer, countdown, buttons off.
     void BeginOperation(int ticks);
-    // The upgrade dialog has sent its request.
+    // "Upgrade Now": the Upgrade request, once, to the selected row's own address (never a
+    // broadcast; nothing when that is not a dotted quad), then the reply is awaited.
+    void SendUpgradeRequest();
     void SetAwaitingUpgrade() { pendingReply_ = PendingReply::AwaitingUpgrade; }
 
     // Encodes line and sends it to host; false when the send failed.

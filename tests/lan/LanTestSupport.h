@@ -60,9 +60,10 @@ protected:
         ASSERT_TRUE(cards_->Running()) << "parvolink-cardsim did not start";
     }
 
-    MainDialog& OpenWindow() {
+    // The TFTP server takes any free port unless a test needs port 69 itself.
+    MainDialog& OpenWindow(quint16 tftpPort = 0) {
         window_ = std::make_unique<MainDialog>(
-            MainDialogServices{network_, prompter, dir.path(), 0});
+            MainDialogServices{network_, prompter, dir.path(), tftpPort});
         window_->show();
         return *window_;
     }

@@ -109,6 +109,9 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {ReplyLine(wire::kError, {"2"})};
     }
     const std::string status = faults.notOk ? "FAIL" : std::string(wire::kOk);
+    if (upgrade) {
+        return {ReplyLine(command, {status})};
+    }
     const std::vector<std::string> payload(f.begin() + 6, f.end());
     if (command == wire::kConfigure) {
         return {ReplyLine(command, card.configuration)};
@@ -162,9 +165,6 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
     if (command == wire::kResetSnmpv3) {
         card.userTable = FactoryUserTable();
         return {};
-    }
-    if (upgrade) {
-        return {ReplyLine(command, {status})};
     }
     return {ReplyLine(wire::kError, {"1"})};
 }

@@ -1,0 +1,25 @@
+// The checks of "Upgrade Now", in their order, before anything is sent to a card.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "app/Message.h"
+#include "devices/DeviceList.h"
+
+namespace parvolink {
+
+namespace upgrade {
+inline const Message kNoFile{"Please select the file name before upgrading!", "Warning",
+                             MessageIcon::None};
+inline const Message kNoDevice{"Please select a device before upgrading!", "Warning",
+                               MessageIcon::None};
+inline const Message kFlashMismatch{
+    "Flash size mismatch, please make sure the selected device and file are matched!", "Warning",
+    MessageIcon::None};
+}  // namespace upgrade
+
+// A file must be named, a card selected, and the file must fit the card's flash.
+std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEntry* selected);
+
+}  // namespace parvolink

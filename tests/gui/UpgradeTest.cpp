@@ -1,0 +1,140 @@
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QUdpSocket>
+
+#include "../unit/TempDir.h"
+#include "GuiTestSupport.h"
+#include "app/MainDialog.h"
+#include "upgrade/UpgradeChecks.h"
+#include "upgrade/UpgradeDialog.h"
+
+namespace parvolink {
+namespace {
+
+using testing::FakeNetwork;
+using testing::RecordingPrompter;
+using testing::TempDir;
+using testing::WhenModal;
+using namespace std::string_literals;
+
+class UpgradeTest : public ::testing::Test {
+protected:
+    UpgradeTest() : window({network, prompter, dir.path(), 0}) {
+        firmware = dir.Write("card.bin", std::string(1000, 'f'));
+    }
+    UpgradeDialog* Dialog() { return window.findChild<UpgradeDialog*>(); }
+    void Click(QWidget* parent, const char* id) {
+        QTest::mouseClick(parent->findChild<QPushButton*>(id), Qt::LeftButton);
+    }
+
+    FakeNetwork network;
+    RecordingPrompter prompter;
+    TempDir dir;
+    MainDialog window;
+    std::filesystem::path firmware;
+};
+
+TEST_F(UpgradeTest, EmptyListOpensNothing) {
+    bool opened = false;
+    Dialog()->ChooseFilesWith([&] {
+        opened = true;
+        return QString();
+    });
+    window.OnUpgrade();  // returns at once: no modal dialog ran
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+// The checks in their order, then a request (to no dotted quad: nothing is sent) and the wait.
+TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
+    window.deviceList().Append({.ipAddress = "card"});
+    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
+    WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
+        Click(d, "1008");
+        Click(d, "1032");  // Browse
+        EXPECT_EQ(d->findChild<QLineEdit*>("1012")->text().toStdString(), firmware.string());
+        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(), "This is not a correct upgrade file!!!");
+        Click(d, "1008");
+        window.deviceList().Select(0);
+        Click(d, "1008");  // no flash size: nothing fits
+        window.deviceList().row(0).flashSize = "256K";
+        Click(d, "1008");
+    });
+    window.OnUpgrade();
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<Message>{upgrade::kNoFile, upgrade::kNoDevice, upgrade::kFlashMismatch}));
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingUpgrade);
+    EXPECT_EQ(window.engine().countdown(), 15);
+    EXPECT_FALSE(window.findChild<QPushButton*>("1002")->isEnabled());
+    EXPECT_EQ(dir.Read("Parvolink.ini"), firmware.string() + "\r\ncard.bin\r\n");
+}
+
+TEST_F(UpgradeTest, BrowseThenExitServesTheFileButRemembersNothing) {
+    window.deviceList().Append({.ipAddress = "card"});
+    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
+    WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
+        Click(d, "1032");
+        Click(d, "2");
+    });
+    window.OnUpgrade();
+    EXPECT_EQ(window.firmware().firmwareFileName, "card.bin");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Parvolink.ini"));
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
+}
+
+// A TFTP client on 127.0.0.1 fetches the chosen file: the progress window follows the transfer
+// and "Upgrade OK!" ends it. The client answers from readyRead, so it keeps working inside the
+// progress window's modal loop.
+TEST_F(UpgradeTest, ServesTheChosenFileOverLoopback) {
+    std::string content(1300, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>(i % 251);
+    }
+    firmware = dir.Write("card.bin", content);
+    window.deviceList().Append({.ipAddress = "card"});
+    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
+    WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
+        Click(d, "1032");
+        Click(d, "2");
+    });
+    window.OnUpgrade();
+    ASSERT_TRUE(window.tftpServer().connectionCount() == 0);
+
+    QUdpSocket client;
+    ASSERT_TRUE(client.bind(QHostAddress::LocalHost, 0));
+    std::string received;
+    bool progressShown = false;
+    QObject::connect(&client, &QUdpSocket::readyRead, [&] {
+        while (client.hasPendingDatagrams()) {
+            QByteArray data(static_cast<int>(client.pendingDatagramSize()), '\0');
+            QHostAddress from;
+            quint16 port = 0;
+            client.readDatagram(data.data(), data.size(), &from, &port);
+            if (data.size() < 4 || data[1] != 3) {
+                continue;
+            }
+            received.append(data.constData() + 4, static_cast<std::size_t>(data.size() - 4));
+            auto* progress = window.findChild<UpgradeProgressDialog*>();
+            progressShown = progressShown || progress->isVisible();
+            // A card's pace: a little later than the server's 100 ms tick, so the progress
+            // window has its turn.
+            const QByteArray ack = QByteArray("\0\4", 2) + data.mid(2, 2);
+            QTimer::singleShot(120, &client, [&client, ack, from, port] {
+                client.writeDatagram(ack, from, port);
+            });
+        }
+    });
+    const std::string rrq = "\0\1card.bin\0octet\0"s;
+    client.writeDatagram(rrq.data(), static_cast<qint64>(rrq.size()), QHostAddress::LocalHost,
+                         window.tftpPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 10000));
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{tftp::kUpgradeOk});
+    EXPECT_EQ(received, content);
+    EXPECT_TRUE(progressShown);
+    EXPECT_FALSE(window.findChild<UpgradeProgressDialog*>()->isVisible());
+}
+
+}  // namespace
+}  // namespace parvolink

@@ -1,0 +1,57 @@
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "LanTestSupport.h"
+#include "devices/AccountDialog.h"
+#include "upgrade/UpgradeDialog.h"
+
+namespace parvolink {
+namespace {
+
+using testing::LanTest;
+using testing::WhenModal;
+
+// The whole upgrade: the request to the card, its "OK", then the card's fetch by TFTP (done by
+// Debian's tftp-hpa client from the card's side of the LAN), the progress window and the end.
+TEST_F(LanTest, UpgradeServesTheFileToTheCard) {
+    StartCards();
+    MainDialog& window = OpenWindow(69);
+    ASSERT_TRUE(window.tftpSocketReady());
+    std::string content(200 * 1024, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>((i * 7919) >> 3);
+    }
+    const auto firmware = dir.Write("nmc-2.2.bin", content);
+    DeviceList& list = window.deviceList();
+    list.Append({.ipAddress = "198.051.100.002", .flashSize = "256K"});
+    list.SetAccount(0, "admin", "lanterns");
+    list.Select(0);
+
+    window.findChild<UpgradeDialog*>()->ChooseFilesWith(
+        [&] { return QString::fromStdString(firmware.string()); });
+    WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
+        d->findChild<QPushButton*>("1032")->click();
+        d->findChild<QPushButton*>("1008")->click();
+    });
+    window.findChild<QPushButton*>("1008")->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.engine().pendingReply() == PendingReply::Idle; }, 3000))
+        << "no OK from the card";
+    const auto upgrades = LogLines("Upgrade");
+    ASSERT_EQ(upgrades.size(), 1u);
+    EXPECT_EQ(upgrades[0], "198.51.100.2 direct Parvolink\\tUpgrade\\tadmin\\tlanterns\\t");
+
+    const auto fetched = dir.path() / "fetched.bin";
+    QProcess card;
+    card.start("ip", {"netns", "exec", qEnvironmentVariable("PARVOLINK_LAN_NS"), "tftp", "-m",
+                      "binary", "198.51.100.1", "-c", "get", "nmc-2.2.bin",
+                      QString::fromStdString(fetched.string())});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 30000));
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{tftp::kUpgradeOk});
+    card.waitForFinished(5000);
+    EXPECT_EQ(dir.Read("fetched.bin"), content);
+    EXPECT_EQ(dir.Read("Parvolink.ini"), firmware.string() + "\r\nnmc-2.2.bin\r\n");
+}
+
+}  // namespace
+}  // namespace parvolink
