@@ -31,8 +31,10 @@ std::string Logged(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+using Snmpv3LanTest = LanTest;
+
 // From the configuration dialog, the SNMPv3 users of the card; one user written with its key.
-TEST_F(LanTest, Snmpv3UserIsWrittenWithItsLocalizedKey) {
+TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
     StartCards();
     MainDialog& window = OpenWindow();
     window.deviceList().Append({.ipAddress = "198.51.100.3", .version = "2.1"});

@@ -2,7 +2,6 @@
 #include <QPushButton>
 
 #include "LanTestSupport.h"
-#include "devices/AccountDialog.h"
 #include "upgrade/UpgradeDialog.h"
 
 namespace parvolink {
@@ -11,29 +10,39 @@ namespace {
 using testing::LanTest;
 using testing::WhenModal;
 
-// The whole upgrade: the request to the card, its "OK", then the card's fetch by TFTP (done by
-// Debian's tftp-hpa client from the card's side of the LAN), the progress window and the end.
-TEST_F(LanTest, UpgradeServesTheFileToTheCard) {
-    StartCards();
-    MainDialog& window = OpenWindow(69);
-    ASSERT_TRUE(window.tftpSocketReady());
-    std::string content(200 * 1024, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        content[i] = static_cast<char>((i * 7919) >> 3);
+class UpgradeLanTest : public LanTest {
+protected:
+    // A 200 KiB firmware file chosen in the dialog, and Upgrade Now for the card at .2.
+    MainDialog& UpgradeCard() {
+        MainDialog& window = OpenWindow(69);
+        EXPECT_TRUE(window.tftpSocketReady());
+        content.resize(200 * 1024);
+        for (std::size_t i = 0; i < content.size(); ++i) {
+            content[i] = static_cast<char>((i * 7919) >> 3);
+        }
+        firmware = dir.Write("nmc-2.2.bin", content);
+        DeviceList& list = window.deviceList();
+        list.Append({.ipAddress = "198.051.100.002", .flashSize = "256K"});
+        list.SetAccount(0, "admin", "lanterns");
+        list.Select(0);
+        window.findChild<UpgradeDialog*>()->ChooseFilesWith(
+            [this] { return QString::fromStdString(firmware.string()); });
+        WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
+            d->findChild<QPushButton*>("1032")->click();
+            d->findChild<QPushButton*>("1008")->click();
+        });
+        window.findChild<QPushButton*>("1008")->click();
+        return window;
     }
-    const auto firmware = dir.Write("nmc-2.2.bin", content);
-    DeviceList& list = window.deviceList();
-    list.Append({.ipAddress = "198.051.100.002", .flashSize = "256K"});
-    list.SetAccount(0, "admin", "lanterns");
-    list.Select(0);
 
-    window.findChild<UpgradeDialog*>()->ChooseFilesWith(
-        [&] { return QString::fromStdString(firmware.string()); });
-    WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
-        d->findChild<QPushButton*>("1032")->click();
-        d->findChild<QPushButton*>("1008")->click();
-    });
-    window.findChild<QPushButton*>("1008")->click();
+    std::string content;
+    std::filesystem::path firmware;
+};
+
+// The card's side of the fetch done by Debian's tftp-hpa client.
+TEST_F(UpgradeLanTest, ServesTheFileToARealTftpClient) {
+    StartCards();
+    MainDialog& window = UpgradeCard();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return window.engine().pendingReply() == PendingReply::Idle; }, 3000))
         << "no OK from the card";
@@ -51,6 +60,16 @@ TEST_F(LanTest, UpgradeServesTheFileToTheCard) {
     card.waitForFinished(5000);
     EXPECT_EQ(dir.Read("fetched.bin"), content);
     EXPECT_EQ(dir.Read("Parvolink.ini"), firmware.string() + "\r\nnmc-2.2.bin\r\n");
+}
+
+// The simulated card fetches the file itself after its "OK", as a real card would.
+TEST_F(UpgradeLanTest, TheCardFetchesTheFileAfterItsOk) {
+    StartCards({"--firmware-name", "nmc-2.2.bin"});
+    MainDialog& window = UpgradeCard();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 30000));
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{tftp::kUpgradeOk});
+    EXPECT_EQ(LogLines("fetched"), std::vector<std::string>{"198.51.100.2 fetched 204800 bytes"});
+    EXPECT_EQ(window.tftpServer().connectionCount(), 0u);
 }
 
 }  // namespace

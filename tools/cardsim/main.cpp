@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -16,10 +17,13 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "CardSimulator.h"
+#include "FirmwareFetch.h"
 #include "protocol/DatagramCodec.h"
 #include "protocol/Messages.h"
 
@@ -36,6 +40,8 @@ struct Options {
     int lateMs = 0;
     std::string logPath;
     bool userLimitation = true;
+    std::string firmwareName;  // fetched by TFTP after an "OK" to Upgrade; empty: no fetch
+    int stallAfter = 0;
     std::uint16_t port = wire::kManagementPort;
 };
 
@@ -49,7 +55,8 @@ struct Outgoing {
 void Usage() {
     std::cerr << "usage: parvolink-cardsim [--address A]... [--silent] [--not-ok] [--error1]\n"
                  "                         [--malformed] [--ignore-writes] [--unicast-only]\n"
-                 "                         [--late-ms N]\n"
+                 "                         [--late-ms N] [--firmware-name NAME]\n"
+                 "                         [--stall-after N]\n"
                  "                         [--log FILE]\n"
                  "                         [--no-user-limitation] [--port P]\n"
                  "Without --address, every non-loopback IPv4 address here is a card.\n"
@@ -60,6 +67,8 @@ void Usage() {
                  "  --malformed   answer with datagrams the program must drop\n"
                  "  --ignore-writes  take SetConfigure and SetSNMPv3 in silence\n"
                  "  --unicast-only   answer a Discover only when sent to the card itself\n"
+                 "  --firmware-name NAME  after an OK to Upgrade, fetch NAME by TFTP\n"
+                 "  --stall-after N  stop acknowledging a fetch after N blocks\n"
                  "  --late-ms N   answer N milliseconds late\n"
                  "  --log FILE    append every request received to FILE\n";
 }
@@ -110,6 +119,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.faults.notOk = true;
         } else if (arg == "--error1") {
             options.faults.error1 = true;
+        } else if (arg == "--firmware-name") {
+            options.firmwareName = value();
+        } else if (arg == "--stall-after") {
+            options.stallAfter = std::atoi(value().c_str());
         } else if (arg == "--unicast-only") {
             options.faults.unicastOnly = true;
         } else if (arg == "--ignore-writes") {
@@ -215,6 +228,7 @@ int main(int argc, char** argv) {
               << std::endl;
 
     std::deque<Outgoing> outgoing;
+    std::map<int, std::unique_ptr<cardsim::FirmwareFetch>> fetches;  // by card number
     while (!stopping) {
         int timeout = -1;
         if (!outgoing.empty()) {
@@ -222,13 +236,30 @@ int main(int argc, char** argv) {
                 outgoing.front().due - Clock::now());
             timeout = static_cast<int>(std::max<std::int64_t>(wait.count(), 0));
         }
-        pollfd p{fd, POLLIN, 0};
-        const int ready = poll(&p, 1, timeout);
+        std::vector<pollfd> polled = {{fd, POLLIN, 0}};
+        for (const auto& [number, fetch] : fetches) {
+            polled.push_back({fetch->fd(), POLLIN, 0});
+        }
+        const int ready = poll(polled.data(), polled.size(), timeout);
         while (!outgoing.empty() && outgoing.front().due <= Clock::now()) {
             SendFrom(fd, outgoing.front());
             outgoing.pop_front();
         }
-        if (ready <= 0) {
+        for (auto it = fetches.begin(); ready > 0 && it != fetches.end();) {
+            const bool readable = std::any_of(polled.begin() + 1, polled.end(), [&](const pollfd& p) {
+                return p.fd == it->second->fd() && (p.revents & POLLIN);
+            });
+            if (readable && it->second->OnReadable()) {
+                if (log.is_open()) {
+                    log << FormatDottedAddress(cards[static_cast<std::size_t>(it->first)].address)
+                        << " fetched " << it->second->bytes() << " bytes" << std::endl;
+                }
+                it = fetches.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (ready <= 0 || !(polled[0].revents & POLLIN)) {
             continue;
         }
         char data[2048];
@@ -278,6 +309,12 @@ int main(int argc, char** argv) {
                 outgoing.push_back({Clock::now() + std::chrono::milliseconds(options.lateMs),
                                     ToInAddr(card.address), from,
                                     DatagramCodec::EncodeText(reply)});
+                if (!options.firmwareName.empty() &&
+                    reply.rfind("QorinWebConfig\tUpgrade\tOK\t", 0) == 0) {
+                    fetches[card.number] = std::make_unique<cardsim::FirmwareFetch>(
+                        ToInAddr(card.address), from.sin_addr, options.firmwareName,
+                        options.stallAfter);
+                }
             }
         }
     }

@@ -1,0 +1,58 @@
+#include "FirmwareFetch.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace parvolink::cardsim {
+
+FirmwareFetch::FirmwareFetch(in_addr card, in_addr server, const std::string& name,
+                             int stallAfter)
+    : stallAfter_(stallAfter) {
+    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr = card;
+    bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    std::string request("\0\1", 2);
+    request += name;
+    request.push_back('\0');
+    request += "octet";
+    request.push_back('\0');
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr = server;
+    to.sin_port = htons(69);
+    sendto(fd_, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+FirmwareFetch::~FirmwareFetch() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+bool FirmwareFetch::OnReadable() {
+    unsigned char data[600];
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    const ssize_t n =
+        recvfrom(fd_, data, sizeof data, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    if (n < 4 || data[1] != 3) {
+        return false;
+    }
+    const int block = (data[2] << 8) | data[3];
+    if (stallAfter_ > 0 && expected_ > stallAfter_) {
+        return false;  // hung: no more ACKs
+    }
+    if (block == expected_) {
+        received_ += static_cast<std::size_t>(n - 4);
+        ++expected_;
+    } else if (block != expected_ - 1) {
+        return false;
+    }
+    const unsigned char ack[4] = {0, 4, data[2], data[3]};
+    sendto(fd_, ack, sizeof ack, 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    return block == expected_ - 1 && n < 516;
+}
+
+}  // namespace parvolink::cardsim

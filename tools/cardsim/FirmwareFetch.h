@@ -1,0 +1,32 @@
+// A simulated card fetching its firmware from the program's TFTP server after an "OK" to
+// Upgrade: a read request, then an ACK for every block, as the cards do.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <string>
+
+namespace parvolink::cardsim {
+
+class FirmwareFetch {
+public:
+    // Sends the read request for name from card's own address to server, port 69. stallAfter
+    // blocks acknowledged (0: never) it stops answering, as a card that hangs would.
+    FirmwareFetch(in_addr card, in_addr server, const std::string& name, int stallAfter);
+    ~FirmwareFetch();
+    FirmwareFetch(const FirmwareFetch&) = delete;
+    FirmwareFetch& operator=(const FirmwareFetch&) = delete;
+
+    int fd() const { return fd_; }
+    // Reads what arrived; true once the last block is in.
+    bool OnReadable();
+    std::size_t bytes() const { return received_; }
+
+private:
+    int fd_ = -1;
+    int expected_ = 1;
+    int stallAfter_ = 0;
+    std::size_t received_ = 0;
+};
+
+}  // namespace parvolink::cardsim
