@@ -17,18 +17,12 @@ namespace parvolink {
 namespace {
 
 using testing::RecordingPrompter;
+using testing::Find;
 using testing::WhenModal;
 
 const std::string kReply =
     "ops@example.net\tCARD-1\tRack 1\t198.51.100.2\t255.255.255.0\t198.51.100.1\t198.51.100.9\t"
     "0\t1\t0\t80\t23\t1\t13\tntp.example\t\t7\t3\t9\t8\t30\t5\t2\t";
-
-template <class T>
-T* Find(QWidget* parent, const char* id) {
-    T* control = parent->findChild<T*>(id);
-    EXPECT_NE(control, nullptr) << "no control " << id;
-    return control;
-}
 
 void Click(QWidget* parent, const char* id) {
     QTest::mouseClick(Find<QPushButton>(parent, id), Qt::LeftButton);

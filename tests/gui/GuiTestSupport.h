@@ -49,6 +49,14 @@ public:
     Ipv4Address HostAddress() override { return host; }
 };
 
+// The control whose id (object name) is id, failing the test when there is none.
+template <class T>
+T* Find(QWidget* parent, const char* id) {
+    T* control = parent->findChild<T*>(id);
+    EXPECT_NE(control, nullptr) << "no control " << id;
+    return control;
+}
+
 // Runs action on the first modal dialog of type Dialog that opens, from inside its event loop.
 // Fails the test if none opens within a few seconds of event processing.
 template <class Dialog>

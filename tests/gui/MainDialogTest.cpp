@@ -19,6 +19,7 @@ namespace parvolink {
 namespace {
 
 using testing::FakeNetwork;
+using testing::Find;
 using testing::RecordingPrompter;
 using testing::TempDir;
 using testing::WhenModal;
@@ -42,18 +43,12 @@ protected:
         return dialog;
     }
 
-    template <class T>
-    static T* Control(QWidget* parent, const char* id) {
-        T* control = parent->findChild<T*>(id);
-        EXPECT_NE(control, nullptr) << "no control " << id;
-        return control;
-    }
     static QString Address(QWidget* parent, const char* id) {
-        const Ipv4Address a = Control<IpAddressEdit>(parent, id)->Address();
+        const Ipv4Address a = Find<IpAddressEdit>(parent, id)->Address();
         return QString("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
     }
     static QStringList RowTexts(QWidget* parent, int row) {
-        QTreeWidgetItem* item = Control<QTreeWidget>(parent, "1000")->topLevelItem(row);
+        QTreeWidgetItem* item = Find<QTreeWidget>(parent, "1000")->topLevelItem(row);
         QStringList texts;
         for (int c = 0; item != nullptr && c < item->columnCount(); ++c) {
             texts << item->text(c);
@@ -75,7 +70,7 @@ TEST_F(MainDialogTest, StartsWithTitleLanBoxSubnetAndColumns) {
     auto dialog = Open();
     EXPECT_EQ(dialog->windowTitle(), "Vellacor Parvolink v1.5.7");
     EXPECT_TRUE(prompter.shown.empty());
-    auto* lan = Control<QComboBox>(dialog.get(), "1044");
+    auto* lan = Find<QComboBox>(dialog.get(), "1044");
     ASSERT_EQ(lan->count(), 2);
     EXPECT_EQ(lan->itemText(0), "192.168.001.020");
     EXPECT_EQ(lan->itemText(1), "010.000.000.005");
@@ -87,22 +82,22 @@ TEST_F(MainDialogTest, StartsWithTitleLanBoxSubnetAndColumns) {
     EXPECT_EQ(Address(dialog.get(), "1016"), "10.0.0.0");
     EXPECT_EQ(Address(dialog.get(), "1017"), "255.0.0.0");
 
-    auto* view = Control<QTreeWidget>(dialog.get(), "1000");
+    auto* view = Find<QTreeWidget>(dialog.get(), "1000");
     ASSERT_EQ(view->columnCount(), 8);
     EXPECT_EQ(view->headerItem()->text(6), "Mac Address");
     EXPECT_EQ(view->columnWidth(6), 130);
     EXPECT_FALSE(view->isSortingEnabled());
     for (const char* id : kButtonIds) {
-        EXPECT_TRUE(Control<QPushButton>(dialog.get(), id)->isEnabled()) << id;
+        EXPECT_TRUE(Find<QPushButton>(dialog.get(), id)->isEnabled()) << id;
     }
-    EXPECT_TRUE(Control<QPushButton>(dialog.get(), "1001")->isDefault());
+    EXPECT_TRUE(Find<QPushButton>(dialog.get(), "1001")->isDefault());
 }
 
 TEST_F(MainDialogTest, WithoutInterfacesTheLanBoxStaysEmpty) {
     network.table = {{{127, 0, 0, 1}, {255, 0, 0, 0}}, {{0, 0, 0, 0}, {0, 0, 0, 0}}};
     auto dialog = Open();
-    EXPECT_EQ(Control<QComboBox>(dialog.get(), "1044")->count(), 0);
-    const auto fields = Control<IpAddressEdit>(dialog.get(), "1016")->Fields();
+    EXPECT_EQ(Find<QComboBox>(dialog.get(), "1044")->count(), 0);
+    const auto fields = Find<IpAddressEdit>(dialog.get(), "1016")->Fields();
     EXPECT_FALSE(fields[0].has_value());
 }
 
@@ -117,7 +112,7 @@ TEST_F(MainDialogTest, TakenTftpPortDisablesOnlyUpgrade) {
     EXPECT_TRUE(dialog->managementSocketReady());
     const auto check = [&] {
         for (const char* id : kButtonIds) {
-            EXPECT_EQ(Control<QPushButton>(dialog.get(), id)->isEnabled(),
+            EXPECT_EQ(Find<QPushButton>(dialog.get(), id)->isEnabled(),
                       std::string_view(id) != "1008")
                 << id;
         }
@@ -131,23 +126,23 @@ TEST_F(MainDialogTest, TakenTftpPortDisablesOnlyUpgrade) {
 TEST_F(MainDialogTest, AddThroughTheAccountDialog) {
     auto dialog = Open();
     WhenModal<AccountDialog>([&](AccountDialog* account) {
-        auto* address = Control<IpAddressEdit>(account, "1009");
+        auto* address = Find<IpAddressEdit>(account, "1009");
         EXPECT_TRUE(address->isEnabled());
         const char* octets[] = {"192", "168", "1", "10"};
         for (int i = 0; i < 4; ++i) {
             Type(address->Field(i), octets[i]);
         }
-        Type(Control<QLineEdit>(account, "1012"), "administrator");  // 8 characters kept
-        Type(Control<QLineEdit>(account, "1011"), "lanterns99");
-        EXPECT_EQ(Control<QLineEdit>(account, "1011")->echoMode(), QLineEdit::Password);
-        QTest::mouseClick(Control<QPushButton>(account, "1"), Qt::LeftButton);
+        Type(Find<QLineEdit>(account, "1012"), "administrator");  // 8 characters kept
+        Type(Find<QLineEdit>(account, "1011"), "lanterns99");
+        EXPECT_EQ(Find<QLineEdit>(account, "1011")->echoMode(), QLineEdit::Password);
+        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
     });
-    QTest::mouseClick(Control<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(RowTexts(dialog.get(), 0),
               (QStringList{"192.168.001.010", "", "administ", "********", "", "", "", ""}));
     EXPECT_EQ(dialog->deviceList().row(0).password, "lanterns");
-    auto* view = Control<QTreeWidget>(dialog.get(), "1000");
+    auto* view = Find<QTreeWidget>(dialog.get(), "1000");
     ASSERT_EQ(view->selectedItems().size(), 1);
     EXPECT_EQ(view->indexOfTopLevelItem(view->selectedItems()[0]), 0);
 }
@@ -155,19 +150,19 @@ TEST_F(MainDialogTest, AddThroughTheAccountDialog) {
 TEST_F(MainDialogTest, AccountDialogRefusesAnIncompleteAddressAndCancelChangesNothing) {
     auto dialog = Open();
     WhenModal<AccountDialog>([&](AccountDialog* account) {
-        auto* address = Control<IpAddressEdit>(account, "1009");
+        auto* address = Find<IpAddressEdit>(account, "1009");
         Type(address->Field(0), "10");
         address->Field(2)->clear();  // a blank field
-        QTest::mouseClick(Control<QPushButton>(account, "1"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].message, devices::kFillInAddress);
         EXPECT_EQ(prompter.shown[0].parent, account);
         EXPECT_TRUE(account->isVisible());
         QTest::keyClick(account, Qt::Key_Escape);
     });
-    QTest::mouseClick(Control<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
     EXPECT_TRUE(dialog->deviceList().empty());
-    EXPECT_EQ(Control<QTreeWidget>(dialog.get(), "1000")->topLevelItemCount(), 0);
+    EXPECT_EQ(Find<QTreeWidget>(dialog.get(), "1000")->topLevelItemCount(), 0);
 }
 
 TEST_F(MainDialogTest, ModifyShowsTheRowWithItsAddressFixed) {
@@ -177,13 +172,13 @@ TEST_F(MainDialogTest, ModifyShowsTheRowWithItsAddressFixed) {
     list.SetAccount(0, "admin", "lanterns");
     list.Select(0);
     WhenModal<AccountDialog>([&](AccountDialog* account) {
-        EXPECT_FALSE(Control<IpAddressEdit>(account, "1009")->isEnabled());
-        EXPECT_EQ(Control<QLineEdit>(account, "1012")->text(), "admin");
-        EXPECT_EQ(Control<QLineEdit>(account, "1011")->text(), "lanterns");
-        Type(Control<QLineEdit>(account, "1012"), "root");
-        QTest::mouseClick(Control<QPushButton>(account, "1"), Qt::LeftButton);
+        EXPECT_FALSE(Find<IpAddressEdit>(account, "1009")->isEnabled());
+        EXPECT_EQ(Find<QLineEdit>(account, "1012")->text(), "admin");
+        EXPECT_EQ(Find<QLineEdit>(account, "1011")->text(), "lanterns");
+        Type(Find<QLineEdit>(account, "1012"), "root");
+        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
     });
-    QTest::mouseClick(Control<QPushButton>(dialog.get(), "1003"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1003"), Qt::LeftButton);
     EXPECT_EQ(RowTexts(dialog.get(), 0)[2], "root");
     EXPECT_EQ(list.row(0).password, "lanterns");
 }
@@ -193,7 +188,7 @@ TEST_F(MainDialogTest, FullListRefusesAddWithoutOpeningTheDialog) {
     for (int i = 0; i < 255; ++i) {
         dialog->deviceList().Append({.ipAddress = std::to_string(i)});
     }
-    QTest::mouseClick(Control<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{devices::kTooMany});
     EXPECT_EQ(prompter.shown[0].parent, dialog.get());
 }
@@ -206,13 +201,13 @@ TEST_F(MainDialogTest, RemoveAndUserSelectionKeepViewAndListTogether) {
         list.SetAccount(list.size() - 1, name, "pw-" + name);
     }
     dialog->OnRemove();  // nothing selected: nothing happens
-    auto* view = Control<QTreeWidget>(dialog.get(), "1000");
+    auto* view = Find<QTreeWidget>(dialog.get(), "1000");
     ASSERT_EQ(view->topLevelItemCount(), 3);
     // The user clicks the middle row, then Remove.
     const QRect middle = view->visualItemRect(view->topLevelItem(1));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, middle.center());
     EXPECT_EQ(list.selected(), 1);
-    QTest::mouseClick(Control<QPushButton>(dialog.get(), "1004"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1004"), Qt::LeftButton);
     ASSERT_EQ(view->topLevelItemCount(), 2);
     EXPECT_EQ(RowTexts(dialog.get(), 1)[0], "c");
     EXPECT_TRUE(view->topLevelItem(1)->isSelected());

@@ -25,6 +25,16 @@ protected:
         firmware = dir.Write("card.bin", std::string(1000, 'f'));
     }
     UpgradeDialog* Dialog() { return window.findChild<UpgradeDialog*>(); }
+    // Upgrade..., Browse to the firmware file, Exit: the file is chosen, nothing is sent.
+    void ChooseFirmwareAndExit() {
+        window.deviceList().Append({.ipAddress = "card"});
+        Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
+        WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
+            Click(d, "1032");
+            Click(d, "2");
+        });
+        window.OnUpgrade();
+    }
     void Click(QWidget* parent, const char* id) {
         QTest::mouseClick(parent->findChild<QPushButton*>(id), Qt::LeftButton);
     }
@@ -72,13 +82,7 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
 }
 
 TEST_F(UpgradeTest, BrowseThenExitServesTheFileButRemembersNothing) {
-    window.deviceList().Append({.ipAddress = "card"});
-    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
-    WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
-        Click(d, "1032");
-        Click(d, "2");
-    });
-    window.OnUpgrade();
+    ChooseFirmwareAndExit();
     EXPECT_EQ(window.firmware().firmwareFileName, "card.bin");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "Parvolink.ini"));
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
@@ -93,13 +97,7 @@ TEST_F(UpgradeTest, ServesTheChosenFileOverLoopback) {
         content[i] = static_cast<char>(i % 251);
     }
     firmware = dir.Write("card.bin", content);
-    window.deviceList().Append({.ipAddress = "card"});
-    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
-    WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
-        Click(d, "1032");
-        Click(d, "2");
-    });
-    window.OnUpgrade();
+    ChooseFirmwareAndExit();
     ASSERT_TRUE(window.tftpServer().connectionCount() == 0);
 
     QUdpSocket client;

@@ -12,14 +12,8 @@ namespace parvolink {
 namespace {
 
 using testing::RecordingPrompter;
+using testing::Find;
 using testing::WhenModal;
-
-template <class T>
-T* Find(QWidget* parent, const char* id) {
-    T* control = parent->findChild<T*>(id);
-    EXPECT_NE(control, nullptr) << "no control " << id;
-    return control;
-}
 
 class UsmDialogTest : public ::testing::Test {
 protected:
