@@ -1,0 +1,145 @@
+// The main window's controls, placed from their dialog-unit positions, and its window menu.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "app/DialogUnits.h"
+#include "app/Icons.h"
+#include "app/IpAddressEdit.h"
+#include "app/MainDialog.h"
+#include "config/ConfigurationDialog.h"
+#include "config/UsmDialog.h"
+#include "devices/DeviceListView.h"
+#include "upgrade/UpgradeChecks.h"
+#include "upgrade/UpgradeDialog.h"
+
+namespace parvolink {
+namespace {
+
+constexpr const char* kHints[] = {
+    "Press \"Discover\" button to search all of the SNMP devices in the LAN.",
+    "Then select one of device in the \"Device List\" which you would like to configure or "
+    "upgrade it. But before to do that please provide the account name and password by "
+    "pressing the \"Modify\" button.",
+    "\"Configuration\" is used to setup the IP address, netmask, enable or disable networking "
+    "services... .",
+    "\"Upgrade\" button is used to load the device firmware file then transmit it to the "
+    "selected device.",
+};
+
+}  // namespace
+
+void MainDialog::BuildControls() {
+    setFont(DialogFont());
+    const DialogUnits du(font());
+    setFixedSize(du.X(477), du.Y(209));
+
+    const auto button = [&](const char* id, const char* text, QRect where) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(id);
+        b->setGeometry(where);
+        return b;
+    };
+    const auto label = [&](const QString& text, QRect where, QWidget* parent) {
+        auto* l = new QLabel(text, parent);
+        l->setGeometry(where);
+        l->setWordWrap(true);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return l;
+    };
+    const auto picture = [&](const QPixmap& pixmap, int x, int y) {
+        auto* l = new QLabel(this);
+        l->setPixmap(pixmap);
+        l->setGeometry(du.X(x), du.Y(y), pixmap.width(), pixmap.height());
+    };
+
+    discover_ = button("1001", "&Discover", du.Rect(288, 5, 62, 14));
+    discover_->setDefault(true);
+    configuration_ = button("1007", "&Configuration...", du.Rect(288, 43, 62, 14));
+    upgrade_ = button("1008", "&Upgrade...", du.Rect(288, 63, 62, 14));
+
+    const QRect hintPlaces[] = {du.Rect(34, 7, 250, 9), du.Rect(34, 16, 250, 27),
+                                du.Rect(34, 45, 250, 17), du.Rect(34, 64, 250, 17)};
+    for (std::size_t i = 0; i < std::size(kHints); ++i) {
+        label(kHints[i], hintPlaces[i], this);
+    }
+    picture(DiscoverPicture(), 9, 6);
+    picture(ApplicationPicture(), 9, 42);
+    picture(UpgradePicture(), 9, 61);
+
+    auto* lan = new QGroupBox("LAN", this);
+    lan->setGeometry(du.Rect(360, 1, 110, 82));
+    lanBox_ = new QComboBox(this);
+    lanBox_->setObjectName("1044");
+    lanBox_->setGeometry(du.Rect(365, 13, 101, 13));
+    label("Subnet:", du.Rect(366, 28, 95, 9), this);
+    subnet_ = new IpAddressEdit(this);
+    subnet_->setObjectName("1016");
+    subnet_->setGeometry(du.Rect(365, 39, 100, 13));
+    label("Subnet Mask:", du.Rect(366, 55, 95, 9), this);
+    subnetMask_ = new IpAddressEdit(this);
+    subnetMask_->setObjectName("1017");
+    subnetMask_->setGeometry(du.Rect(365, 66, 100, 13));
+
+    discoverProgress_ = new QProgressBar(this);
+    discoverProgress_->setGeometry(du.Rect(362, 84, 106, 4));
+    discoverProgress_->setTextVisible(false);
+    discoverProgress_->hide();
+
+    auto* devices = new QGroupBox("Device List", this);
+    devices->setObjectName("1006");
+    devices->setGeometry(du.Rect(6, 82, 465, 122));
+    listView_ = new DeviceListView(this);
+    listView_->setObjectName("1000");
+    listView_->setGeometry(du.Rect(13, 94, 339, 104));
+    listView_->setContextMenuPolicy(Qt::PreventContextMenu);
+    listView_->OnUserSelection([this](int row) { deviceList_.Select(row); });
+
+    add_ = button("1002", "&Add...", du.Rect(357, 93, 50, 14));
+    label("Add an new item of SNMP device to the Device List manually.",
+          du.Rect(359, 111, 110, 18), this);
+    modify_ = button("1003", "&Modify...", du.Rect(358, 130, 50, 14));
+    label("Set the account and password for the selected device.", du.Rect(358, 147, 110, 18),
+          this);
+    remove_ = button("1004", "&Remove", du.Rect(358, 165, 50, 14));
+    label("Remove the selected device from the Device List.", du.Rect(359, 183, 110, 18), this);
+
+    connect(add_, &QPushButton::clicked, this, &MainDialog::OnAdd);
+    connect(modify_, &QPushButton::clicked, this, &MainDialog::OnModify);
+    connect(remove_, &QPushButton::clicked, this, &MainDialog::OnRemove);
+    connect(discover_, &QPushButton::clicked, this, &MainDialog::OnDiscover);
+    connect(upgrade_, &QPushButton::clicked, this, &MainDialog::OnUpgrade);
+    connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
+
+    accountDialog_ = new AccountDialog(services_.prompter, this);
+    configurationDialog_ = new ConfigurationDialog(services_.prompter, this);
+    configurationDialog_->OnSnmpv3Query([this] { engine_.StartSnmpv3Query(); });
+    usmDialog_ = new UsmDialog(services_.prompter, this);
+    upgradeDialog_ = new UpgradeDialog(services_.prompter, firmware_, this);
+    upgradeDialog_->OnUpgradeNowDo([this](const std::string& path) -> std::optional<Message> {
+        if (auto refusal = CheckUpgradeNow(path, deviceList_.selectedRow())) {
+            return refusal;
+        }
+        engine_.SendUpgradeRequest();
+        return std::nullopt;
+    });
+    upgradeProgress_ = new UpgradeProgressDialog(this);
+}
+
+void MainDialog::BuildWindowMenu() {
+    windowMenu_ = new QMenu(this);
+    windowMenu_->addAction("Mi&nimize", this, &QWidget::showMinimized);
+    windowMenu_->addAction("&Close", this, &QDialog::reject);
+    windowMenu_->addSeparator();
+    QAction* about = windowMenu_->addAction("&About Parvolink...", this, &MainDialog::OnAbout);
+    about->setObjectName("16");
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(shortcut, &QShortcut::activated, this,
+            [this] { windowMenu_->popup(mapToGlobal(QPoint(0, 0))); });
+}
+
+}  // namespace parvolink
