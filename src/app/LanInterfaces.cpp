@@ -32,4 +32,23 @@ std::optional<std::size_t> RowForLanText(const std::vector<InterfaceRow>& table,
     return std::nullopt;
 }
 
+Ipv4Address ChooseHostAddress(const std::vector<Ipv4Address>& resolved,
+                              const std::vector<InterfaceRow>& table) {
+    for (const Ipv4Address& address : resolved) {
+        if (address[0] != 127) {
+            return address;
+        }
+    }
+    if (resolved.empty()) {
+        return {};
+    }
+    const std::vector<LanChoice> usable = LanBoxEntries(table);
+    for (const LanChoice& choice : usable) {
+        if (table[choice.row].address[0] != 127) {
+            return table[choice.row].address;
+        }
+    }
+    return resolved.front();
+}
+
 }  // namespace parvolink

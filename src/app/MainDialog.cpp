@@ -97,7 +97,8 @@ void MainDialog::OnInitDialog() {
     }
     connect(lanBox_, &QComboBox::currentIndexChanged, this, &MainDialog::OnLanSelChange);
 
-    engine_.SetHostAddress(services_.network.HostAddress());
+    engine_.SetHostAddress(
+        ChooseHostAddress(services_.network.HostNameAddresses(), interfaceTable_));
 }
 
 void MainDialog::EnableButtons(bool on) {

@@ -26,14 +26,15 @@ std::vector<InterfaceRow> SystemNetworkEnvironment::InterfaceTable() {
     return table;
 }
 
-Ipv4Address SystemNetworkEnvironment::HostAddress() {
-    const QHostInfo info = QHostInfo::fromName(QHostInfo::localHostName());
-    for (const QHostAddress& address : info.addresses()) {
+std::vector<Ipv4Address> SystemNetworkEnvironment::HostNameAddresses() {
+    std::vector<Ipv4Address> resolved;
+    for (const QHostAddress& address :
+         QHostInfo::fromName(QHostInfo::localHostName()).addresses()) {
         if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            return ToBytes(address);
+            resolved.push_back(ToBytes(address));
         }
     }
-    return {};
+    return resolved;
 }
 
 }  // namespace parvolink

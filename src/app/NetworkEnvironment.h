@@ -1,5 +1,5 @@
-// What the main window learns of the PC's network: its IPv4 interface table and the address its
-// host name resolves to. Tests give their own.
+// What the main window learns of the PC's network: its IPv4 interface table and the addresses
+// its host name resolves to. Tests give their own.
 #pragma once
 
 #include <vector>
@@ -13,14 +13,15 @@ public:
     virtual ~NetworkEnvironment() = default;
     // IPv4 interfaces in the system's order; empty when they cannot be read.
     virtual std::vector<InterfaceRow> InterfaceTable() = 0;
-    // The first IPv4 address of the PC's host name, 0.0.0.0 when it does not resolve.
-    virtual Ipv4Address HostAddress() = 0;
+    // The IPv4 addresses of the PC's host name, in the resolver's order; none when it does not
+    // resolve.
+    virtual std::vector<Ipv4Address> HostNameAddresses() = 0;
 };
 
 class SystemNetworkEnvironment : public NetworkEnvironment {
 public:
     std::vector<InterfaceRow> InterfaceTable() override;
-    Ipv4Address HostAddress() override;
+    std::vector<Ipv4Address> HostNameAddresses() override;
 };
 
 }  // namespace parvolink

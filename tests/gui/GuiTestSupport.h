@@ -44,9 +44,9 @@ public:
 class FakeNetwork : public NetworkEnvironment {
 public:
     std::vector<InterfaceRow> table;
-    Ipv4Address host{};
+    std::vector<Ipv4Address> hostNameAddresses;
     std::vector<InterfaceRow> InterfaceTable() override { return table; }
-    Ipv4Address HostAddress() override { return host; }
+    std::vector<Ipv4Address> HostNameAddresses() override { return hostNameAddresses; }
 };
 
 // The control whose id (object name) is id, failing the test when there is none.

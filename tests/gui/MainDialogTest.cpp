@@ -67,7 +67,9 @@ protected:
 };
 
 TEST_F(MainDialogTest, StartsWithTitleLanBoxSubnetAndColumns) {
+    network.hostNameAddresses = {{127, 0, 1, 1}};  // as Debian resolves its own host name
     auto dialog = Open();
+    EXPECT_EQ(dialog->hostAddress(), (Ipv4Address{192, 168, 1, 20}));
     EXPECT_EQ(dialog->windowTitle(), "Vellacor Parvolink v1.5.7");
     EXPECT_TRUE(prompter.shown.empty());
     auto* lan = Find<QComboBox>(dialog.get(), "1044");

@@ -27,5 +27,25 @@ TEST(LanInterfaces, ListsUsableAddressesPaddedWithTheirSubnets) {
     EXPECT_EQ(RowForLanText(table, "10.0.0.5"), std::nullopt);
 }
 
+TEST(LanInterfaces, HostAddressSkipsLoopbackResolutions) {
+    const std::vector<InterfaceRow> table = {{{127, 0, 0, 1}, {255, 0, 0, 0}},
+                                             {{198, 51, 100, 1}, {255, 255, 255, 0}}};
+    struct Case {
+        std::vector<Ipv4Address> resolved;
+        Ipv4Address chosen;
+    };
+    const Case cases[] = {
+        {{{198, 51, 100, 9}}, {198, 51, 100, 9}},
+        {{{127, 0, 1, 1}, {10, 0, 0, 2}}, {10, 0, 0, 2}},
+        {{{127, 0, 1, 1}}, {198, 51, 100, 1}},  // Debian's own mapping: the LAN address instead
+        {{}, {0, 0, 0, 0}},                     // does not resolve
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ChooseHostAddress(c.resolved, table), c.chosen);
+    }
+    EXPECT_EQ(ChooseHostAddress({{127, 0, 1, 1}}, {{{127, 0, 0, 1}, {255, 0, 0, 0}}}),
+              (Ipv4Address{127, 0, 1, 1}));
+}
+
 }  // namespace
 }  // namespace parvolink
