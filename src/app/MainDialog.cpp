@@ -31,12 +31,16 @@ MainDialog::MainDialog(MainDialogServices services)
       discoverRunner_([this](std::string_view host) { return SendDatagram(discoverWire_, host); }) {
     setObjectName("102");
     operationTimer_.setInterval(1000);
-    connect(&operationTimer_, &QTimer::timeout, this, [this] { engine_.Tick(); });
+    // A tick may open a modal dialog, and the ticks must go on inside it. Qt never fires a
+    // timer again while its own timeout is being handled, so each tick runs just after it.
+    connect(&operationTimer_, &QTimer::timeout, this,
+            [this] { QTimer::singleShot(0, this, [this] { engine_.Tick(); }); });
     connect(&discoverRunner_, &DiscoverRunner::Progress, this, &MainDialog::OnDiscoverProgress);
     connect(&discoverRunner_, &DiscoverRunner::Finished, this, &MainDialog::OnDiscoverFinished);
     managementSocket_.OnReceive([this](std::string_view datagram) { engine_.OnDatagram(datagram); });
     tftpTimer_.setInterval(100);
-    connect(&tftpTimer_, &QTimer::timeout, this, &MainDialog::OnTftpTick);
+    connect(&tftpTimer_, &QTimer::timeout, this,
+            [this] { QTimer::singleShot(0, this, &MainDialog::OnTftpTick); });
     tftpServerSocket_.OnDatagram([this](const DatagramSocket::Received& d) {
         Apply(tftpServer_.OnDatagram(
             std::span(reinterpret_cast<const std::uint8_t*>(d.bytes.data()), d.bytes.size()),

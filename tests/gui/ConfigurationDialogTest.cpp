@@ -195,6 +195,23 @@ TEST_F(ConfigurationOperation, ASecondReplyNeverOpensASecondDialog) {
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
 }
 
+// With the real one-second timer: the dialog opens on a tick, and the ticks go on inside it
+// until the countdown gives the main window's buttons back, the dialog still open.
+TEST_F(ConfigurationOperation, TheCountdownGoesOnWhileTheDialogIsOpen) {
+    window.engine().OnConfiguration();  // the row is no dotted quad: nothing is sent
+    ASSERT_TRUE(window.operationTimer().isActive());
+    ConfigureReply(kReply.substr(0, kReply.size() - 1));
+    bool buttonsBackInside = false;
+    WhenModal<ConfigurationDialog>([&](ConfigurationDialog* d) {
+        auto* add = Find<QPushButton>(&window, "1002");
+        buttonsBackInside = QTest::qWaitFor([&] { return add->isEnabled(); }, 5000);
+        EXPECT_TRUE(d->isVisible());
+        d->reject();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 6000));
+    EXPECT_TRUE(buttonsBackInside);
+}
+
 TEST_F(ConfigurationOperation, AShortReplyIsDroppedWhole) {
     ConfigureReply("ops\tCARD-9\tRack\t1.2.3.4");
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);

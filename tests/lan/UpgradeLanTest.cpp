@@ -72,5 +72,24 @@ TEST_F(UpgradeLanTest, TheCardFetchesTheFileAfterItsOk) {
     EXPECT_EQ(window.tftpServer().connectionCount(), 0u);
 }
 
+// A card that stops acknowledging: its block is sent again every 3 s, and 15 s after the last
+// progress the transfer is abandoned, the progress window closed, and nothing said.
+TEST_F(UpgradeLanTest, AStalledFetchIsAbandonedSilently) {
+    StartCards({"--firmware-name", "nmc-2.2.bin", "--stall-after", "3"});
+    MainDialog& window = UpgradeCard();
+    bool progressSeen = false;
+    QTimer watcher;  // a timer of its own keeps firing inside the progress window's loop
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        progressSeen = progressSeen || window.findChild<UpgradeProgressDialog*>()->isVisible();
+    });
+    watcher.start(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progressSeen; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !window.findChild<UpgradeProgressDialog*>()->isVisible(); }, 25000));
+    EXPECT_EQ(window.tftpServer().connectionCount(), 0u);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(LogLines("fetched").empty());
+}
+
 }  // namespace
 }  // namespace parvolink
