@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -116,6 +117,14 @@ void UpgradeProgressDialog::Run(int blockCount) {
     bar->setRange(0, std::max(blockCount, 0));
     bar->setValue(0);
     exec();
+}
+
+void UpgradeProgressDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void UpgradeProgressDialog::SetPosition(int position) {

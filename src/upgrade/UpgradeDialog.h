@@ -53,6 +53,10 @@ public:
     void Run(int blockCount);
     // Kept within the range, as the bar cannot show more.
     void SetPosition(int position);
+
+protected:
+    // Enter and Escape close the window; the transfer goes on without it.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace parvolink
