@@ -49,7 +49,10 @@ std::string LevelName(int code) {
     if (code >= 0 && static_cast<std::size_t>(code) < usm::kLevelNames.size()) {
         return std::string(usm::kLevelNames[static_cast<std::size_t>(code)]);
     }
-    return "(" + std::to_string(code) + ")";
+    std::string unnamed = "(";
+    unnamed += std::to_string(code);
+    unnamed += ')';
+    return unnamed;
 }
 
 UsmRowText RowText(const UsmConfiguration& usm, int row) {
