@@ -17,21 +17,12 @@ std::string Cut(std::string_view text, std::size_t capacity) {
     return std::string(text.substr(0, capacity));
 }
 
-std::int32_t ToInt32(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+std::int32_t LenientInt(std::string_view text) {
+    return SaturateToInt32(ParseLeadingInteger(text));
 }
-
-std::int32_t LenientInt(std::string_view text) { return ToInt32(ParseLeadingInteger(text)); }
 
 std::uint8_t LowByte(std::string_view text) {
     return static_cast<std::uint8_t>(ParseLeadingInteger(text) & 0xFF);
-}
-
-std::string WithoutTabs(std::string_view text) {
-    std::string out(text);
-    std::replace(out.begin(), out.end(), '\t', ' ');
-    return out;
 }
 
 Message Warning(std::string text) { return {std::move(text), "Warning", MessageIcon::Warning}; }
@@ -96,7 +87,7 @@ bool ParseConfigureReply(std::string_view payload, DeviceConfiguration& record) 
     r.timeZoneIndex = LowByte(f[13]);
     r.timeServer1 = Cut(f[14], kTimeServer1Length);
     r.timeServer2 = Cut(f[15], kTimeServer2Length);
-    r.year = ToInt32(ParseLeadingInteger(f[16]) + 2000);
+    r.year = SaturateToInt32(ParseLeadingInteger(f[16]) + 2000);
     r.month = LenientInt(f[17]);
     r.day = LenientInt(f[18]);
     r.hour = LenientInt(f[19]);
@@ -111,7 +102,7 @@ bool ParseConfigureReply(std::string_view payload, DeviceConfiguration& record) 
 
 std::string SetConfigurePayload(const DeviceConfiguration& r) {
     std::string line;
-    const auto text = [&](std::string_view t) { AppendField(line, WithoutTabs(t)); };
+    const auto text = [&](std::string_view t) { AppendTextField(line, t); };
     const auto number = [&](std::int64_t n) { AppendField(line, std::to_string(n)); };
     text(r.systemContact);
     text(r.netbiosName);

@@ -1,6 +1,5 @@
 #include "config/UsmConfiguration.h"
 
-#include <algorithm>
 
 #include "protocol/Messages.h"
 #include "protocol/TextNumbers.h"
@@ -9,13 +8,6 @@ namespace parvolink {
 namespace {
 
 std::string Cut(std::string_view text) { return std::string(text.substr(0, usm::kTextLength)); }
-
-// A TAB inside a text would shift the fields after it.
-std::string WithoutTabs(std::string_view text) {
-    std::string out(text);
-    std::replace(out.begin(), out.end(), '\t', ' ');
-    return out;
-}
 
 Message Refusal(std::string text) { return {std::move(text), "Warning", MessageIcon::Warning}; }
 
@@ -33,7 +25,7 @@ bool ParseSnmpv3Reply(std::string_view payload, UsmConfiguration& usm) {
     }
     usm.engineId = Cut(f[0]);
     const std::int64_t levels = ParseLeadingInteger(f[1]) + 256 * ParseLeadingInteger(f[2]);
-    usm.securityLevels = static_cast<std::int32_t>(std::clamp<std::int64_t>(levels, INT32_MIN, INT32_MAX));
+    usm.securityLevels = SaturateToInt32(levels);
     for (int i = 0; i < usm::kUsers; ++i) {
         usm.userNames[static_cast<std::size_t>(i)] = Cut(f[3 + static_cast<std::size_t>(i)]);
     }
@@ -108,7 +100,7 @@ std::optional<Message> SubmitKey(UsmConfiguration& usm, int index, std::string_v
 std::string SetSnmpv3UserPayload(const UsmConfiguration& usm) {
     std::string line;
     AppendField(line, std::to_string(usm.submitIndex));
-    AppendField(line, WithoutTabs(usm.userNames.at(static_cast<std::size_t>(usm.submitIndex))));
+    AppendTextField(line, usm.userNames.at(static_cast<std::size_t>(usm.submitIndex)));
     AppendField(line, std::to_string(usm.submitLevel));
     for (const UsmConfiguration::Key* key : {&usm.authKey, &usm.privKey}) {
         line.append(key->begin(), key->end());
@@ -120,7 +112,7 @@ std::string SetSnmpv3UserPayload(const UsmConfiguration& usm) {
 std::string SetSnmpv3ContextPayload(const UsmConfiguration& usm) {
     std::string line;
     AppendField(line, std::to_string(usm::kContextRow));
-    AppendField(line, WithoutTabs(usm.contextName));
+    AppendTextField(line, usm.contextName);
     AppendField(line, "0");
     return line;
 }

@@ -13,6 +13,12 @@ void AppendField(std::string& line, std::string_view text) {
     line.push_back(wire::kFieldEnd);
 }
 
+void AppendTextField(std::string& line, std::string_view text) {
+    const std::size_t start = line.size();
+    AppendField(line, text);
+    std::replace(line.begin() + static_cast<std::ptrdiff_t>(start), line.end() - 1, '\t', ' ');
+}
+
 std::string DiscoverLine() {
     std::string line;
     AppendField(line, wire::kRequestTag);

@@ -34,6 +34,9 @@ constexpr std::string_view kError = "Error";
 
 // Appends text and its terminating TAB to line.
 void AppendField(std::string& line, std::string_view text);
+// The same for text the user typed: a TAB inside it would shift every later field, so it is
+// sent as a space.
+void AppendTextField(std::string& line, std::string_view text);
 
 // "Parvolink\tDiscover\t".
 std::string DiscoverLine();

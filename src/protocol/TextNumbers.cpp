@@ -1,5 +1,8 @@
 #include "protocol/TextNumbers.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace parvolink {
 
 std::int64_t ParseLeadingInteger(std::string_view text) {
@@ -20,6 +23,11 @@ std::int64_t ParseLeadingInteger(std::string_view text) {
         }
     }
     return negative ? -value : value;
+}
+
+std::int32_t SaturateToInt32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace parvolink

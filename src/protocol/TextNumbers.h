@@ -10,4 +10,7 @@ namespace parvolink {
 // the first non-digit, 0 when there are none. Saturates instead of overflowing.
 std::int64_t ParseLeadingInteger(std::string_view text);
 
+// value brought within the range of a signed 32-bit number.
+std::int32_t SaturateToInt32(std::int64_t value);
+
 }  // namespace parvolink
