@@ -1,4 +1,5 @@
 // The IP address control: four octet fields of 0 to 255 that know which of them are blank.
+// An address can be typed in one go, digits and dots, or pasted whole into any field.
 #pragma once
 
 #include <QLineEdit>
@@ -22,7 +23,7 @@ public:
     std::array<std::optional<std::uint8_t>, 4> Fields() const;
     // The address with blank fields read as 0.
     Ipv4Address Address() const;
-    // The octet field i (0 to 3), for typing into it.
+    // The octet field i (0 to 3).
     QLineEdit* Field(int i) const { return fields_[static_cast<std::size_t>(i)]; }
 
 signals:
@@ -33,8 +34,16 @@ protected:
 
 private:
     void OnFieldEdited(std::size_t index);
+    // Text holding dots arrived by paste or drop: its parts fill the fields, all four from the
+    // first when it is a whole address, else from index on.
+    void Distribute(std::size_t index, const QString& text);
+    bool OnKey(std::size_t index, const QKeyEvent& key);
+    void MoveTo(std::size_t index);
 
     std::array<QLineEdit*, 4> fields_{};
+    // The field just filled its third digit and focus moved on by itself: a '.' typed next
+    // belongs to the address already ended and does nothing.
+    bool movedOnByItself_ = false;
 };
 
 }  // namespace parvolink

@@ -37,7 +37,9 @@ MainDialog::MainDialog(MainDialogServices services)
             [this] { QTimer::singleShot(0, this, [this] { engine_.Tick(); }); });
     connect(&discoverRunner_, &DiscoverRunner::Progress, this, &MainDialog::OnDiscoverProgress);
     connect(&discoverRunner_, &DiscoverRunner::Finished, this, &MainDialog::OnDiscoverFinished);
-    managementSocket_.OnReceive([this](std::string_view datagram) { engine_.OnDatagram(datagram); });
+    managementSocket_.OnReceive([this](std::string_view datagram, const Ipv4Address& from) {
+        engine_.OnDatagram(datagram, from);
+    });
     tftpTimer_.setInterval(100);
     connect(&tftpTimer_, &QTimer::timeout, this,
             [this] { QTimer::singleShot(0, this, &MainDialog::OnTftpTick); });
@@ -227,6 +229,9 @@ bool MainDialog::StartOperationTimer() {
 void MainDialog::StopOperationTimer() { operationTimer_.stop(); }
 
 bool MainDialog::SendDatagram(std::string_view wire, std::string_view host) {
+    if (services_.sendRequest) {
+        return services_.sendRequest(wire, host);
+    }
     return managementSocketReady_ && managementSocket_.Send(wire, host, wire::kManagementPort);
 }
 
@@ -258,13 +263,11 @@ bool MainDialog::StoreUserTable(std::string_view payload) {
     return ParseSnmpv3Reply(payload, usm_);
 }
 
-SequenceOutcome MainDialog::RunConfigurationSequence() {
+SequenceOutcome MainDialog::RunConfigurationSequence(const DeviceEntry& card) {
     if (configurationDialog_->isVisible()) {
         return {};
     }
-    const DeviceEntry* row = deviceList_.selectedRow();
-    const DialogGates gates = row != nullptr ? GatesFor(row->version, row->model) : DialogGates{};
-    switch (configurationDialog_->Run(deviceConfiguration_, gates)) {
+    switch (configurationDialog_->Run(deviceConfiguration_, GatesFor(card.version, card.model))) {
         case ConfigurationDialog::Result::Cancelled:
             return {};
         case ConfigurationDialog::Result::Reset:

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "app/LanInterfaces.h"
@@ -42,6 +43,8 @@ struct MainDialogServices {
     Prompter& prompter;
     std::filesystem::path currentDirectory;  // where "Parvolink.ini" is read and written
     quint16 tftpPort = kTftpPort;
+    // Where requests go instead of the management socket, when set: tests record them.
+    std::function<bool(std::string_view wire, std::string_view host)> sendRequest{};
 };
 
 namespace mainwindow {
@@ -114,7 +117,7 @@ private:
     void DeviceListChanged() override;
     bool StoreConfiguration(std::string_view payload) override;
     bool StoreUserTable(std::string_view payload) override;
-    SequenceOutcome RunConfigurationSequence() override;
+    SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) override;
     SequenceOutcome RunSnmpv3Sequence() override;
 
     MainDialogServices services_;

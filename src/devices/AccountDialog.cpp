@@ -66,7 +66,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
 bool AccountDialog::Run(AccountValues& values) {
     values_ = values;
     address_->SetAddress(values_.ipAddress);
-    address_->setEnabled(values_.ipAddress[0] == 0);  // an existing row's address stays
+    address_->setEnabled(devices::AddressEditable(values_.ipAddress));
     account_->setText(FromText(values_.account));
     password_->setText(FromText(values_.password));
     if (address_->isEnabled()) {

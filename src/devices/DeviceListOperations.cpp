@@ -39,27 +39,29 @@ void OnAdd(DeviceList& list, DeviceListHost& host) {
 }
 
 void OnModify(DeviceList& list, DeviceListHost& host) {
+    const int edited = list.selected();
     const DeviceEntry* row = list.selectedRow();
     if (row == nullptr) {
         return;
     }
-    AccountValues values{ParseRowAddress(row->ipAddress), row->account, row->password};
+    const std::string rowAddress = row->ipAddress;
+    AccountValues values{ParseRowAddress(rowAddress), row->account, row->password};
+    const bool addressEditable = devices::AddressEditable(values.ipAddress);
     if (!host.RunAccountDialog(values)) {
         return;
     }
-    const std::string key = FormatPaddedAddress(values.ipAddress);
-    const int found = list.FindRowByIp(key);
-    const int selected = list.selected();  // taken again: a reply may have moved it
-    if (selected == DeviceList::kNone) {
+    // The dialog's loop keeps receiving Discover replies: they append rows and move the
+    // selection, so the row is found again by its place and its address.
+    const auto index = static_cast<std::size_t>(edited);
+    if (index >= list.size() || list.row(index).ipAddress != rowAddress) {
         return;
     }
-    if (found != DeviceList::kNone && found != selected) {
+    const std::string key = addressEditable ? FormatPaddedAddress(values.ipAddress) : rowAddress;
+    const int found = list.FindRowByIp(key);
+    if (found != DeviceList::kNone && found != edited) {
         host.ShowMessage(devices::kDuplicate);
         return;
     }
-    // Found as the selected row, or found nowhere (the row held another form of its address,
-    // or its address was changed): the selected row takes the edit.
-    const auto index = static_cast<std::size_t>(selected);
     list.row(index).ipAddress = key;
     list.SetAccount(index, values.account, values.password);
 }

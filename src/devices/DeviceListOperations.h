@@ -37,9 +37,15 @@ inline const Message kFillInAddress{"Please fill in the IP Address field!", "War
 
 // The account dialog's OK rule: every field filled in (no blank) and not 0.0.0.0.
 bool AddressAcceptable(const std::array<std::optional<std::uint8_t>, 4>& fields);
+// The account dialog lets the address be edited only when its first octet is 0: a row that
+// already has an address keeps it.
+constexpr bool AddressEditable(const Ipv4Address& address) { return address[0] == 0; }
 }  // namespace devices
 
 void OnAdd(DeviceList& list, DeviceListHost& host);
+// Edits the row selected when the dialog opens, whatever is selected when it closes; nothing
+// changes when that row has gone or moved. A row whose address could not be edited keeps its
+// address text as it was (a discovered card's own form, which its next reply matches).
 void OnModify(DeviceList& list, DeviceListHost& host);
 void OnRemove(DeviceList& list);
 

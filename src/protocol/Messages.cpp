@@ -32,8 +32,8 @@ std::string IdentityLine(std::string_view command, const DeviceEntry& row) {
     AppendField(line, command);
     AppendField(line, row.ipAddress);
     AppendField(line, row.macAddress);
-    AppendField(line, row.account);
-    AppendField(line, row.password);
+    AppendTextField(line, row.account);
+    AppendTextField(line, row.password);
     return line;
 }
 
@@ -41,8 +41,8 @@ std::string UpgradeLine(const DeviceEntry& row) {
     std::string line;
     AppendField(line, wire::kRequestTag);
     AppendField(line, wire::kUpgrade);
-    AppendField(line, row.account);
-    AppendField(line, row.password);
+    AppendTextField(line, row.account);
+    AppendTextField(line, row.password);
     return line;
 }
 

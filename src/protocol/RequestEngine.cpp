@@ -11,6 +11,7 @@ void RequestEngine::Tick() {
     if (over) {
         host_.StopOperationTimer();
         host_.EnableButtons(true);
+        awaited_ = Awaited::Nothing;  // a reply arriving later belongs to no operation
     }
     // Every branch settles pendingReply before it opens a dialog or a message: ticks handled
     // inside that modal loop must not act on the same reply again.
@@ -48,17 +49,20 @@ void RequestEngine::Tick() {
 }
 
 void RequestEngine::OnConfigureReady() {
-    const SequenceOutcome outcome = host_.RunConfigurationSequence();
+    if (!card_) {
+        return;
+    }
+    const SequenceOutcome outcome = host_.RunConfigurationSequence(*card_);
     switch (outcome.kind) {
         case SequenceOutcome::Kind::Cancelled:
             break;
         case SequenceOutcome::Kind::Reset:
-            SendToTarget(SelectedIdentityLine(wire::kReset));
+            SendToCard(CardLine(wire::kReset));
             host_.EnableButtons(true);
             host_.ShowMessage(engine::kResetting);
             break;
         case SequenceOutcome::Kind::Accepted:
-            SendToTarget(SelectedIdentityLine(wire::kSetConfigure) + outcome.payload);
+            SendToCard(CardLine(wire::kSetConfigure) + outcome.payload);
             pendingReply_ = PendingReply::AwaitingSetConfigure;
             host_.StartOperationTimer();
             host_.EnableButtons(false);
@@ -73,18 +77,24 @@ void RequestEngine::OnSnmpv3Ready() {
         case SequenceOutcome::Kind::Cancelled:
             break;
         case SequenceOutcome::Kind::Reset:
-            SendToTarget(SelectedIdentityLine(wire::kResetSnmpv3));
+            SendToCard(CardLine(wire::kResetSnmpv3));
             break;
         case SequenceOutcome::Kind::Accepted:
             pendingReply_ = PendingReply::AwaitingSetSnmpv3;
             host_.StartOperationTimer();
             countdown_ = engine::kSetSnmpv3Ticks;
-            SendToTarget(SelectedIdentityLine(wire::kSetSnmpv3) + outcome.payload);
+            SendToCard(CardLine(wire::kSetSnmpv3) + outcome.payload);
             break;
     }
 }
 
-void RequestEngine::OnDatagram(std::string_view datagram) {
+bool RequestEngine::Awaits(Awaited kind, const Ipv4Address& from) const {
+    Ipv4Address asked{};
+    return awaited_ == kind && card_ && ParseDottedAddress(card_->ipAddress, asked) &&
+           asked == from;
+}
+
+void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& from) {
     const std::optional<Reply> reply = ParseReply(datagram);
     if (!reply) {
         return;
@@ -99,7 +109,9 @@ void RequestEngine::OnDatagram(std::string_view datagram) {
             }
             break;
         case ReplyCommand::Configure:
-            if (first && host_.StoreConfiguration(reply->payload)) {
+            if (first && Awaits(Awaited::Configure, from) &&
+                host_.StoreConfiguration(reply->payload)) {
+                awaited_ = Awaited::Nothing;
                 pendingReply_ = PendingReply::ConfigureReady;
             }
             break;
@@ -121,7 +133,9 @@ void RequestEngine::OnDatagram(std::string_view datagram) {
             }
             break;
         case ReplyCommand::Snmpv3:
-            if (first && host_.StoreUserTable(reply->payload)) {
+            if (first && Awaits(Awaited::Snmpv3, from) &&
+                host_.StoreUserTable(reply->payload)) {
+                awaited_ = Awaited::Nothing;
                 pendingReply_ = PendingReply::Snmpv3Ready;
             }
             break;
@@ -150,15 +164,22 @@ void RequestEngine::OnErrorReply(std::string_view code) {
 }
 
 void RequestEngine::OnConfiguration() {
-    if (list_.empty() || list_.selectedRow() == nullptr) {
+    const DeviceEntry* selected = list_.selectedRow();
+    if (selected == nullptr) {
         return;  // rows but none selected: there is no card to ask
     }
-    SendToSelectedDevice(SelectedIdentityLine(wire::kConfigure));
+    card_ = *selected;
+    SendToCardAndBroadcast(CardLine(wire::kConfigure));
     BeginOperation(engine::kConfigureTicks);
+    awaited_ = Awaited::Configure;
 }
 
 void RequestEngine::StartSnmpv3Query() {
-    SendToSelectedDevice(SelectedIdentityLine(wire::kSnmpv3));
+    if (!card_ && list_.selectedRow() != nullptr) {
+        card_ = *list_.selectedRow();
+    }
+    SendToCardAndBroadcast(CardLine(wire::kSnmpv3));
+    awaited_ = Awaited::Snmpv3;
     if (host_.StartOperationTimer()) {
         countdown_ = engine::kSnmpv3Ticks;
     }
@@ -175,6 +196,7 @@ void RequestEngine::SendUpgradeRequest() {
 }
 
 void RequestEngine::BeginOperation(int ticks) {
+    awaited_ = Awaited::Nothing;
     host_.StartOperationTimer();
     countdown_ = ticks;
     host_.EnableButtons(false);
@@ -184,26 +206,24 @@ bool RequestEngine::Send(std::string_view line, std::string_view host) {
     return host_.SendDatagram(DatagramCodec::EncodeText(line), host);
 }
 
-std::optional<std::string> RequestEngine::SelectedTarget() const {
-    const DeviceEntry* row = list_.selectedRow();
-    return row == nullptr ? std::nullopt : deviceTarget(row->ipAddress, hostAddress_);
+std::string RequestEngine::CardLine(std::string_view command) const {
+    return IdentityLine(command, card_ ? *card_ : DeviceEntry{});
 }
 
-std::string RequestEngine::SelectedIdentityLine(std::string_view command) const {
-    const DeviceEntry* row = list_.selectedRow();
-    return IdentityLine(command, row != nullptr ? *row : DeviceEntry{});
-}
-
-void RequestEngine::SendToSelectedDevice(std::string_view line) {
-    if (const auto target = SelectedTarget()) {
-        Send(line, *target);
-        Send(line, wire::kBroadcast);
+void RequestEngine::SendToCardAndBroadcast(std::string_view line) {
+    if (card_) {
+        if (const auto target = deviceTarget(card_->ipAddress, hostAddress_)) {
+            Send(line, *target);
+            Send(line, wire::kBroadcast);
+        }
     }
 }
 
-void RequestEngine::SendToTarget(std::string_view line) {
-    if (const auto target = SelectedTarget()) {
-        Send(line, *target);
+void RequestEngine::SendToCard(std::string_view line) {
+    if (card_) {
+        if (const auto target = deviceTarget(card_->ipAddress, hostAddress_)) {
+            Send(line, *target);
+        }
     }
 }
 

@@ -70,8 +70,9 @@ public:
     // False when it is not taken (malformed, or its dialog is open): no dialog then follows.
     virtual bool StoreConfiguration(std::string_view payload) = 0;
     virtual bool StoreUserTable(std::string_view payload) = 0;
-    // Run the configuration or SNMPv3 user dialog modally on what was stored.
-    virtual SequenceOutcome RunConfigurationSequence() = 0;
+    // Run the configuration dialog for card, or the SNMPv3 user dialog, modally on what was
+    // stored.
+    virtual SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) = 0;
     virtual SequenceOutcome RunSnmpv3Sequence() = 0;
 };
 
@@ -89,14 +90,20 @@ public:
     // One second of the operation timer.
     void Tick();
 
-    // A datagram read from the management socket: decoded, checked and acted on, or dropped.
-    void OnDatagram(std::string_view datagram);
+    // A datagram read from the management socket, sent from the address from: decoded,
+    // checked and acted on, or dropped.
+    void OnDatagram(std::string_view datagram, const Ipv4Address& from);
 
-    // "&Configuration...": the Configure request to the selected row, countdown 3.
+    // "&Configuration...": the Configure request to the selected row, countdown 3. That row,
+    // as it is now, is the card of the whole configuration: its reply is taken only from its
+    // address and before the countdown ends, and what follows goes to it whatever is
+    // selected by then.
     void OnConfiguration();
-    // The SNMPv3 button of the configuration dialog: the SNMPv3 request, countdown 5.
+    // The SNMPv3 button of the configuration dialog: the SNMPv3 request to the card being
+    // configured (the selected row when there is none), countdown 5.
     void StartSnmpv3Query();
-    // An operation of countdown ticks begins: timer, countdown, buttons off.
+    // An operation of countdown ticks begins: timer, countdown, buttons off. Replies awaited
+    // by an earlier operation are no longer taken.
     void BeginOperation(int ticks);
     // "Upgrade Now": the Upgrade request, once, to the selected row's own address (never a
     // broadcast; nothing when that is not a dotted quad), then the reply is awaited.
@@ -105,24 +112,30 @@ public:
 
     // Encodes line and sends it to host; false when the send failed.
     bool Send(std::string_view line, std::string_view host);
-    // To the selected row's target, then once more to 255.255.255.255. Nothing is sent when
-    // no row is selected or its address is not a dotted quad.
-    void SendToSelectedDevice(std::string_view line);
-    // Once, to the selected row's target.
-    void SendToTarget(std::string_view line);
-
 private:
+    // A reply that only the operation asking for it may take.
+    enum class Awaited { Nothing, Configure, Snmpv3 };
+
     void OnConfigureReady();
     void OnSnmpv3Ready();
     void OnErrorReply(std::string_view payload);
-    std::optional<std::string> SelectedTarget() const;
-    std::string SelectedIdentityLine(std::string_view command) const;
+    // True when a reply of this kind is awaited and comes from the card that was asked.
+    bool Awaits(Awaited kind, const Ipv4Address& from) const;
+    // The command with the card's identity fields.
+    std::string CardLine(std::string_view command) const;
+    // To the card's target, then once more to 255.255.255.255. Nothing is sent when there is
+    // no card or its address is not a dotted quad.
+    void SendToCardAndBroadcast(std::string_view line);
+    // Once, to the card's target.
+    void SendToCard(std::string_view line);
 
     DeviceList& list_;
     EngineHost& host_;
     Ipv4Address hostAddress_{};
     PendingReply pendingReply_ = PendingReply::Idle;
     int countdown_ = 0;
+    std::optional<DeviceEntry> card_;
+    Awaited awaited_ = Awaited::Nothing;
 };
 
 }  // namespace parvolink

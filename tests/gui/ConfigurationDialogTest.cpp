@@ -139,17 +139,23 @@ TEST_F(ConfigurationDialogTest, ResetAsksFirst) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
-// Through the main window. The row's address is no dotted quad: nothing is ever sent.
+// Through the main window, its requests recorded instead of sent.
 class ConfigurationOperation : public ::testing::Test {
 protected:
-    ConfigurationOperation() : window({network, prompter, dir.path(), 0}) {
-        window.deviceList().Append({.ipAddress = "card", .version = "2.0"});
+    ConfigurationOperation()
+        : window({network, prompter, dir.path(), 0, [this](std::string_view, std::string_view host) {
+                      sentTo.emplace_back(host);
+                      return true;
+                  }}) {
+        window.deviceList().Append({.ipAddress = "198.51.100.2", .version = "2.0"});
         window.deviceList().Select(0);
     }
     void ConfigureReply(const std::string& payload) {
-        window.engine().OnDatagram(testing::ReplyDatagram({"Configure", payload}));
+        window.engine().OnDatagram(testing::ReplyDatagram({"Configure", payload}),
+                                   {198, 51, 100, 2});
     }
 
+    std::vector<std::string> sentTo;
     testing::FakeNetwork network;
     RecordingPrompter prompter;
     testing::TempDir dir;
@@ -158,6 +164,8 @@ protected:
 
 // A refused date shows its message, sends nothing and ends the operation.
 TEST_F(ConfigurationOperation, RefusedDateEndsTheOperation) {
+    window.engine().OnConfiguration();
+    sentTo.clear();
     ConfigureReply(kReply.substr(0, kReply.size() - 1));
     ASSERT_EQ(window.engine().pendingReply(), PendingReply::ConfigureReady);
     WhenModal<ConfigurationDialog>([](ConfigurationDialog* d) {
@@ -169,6 +177,7 @@ TEST_F(ConfigurationOperation, RefusedDateEndsTheOperation) {
     EXPECT_EQ(prompter.shown[0].message.text, "The filed of month should between 1~12!");
     EXPECT_EQ(prompter.shown[0].message.caption, "Error");
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
+    EXPECT_TRUE(sentTo.empty());
     EXPECT_EQ(window.configuration().month, 13);  // stored as read, until the next reply
 }
 
@@ -179,6 +188,7 @@ namespace parvolink {
 namespace {
 
 TEST_F(ConfigurationOperation, ASecondReplyNeverOpensASecondDialog) {
+    window.engine().OnConfiguration();
     ConfigureReply(kReply.substr(0, kReply.size() - 1));
     int opened = 0;
     WhenModal<ConfigurationDialog>([&](ConfigurationDialog* d) {
@@ -198,7 +208,7 @@ TEST_F(ConfigurationOperation, ASecondReplyNeverOpensASecondDialog) {
 // With the real one-second timer: the dialog opens on a tick, and the ticks go on inside it
 // until the countdown gives the main window's buttons back, the dialog still open.
 TEST_F(ConfigurationOperation, TheCountdownGoesOnWhileTheDialogIsOpen) {
-    window.engine().OnConfiguration();  // the row is no dotted quad: nothing is sent
+    window.engine().OnConfiguration();
     ASSERT_TRUE(window.operationTimer().isActive());
     ConfigureReply(kReply.substr(0, kReply.size() - 1));
     bool buttonsBackInside = false;
@@ -213,9 +223,12 @@ TEST_F(ConfigurationOperation, TheCountdownGoesOnWhileTheDialogIsOpen) {
 }
 
 TEST_F(ConfigurationOperation, AShortReplyIsDroppedWhole) {
+    window.engine().OnConfiguration();
     ConfigureReply("ops\tCARD-9\tRack\t1.2.3.4");
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
     EXPECT_EQ(window.configuration().netbiosName, "");
+    ConfigureReply(kReply);  // the card's whole reply is still taken
+    EXPECT_EQ(window.engine().pendingReply(), PendingReply::ConfigureReady);
 }
 
 }  // namespace

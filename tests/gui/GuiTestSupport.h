@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -75,6 +76,20 @@ void WhenModal(std::function<void(Dialog*)> action) {
         }
     });
     timer->start(10);
+}
+
+// Types text as a user does: every key goes to whichever widget has the focus at that moment,
+// so focus that moves on by itself is followed. '\b' stands for Backspace.
+inline void TypeAsUser(const QString& text) {
+    for (const QChar c : text) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr) << "no widget has the focus";
+        if (c == '\b') {
+            QTest::keyClick(focus, Qt::Key_Backspace);
+        } else {
+            QTest::keyClick(focus, c.toLatin1());
+        }
+    }
 }
 
 }  // namespace parvolink::testing

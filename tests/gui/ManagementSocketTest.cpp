@@ -13,7 +13,7 @@ class ManagementSocketTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(socket.Open(), ManagementSocket::OpenResult::Ready);
-        socket.OnReceive([this](std::string_view d) { received.emplace_back(d); });
+        socket.OnReceive([this](std::string_view d, const Ipv4Address&) { received.emplace_back(d); });
     }
     void SendToSocket(const std::string& datagram) {
         peer.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
@@ -38,7 +38,7 @@ TEST_F(ManagementSocketTest, OneNotificationDrainsEveryWaitingDatagramInOrder) {
 // A handler that opens a modal loop still gets later datagrams inside that loop.
 TEST_F(ManagementSocketTest, DatagramsAreHandledInsideAModalLoop) {
     std::vector<std::string> order;
-    socket.OnReceive([&](std::string_view d) {
+    socket.OnReceive([&](std::string_view d, const Ipv4Address&) {
         order.emplace_back(d);
         if (d == "opens dialog") {
             SendToSocket("inside");

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "devices/DeviceListOperations.h"
+#include "protocol/Messages.h"
 
 namespace parvolink {
 namespace {
@@ -213,11 +214,25 @@ TEST(DeviceListOperations, ModifyOpensWithTheRowAndUpdatesIt) {
     ASSERT_EQ(host.shown.size(), 1u);
     EXPECT_EQ(host.shown[0].ipAddress, (Ipv4Address{192, 168, 1, 10}));
     EXPECT_EQ(host.shown[0].account, "");
-    EXPECT_EQ(list.row(0).ipAddress, "192.168.001.010");  // takes the padded form
+    // The address could not be edited: the card's own text stays, so its next Discover reply
+    // still finds this row.
+    EXPECT_EQ(list.row(0).ipAddress, "192.168.1.10");
     EXPECT_EQ(list.row(0).account, "root");
     EXPECT_EQ(list.row(0).password, "pw");
     EXPECT_EQ(list.row(0).passwordMask, "********");
     EXPECT_EQ(list.selected(), 0);
+    ApplyDiscoverReply(list, {"192.168.1.10", "mac", "2.0", "NMC", "card", "512K"});
+    EXPECT_EQ(list.size(), 1u);
+}
+
+TEST(DeviceListOperations, ModifyOfAnEditableAddressStoresItPadded) {
+    DeviceList list;
+    list.Append(Discovered("0.1.1.1"));
+    list.Select(0);
+    ScriptedHost host;
+    host.runs.push_back({AccountValues{{0, 1, 1, 9}, "root", "pw"}, {}});
+    OnModify(list, host);
+    EXPECT_EQ(list.row(0).ipAddress, "000.001.001.009");
 }
 
 TEST(DeviceListOperations, ModifyRefusesAnotherRowsAddress) {
@@ -235,7 +250,7 @@ TEST(DeviceListOperations, ModifyRefusesAnotherRowsAddress) {
     EXPECT_EQ(list.row(1), before.row(1));
 }
 
-TEST(DeviceListOperations, ModifyFollowsTheSelectionTakenAfterTheDialog) {
+TEST(DeviceListOperations, ModifyEditsTheRowItOpenedOn) {
     DeviceList list;
     list.Append(Discovered("001.001.001.001"));
     list.Select(0);
@@ -246,8 +261,25 @@ TEST(DeviceListOperations, ModifyFollowsTheSelectionTakenAfterTheDialog) {
                              list.Select(1);
                          }});
     OnModify(list, host);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0], devices::kDuplicate);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(list.row(0).account, "x");
+    EXPECT_EQ(list.row(1).account, "");
+    EXPECT_EQ(list.selected(), 1);
+}
+
+TEST(DeviceListOperations, ModifyChangesNothingWhenItsRowHasGone) {
+    DeviceList list;
+    list.Append(Discovered("001.001.001.001"));
+    list.Select(0);
+    ScriptedHost host;
+    host.runs.push_back({AccountValues{{1, 1, 1, 1}, "x", "y"}, [&] {
+                             list.Clear();
+                             list.Append(Discovered("003.003.003.003"));
+                             list.Select(0);
+                         }});
+    OnModify(list, host);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(list.row(0).ipAddress, "003.003.003.003");
     EXPECT_EQ(list.row(0).account, "");
 }
 

@@ -25,6 +25,7 @@ public:
     std::vector<Message> messages;
     std::string storedConfiguration;
     std::string storedUserTable;
+    std::string configuredCard;  // the address of the card whose dialog ran last
     std::deque<SequenceOutcome> outcomes;  // one per sequence run; Cancelled when empty
     std::function<void()> insideModal;     // runs inside the next message or sequence
     bool buttonsOn = true;
@@ -66,7 +67,10 @@ public:
         storedUserTable = payload;
         return takeReplies;
     }
-    SequenceOutcome RunConfigurationSequence() override { return RunSequence("configuration"); }
+    SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) override {
+        configuredCard = card.ipAddress;
+        return RunSequence("configuration");
+    }
     SequenceOutcome RunSnmpv3Sequence() override { return RunSequence("snmpv3"); }
 
 private:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeEngineHost.h"
+#include "config/UsmConfiguration.h"
 #include "protocol/DatagramCodec.h"
 
 namespace parvolink {
@@ -30,6 +31,21 @@ TEST(RequestLines, AreTabTerminatedFieldsBuiltWhole) {
     // Texts from replies can be long; the line is never cut at a fixed buffer size.
     const DeviceEntry longRow = Row(std::string(200, '1'), std::string(150, 'm'), "a", "p");
     EXPECT_EQ(IdentityLine(wire::kSnmpv3, longRow).size(), 10u + 7u + 201u + 151u + 4u);
+}
+
+// A TAB typed or pasted into a text the user gives would end its field early and shift every
+// field after it: on the wire it is a space, in every request that carries such a text.
+TEST(RequestLines, TypedTabsNeverShiftAField) {
+    const DeviceEntry row = Row("198.51.100.7", "mac", "ad\tmin", "\tlan\tt");
+    EXPECT_EQ(IdentityLine(wire::kConfigure, row),
+              "Parvolink\tConfigure\t198.51.100.7\tmac\tad min\t lan t\t");
+    EXPECT_EQ(UpgradeLine(row), "Parvolink\tUpgrade\tad min\t lan t\t");
+    UsmConfiguration usm;
+    usm.submitIndex = 2;
+    usm.userNames.at(2) = "us\ter";
+    usm.contextName = "c\tx";
+    EXPECT_EQ(SetSnmpv3UserPayload(usm).substr(0, 8), "2\tus er\t");
+    EXPECT_EQ(SetSnmpv3ContextPayload(usm), "8\tc x\t0\t");
 }
 
 TEST(DottedAddress, ParseAndFormat) {

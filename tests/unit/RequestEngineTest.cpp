@@ -12,6 +12,7 @@ using testing::ReplyDatagram;
 using Sent = FakeEngineHost::Sent;
 
 const std::string kIdentity = "198.51.100.7\tmac-7\tadmin\tlanterns\t";
+constexpr Ipv4Address kCard{198, 51, 100, 7};
 
 class RequestEngineTest : public ::testing::Test {
 protected:
@@ -27,8 +28,9 @@ protected:
             engine.Tick();
         }
     }
-    void Reply(const std::vector<std::string>& fields) {
-        engine.OnDatagram(ReplyDatagram(fields));
+    // A reply from the card of row 0, or from another address.
+    void Reply(const std::vector<std::string>& fields, const Ipv4Address& from = kCard) {
+        engine.OnDatagram(ReplyDatagram(fields), from);
     }
     // Configuration started and its dialog accepted: SetConfigure is out, countdown 10.
     void StartSetConfigure() {
@@ -175,6 +177,7 @@ TEST_F(RequestEngineTest, ErrorOneDuringACountdownChangesNothing) {
 TEST_F(RequestEngineTest, ErrorTwoEndsTheOperationAfterItsMessageCloses) {
     host.outcomes.push_back({SequenceOutcome::Kind::Accepted, "user\t"});
     engine.OnConfiguration();
+    engine.StartSnmpv3Query();
     Reply({"SNMPv3", "table"});
     engine.Tick();
     ASSERT_EQ(engine.pendingReply(), PendingReply::AwaitingSetSnmpv3);
@@ -211,7 +214,7 @@ TEST_F(RequestEngineTest, UpgradeTimesOutUnlessOk) {
         upgrade.SetAwaitingUpgrade();
         upgrade.BeginOperation(engine::kUpgradeTicks);
         if (answered) {
-            upgrade.OnDatagram(ReplyDatagram({"Upgrade", "OK"}));
+            upgrade.OnDatagram(ReplyDatagram({"Upgrade", "OK"}), kCard);
         }
         for (int i = 0; i < 15; ++i) {
             upgrade.Tick();
@@ -252,11 +255,89 @@ TEST_F(RequestEngineTest, Snmpv3QueryAndReset) {
 
 TEST_F(RequestEngineTest, SetSnmpv3OkShowsItsOwnMessage) {
     host.outcomes.push_back({SequenceOutcome::Kind::Accepted, "u\t"});
+    engine.StartSnmpv3Query();
     Reply({"SNMPv3", "t"});
     engine.Tick();
     Reply({"SetSNMPv3", "OK"});
     EXPECT_EQ(host.messages, std::vector<Message>{engine::kUsmUpdateSuccessfully});
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
+}
+
+// A "Configure" or "SNMPv3" reply is taken only from the card asked, and only until its
+// countdown ends; anything else would open a dialog, and send its settings, to another card.
+TEST_F(RequestEngineTest, RepliesNobodyAwaitsAreDropped) {
+    struct Case {
+        const char* name;
+        std::function<void(RequestEngine&)> start;
+        int ticksBefore;
+        Ipv4Address from;
+        const char* command;
+    };
+    const auto configure = [](RequestEngine& e) { e.OnConfiguration(); };
+    const auto snmpv3 = [](RequestEngine& e) { e.StartSnmpv3Query(); };
+    const auto discover = [](RequestEngine& e) { e.BeginOperation(engine::kDiscoverTicks); };
+    const Case cases[] = {
+        {"unasked", [](RequestEngine&) {}, 0, kCard, "Configure"},
+        {"duringDiscover", discover, 1, kCard, "Configure"},
+        {"afterTheCountdown", configure, 3, kCard, "Configure"},
+        {"fromAnotherCard", configure, 1, {198, 51, 100, 8}, "Configure"},
+        {"snmpv3ForConfigure", configure, 0, kCard, "SNMPv3"},
+        {"snmpv3AfterTheCountdown", snmpv3, 5, kCard, "SNMPv3"},
+        {"snmpv3FromAnotherCard", snmpv3, 0, {198, 51, 100, 8}, "SNMPv3"},
+        {"configureForSnmpv3", snmpv3, 0, kCard, "Configure"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeEngineHost fresh;
+        RequestEngine e(list, fresh);
+        e.SetHostAddress({198, 51, 100, 1});
+        c.start(e);
+        for (int i = 0; i < c.ticksBefore; ++i) {
+            e.Tick();
+        }
+        e.OnDatagram(ReplyDatagram({c.command, "record"}), c.from);
+        e.StartSnmpv3Query();  // a later operation must not pick up the dropped reply either
+        e.Tick();
+        EXPECT_EQ(e.pendingReply(), PendingReply::Idle);
+        EXPECT_TRUE(fresh.storedConfiguration.empty());
+        EXPECT_TRUE(fresh.storedUserTable.empty());
+        EXPECT_EQ(std::count(fresh.calls.begin(), fresh.calls.end(), "configuration dialog"), 0);
+    }
+}
+
+// A Discover reply selects its new row while the configuration runs: every later request
+// still goes to the card that was asked, with its identity.
+TEST_F(RequestEngineTest, TheCardAskedKeepsTheOperationWhateverIsSelected) {
+    list.Append({.ipAddress = "198.51.100.8", .macAddress = "mac-8"});
+    list.SetAccount(1, "root", "other");
+    for (const auto kind : {SequenceOutcome::Kind::Accepted, SequenceOutcome::Kind::Reset}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        list.Select(0);
+        host.outcomes.push_back({kind, "settings\t"});
+        engine.OnConfiguration();
+        list.Select(1);
+        Reply({"Configure", "record"});
+        host.sent.clear();
+        engine.Tick();
+        EXPECT_EQ(host.configuredCard, "198.51.100.7");
+        ASSERT_EQ(host.sent.size(), 1u);
+        EXPECT_EQ(host.sent[0].host, "198.51.100.7");
+        EXPECT_TRUE(host.sent[0].line.find(kIdentity) != std::string::npos) << host.sent[0].line;
+        Ticks(10);
+    }
+    // The SNMPv3 dialog opened from that configuration writes to the same card.
+    list.Select(0);
+    host.outcomes.push_back({SequenceOutcome::Kind::Accepted, "user\t"});
+    engine.OnConfiguration();
+    list.Select(1);
+    host.sent.clear();
+    engine.StartSnmpv3Query();
+    EXPECT_EQ(host.sent[0].host, "198.51.100.7");
+    Reply({"SNMPv3", "table"});
+    host.sent.clear();
+    engine.Tick();
+    EXPECT_EQ(host.sent, (std::vector<Sent>{{"198.51.100.7",
+                                             "Parvolink\tSetSNMPv3\t" + kIdentity + "user\t"}}));
 }
 
 // Replies without the TAB that ends their first field, or not decodable, change nothing.
@@ -271,7 +352,7 @@ TEST_F(RequestEngineTest, MalformedRepliesAreDropped) {
         std::string(600, '.'),
     };
     for (const std::string& datagram : bad) {
-        engine.OnDatagram(datagram);
+        engine.OnDatagram(datagram, kCard);
     }
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(engine.pendingReply(), PendingReply::AwaitingSetConfigure);
