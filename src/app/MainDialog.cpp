@@ -28,7 +28,10 @@ MainDialog::MainDialog(MainDialogServices services)
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)),
       discoverWire_(DatagramCodec::EncodeText(DiscoverLine())),
-      discoverRunner_([this](std::string_view host) { return SendDatagram(discoverWire_, host); }) {
+      discoverRunner_([this](std::string_view host) { return SendRequest(discoverWire_, host); },
+                      [this](std::function<void()> resume) {
+                          managementSocket_.WhenWritable(std::move(resume));
+                      }) {
     setObjectName("102");
     operationTimer_.setInterval(1000);
     // A tick may open a modal dialog, and the ticks must go on inside it. Qt never fires a
@@ -178,7 +181,7 @@ void MainDialog::OnUpgrade() {
 void MainDialog::OnTftpTick() {
     // The progress window runs modally from here; later ticks keep serving from inside it.
     if (tftpServer_.TakeTransferStarted() && !upgradeProgress_->isVisible()) {
-        upgradeProgress_->Run(tftpServer_.blockCount());
+        upgradeProgress_->Run(tftpServer_.blockCount(), tftpServer_.progress());
     }
     Apply(tftpServer_.OnTick());
 }
@@ -229,10 +232,17 @@ bool MainDialog::StartOperationTimer() {
 void MainDialog::StopOperationTimer() { operationTimer_.stop(); }
 
 bool MainDialog::SendDatagram(std::string_view wire, std::string_view host) {
+    return SendRequest(wire, host) == SendOutcome::Sent;
+}
+
+SendOutcome MainDialog::SendRequest(std::string_view wire, std::string_view host) {
     if (services_.sendRequest) {
-        return services_.sendRequest(wire, host);
+        return services_.sendRequest(wire, host) ? SendOutcome::Sent : SendOutcome::Failed;
     }
-    return managementSocketReady_ && managementSocket_.Send(wire, host, wire::kManagementPort);
+    if (!managementSocketReady_) {
+        return SendOutcome::Failed;
+    }
+    return managementSocket_.Send(wire, host, wire::kManagementPort);
 }
 
 void MainDialog::DeviceListChanged() {

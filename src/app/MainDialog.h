@@ -114,6 +114,7 @@ private:
     bool StartOperationTimer() override;
     void StopOperationTimer() override;
     bool SendDatagram(std::string_view wire, std::string_view host) override;
+    SendOutcome SendRequest(std::string_view wire, std::string_view host);
     void DeviceListChanged() override;
     bool StoreConfiguration(std::string_view payload) override;
     bool StoreUserTable(std::string_view payload) override;

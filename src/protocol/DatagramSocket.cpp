@@ -1,6 +1,11 @@
 #include "protocol/DatagramSocket.h"
 
 #include <QTimer>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace parvolink {
 
@@ -19,10 +24,20 @@ DatagramSocket::DatagramSocket(std::size_t largest, QObject* parent)
     connect(&socket_, &QUdpSocket::readyRead, this, &DatagramSocket::ReadPending);
 }
 
-bool DatagramSocket::SendTo(std::string_view bytes, const Ipv4Address& address, quint16 port) {
-    return socket_.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()),
-                                 ToHostAddress(address), port) ==
-           static_cast<qint64>(bytes.size());
+SendOutcome DatagramSocket::SendTo(std::string_view bytes, const Ipv4Address& address,
+                                   quint16 port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    std::memcpy(&to.sin_addr, address.data(), address.size());  // first octet first, as on the wire
+    const auto fd = static_cast<int>(socket_.socketDescriptor());
+    const ssize_t sent = ::sendto(fd, bytes.data(), bytes.size(), MSG_DONTWAIT,
+                                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (sent == static_cast<ssize_t>(bytes.size())) {
+        return SendOutcome::Sent;
+    }
+    const bool full = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS);
+    return full ? SendOutcome::NotQueued : SendOutcome::Failed;
 }
 
 void DatagramSocket::ReadPending() {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "protocol/DottedAddress.h"
+#include "protocol/SendOutcome.h"
 
 namespace parvolink {
 
@@ -28,7 +29,8 @@ public:
     explicit DatagramSocket(std::size_t largest, QObject* parent = nullptr);
 
     void OnDatagram(std::function<void(const Received&)> handler) { handler_ = std::move(handler); }
-    bool SendTo(std::string_view bytes, const Ipv4Address& address, quint16 port);
+    // Hands one datagram to the system without ever waiting for room in the socket's queue.
+    SendOutcome SendTo(std::string_view bytes, const Ipv4Address& address, quint16 port);
     void Close() { socket_.close(); }
     quint16 LocalPort() const { return socket_.localPort(); }
 

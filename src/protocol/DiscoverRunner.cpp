@@ -1,5 +1,7 @@
 #include "protocol/DiscoverRunner.h"
 
+#include <utility>
+
 namespace parvolink {
 namespace {
 
@@ -9,8 +11,8 @@ constexpr int kLongestBurst = 256;
 
 }  // namespace
 
-DiscoverRunner::DiscoverRunner(Sender sender, QObject* parent)
-    : QObject(parent), sender_(std::move(sender)) {
+DiscoverRunner::DiscoverRunner(Sender sender, WritableWaiter whenWritable, QObject* parent)
+    : QObject(parent), sender_(std::move(sender)), whenWritable_(std::move(whenWritable)) {
     pause_.setSingleShot(true);
     connect(&pause_, &QTimer::timeout, this, &DiscoverRunner::Burst);
 }
@@ -28,6 +30,7 @@ void DiscoverRunner::Start(const Ipv4Address& subnet, const Ipv4Address& mask) {
 void DiscoverRunner::Stop() {
     if (Running()) {
         pause_.stop();
+        waitingForSocket_ = false;
         Finish();
     }
 }
@@ -38,7 +41,20 @@ void DiscoverRunner::Burst() {
     }
     bool pauseDue = false;
     for (int sends = 0; !sweep_->Done() && !pauseDue && sends < kLongestBurst; ++sends) {
-        pauseDue = sweep_->RecordSend(sender_(sweep_->Next()));
+        const SendOutcome outcome = sender_(sweep_->Next());
+        pauseDue = sweep_->RecordSend(outcome);
+        if (outcome == SendOutcome::NotQueued) {
+            // The socket's queue is full of datagrams waiting for silent neighbours: the same
+            // address goes again once there is room, without a pause of its own.
+            waitingForSocket_ = true;
+            whenWritable_([this] {
+                if (std::exchange(waitingForSocket_, false)) {
+                    Burst();
+                }
+            });
+            emit Progress(sweep_->Handed(), sweep_->Total());
+            return;
+        }
     }
     emit Progress(sweep_->Handed(), sweep_->Total());
     if (sweep_->Done()) {
@@ -49,6 +65,7 @@ void DiscoverRunner::Burst() {
 }
 
 void DiscoverRunner::Finish() {
+    waitingForSocket_ = false;
     sweep_.reset();
     emit Finished();
 }

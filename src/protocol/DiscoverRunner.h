@@ -16,10 +16,12 @@ namespace parvolink {
 class DiscoverRunner : public QObject {
     Q_OBJECT
 public:
-    // Sends the Discover datagram to a host text; false when the send failed.
-    using Sender = std::function<bool(std::string_view host)>;
+    // Sends the Discover datagram to a host text.
+    using Sender = std::function<SendOutcome(std::string_view host)>;
+    // Calls resume once, from the event loop, when the socket can queue datagrams again.
+    using WritableWaiter = std::function<void(std::function<void()> resume)>;
 
-    explicit DiscoverRunner(Sender sender, QObject* parent = nullptr);
+    DiscoverRunner(Sender sender, WritableWaiter whenWritable, QObject* parent = nullptr);
 
     bool Running() const { return sweep_.has_value(); }
     // Sends to the directed broadcast address at once, then sweeps.
@@ -38,6 +40,8 @@ private:
     void Finish();
 
     Sender sender_;
+    WritableWaiter whenWritable_;
+    bool waitingForSocket_ = false;
     std::optional<DiscoverSweep> sweep_;
     QTimer pause_;
     QElapsedTimer clock_;

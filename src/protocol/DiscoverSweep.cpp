@@ -1,5 +1,7 @@
 #include "protocol/DiscoverSweep.h"
 
+#include <utility>
+
 namespace parvolink {
 namespace {
 
@@ -40,8 +42,11 @@ DiscoverSweep::DiscoverSweep(const Ipv4Address& subnet, const Ipv4Address& mask)
     }
 }
 
-std::string DiscoverSweep::Next() {
-    std::string text;
+const std::string& DiscoverSweep::Next() {
+    if (std::exchange(again_, false)) {
+        return last_;
+    }
+    std::string& text = last_;
     const auto dotted = [](int a, int b, int c, int d) {
         return std::to_string(a) + '.' + std::to_string(b) + '.' + std::to_string(c) + '.' +
                std::to_string(d);
@@ -73,8 +78,9 @@ std::string DiscoverSweep::Next() {
     return text;
 }
 
-bool DiscoverSweep::RecordSend(bool succeeded) {
-    if (!succeeded) {
+bool DiscoverSweep::RecordSend(SendOutcome outcome) {
+    if (outcome != SendOutcome::Sent) {
+        again_ = outcome == SendOutcome::NotQueued;
         return false;
     }
     ++counter_;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "protocol/DottedAddress.h"
+#include "protocol/SendOutcome.h"
 
 namespace parvolink {
 
@@ -23,13 +24,15 @@ public:
     // Number of sweep addresses (the broadcast not counted).
     std::uint64_t Total() const { return total_; }
     std::uint64_t Handed() const { return handed_; }
-    bool Done() const { return handed_ >= total_; }
+    bool Done() const { return handed_ >= total_ && !again_; }
 
-    // The next sweep address. REQUIRES: !Done().
-    std::string Next();
+    // The next sweep address, or the last one again when it could not be queued.
+    // REQUIRES: !Done().
+    const std::string& Next();
 
-    // Reports the send of the address last handed out; true when a pause is due now.
-    bool RecordSend(bool succeeded);
+    // Reports the send of the address last handed out; true when a pause is due now. Only
+    // sends that went count towards a pause; one not queued is handed out again by Next.
+    bool RecordSend(SendOutcome outcome);
 
     // The number of pauses a whole sweep makes when every send succeeds.
     std::uint64_t PausesWhenAllSucceed() const;
@@ -47,6 +50,8 @@ private:
     std::uint64_t total_;
     std::uint64_t handed_ = 0;
     int counter_ = 0;
+    std::string last_;
+    bool again_ = false;
 };
 
 }  // namespace parvolink

@@ -1,7 +1,10 @@
 #include "protocol/ManagementSocket.h"
 
 #include <QHostInfo>
+#include <QTimer>
+#include <utility>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/Text.h"
 #include "protocol/Messages.h"
@@ -11,16 +14,28 @@ namespace parvolink {
 ManagementSocket::ManagementSocket(QObject* parent)
     : DatagramSocket(wire::kReceiveBufferSize, parent) {}
 
+ManagementSocket::~ManagementSocket() {
+    writable_.reset();
+    if (watchedDescriptor_ >= 0) {
+        ::close(watchedDescriptor_);
+    }
+}
+
 ManagementSocket::OpenResult ManagementSocket::Open() {
     if (!socket_.bind(QHostAddress::AnyIPv4, 0)) {
         return OpenResult::CannotOpen;
     }
     // Room for the replies of a full list of cards arriving together. Root may go past the
     // system's limit; anyone else gets as much of it as the system allows.
-    const int receiveBuffer = 4 << 20;
+    // The send buffer likewise: a sweep's datagrams to silent addresses wait in it for seconds
+    // while their neighbours are looked for.
+    const int bufferSize = 4 << 20;
     const int fd = static_cast<int>(socket_.socketDescriptor());
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &receiveBuffer, sizeof receiveBuffer) != 0) {
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    for (const auto& [forced, plain] : {std::pair{SO_RCVBUFFORCE, SO_RCVBUF},
+                                       std::pair{SO_SNDBUFFORCE, SO_SNDBUF}}) {
+        if (::setsockopt(fd, SOL_SOCKET, forced, &bufferSize, sizeof bufferSize) != 0) {
+            ::setsockopt(fd, SOL_SOCKET, plain, &bufferSize, sizeof bufferSize);
+        }
     }
     const int on = 1;
     if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
@@ -29,12 +44,36 @@ ManagementSocket::OpenResult ManagementSocket::Open() {
     return OpenResult::Ready;
 }
 
-bool ManagementSocket::Send(std::string_view wire, std::string_view host, quint16 port) {
+void ManagementSocket::WhenWritable(std::function<void()> resume) {
+    resume_ = std::move(resume);
+    if (!writable_) {
+        watchedDescriptor_ = ::dup(static_cast<int>(socket_.socketDescriptor()));
+        if (watchedDescriptor_ < 0) {
+            // Without a second descriptor, try again from the event loop.
+            QTimer::singleShot(1, this, [this] {
+                if (auto pending = std::exchange(resume_, nullptr)) {
+                    pending();
+                }
+            });
+            return;
+        }
+        writable_ = std::make_unique<QSocketNotifier>(watchedDescriptor_, QSocketNotifier::Write);
+        connect(writable_.get(), &QSocketNotifier::activated, this, [this] {
+            writable_->setEnabled(false);
+            if (auto pending = std::exchange(resume_, nullptr)) {
+                pending();
+            }
+        });
+    }
+    writable_->setEnabled(true);
+}
+
+SendOutcome ManagementSocket::Send(std::string_view wire, std::string_view host, quint16 port) {
     QHostAddress address;
     if (!address.setAddress(FromText(host)) ||
         address.protocol() != QAbstractSocket::IPv4Protocol) {
         if (IsNumericHostText(host)) {
-            return false;  // such as 192.168.1.300: not an address, and no name either
+            return SendOutcome::Failed;  // such as 192.168.1.300: not an address, nor a name
         }
         address.clear();
         for (const QHostAddress& found : QHostInfo::fromName(FromText(host)).addresses()) {
@@ -44,7 +83,7 @@ bool ManagementSocket::Send(std::string_view wire, std::string_view host, quint1
             }
         }
         if (address.isNull()) {
-            return false;
+            return SendOutcome::Failed;
         }
     }
     return SendTo(wire, ToIpv4Address(address), port);

@@ -49,31 +49,30 @@ std::string describeFirmwareFile(const std::filesystem::path& path) {
     return name + std::string(kVersionSeparator) + version;
 }
 
-std::uint32_t FlashLimitBytes(std::string_view flashSize) {
+std::uint64_t FlashLimitBytes(std::string_view flashSize) {
     const std::int64_t kib = ParseLeadingInteger(flashSize.substr(0, firmware::kFlashSizeDigits));
     if (kib <= 0) {
         return 0;  // no flash size, or a negative one: nothing but an empty file fits
     }
-    return static_cast<std::uint32_t>(std::min<std::int64_t>(kib * 1024, 0xFFFFFFFF));
+    return static_cast<std::uint64_t>(kib) * 1024;
 }
 
-std::uint32_t FirmwareFileSize(const std::filesystem::path& path) {
+std::optional<std::uint64_t> FirmwareFileSize(const std::filesystem::path& path) {
     std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
-        return firmware::kUnreadableSize;
-    }
-    if (!std::ifstream(path, std::ios::binary)) {
-        return firmware::kUnreadableSize;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec) ||
+        !std::ifstream(path, std::ios::binary)) {
+        return std::nullopt;
     }
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec) {
-        return firmware::kUnreadableSize;
+        return std::nullopt;
     }
-    return static_cast<std::uint32_t>(std::min<std::uintmax_t>(size, firmware::kUnreadableSize));
+    return static_cast<std::uint64_t>(size);
 }
 
 bool checkFlashSize(const std::filesystem::path& path, std::string_view flashSize) {
-    return FirmwareFileSize(path) <= FlashLimitBytes(flashSize);
+    const std::optional<std::uint64_t> size = FirmwareFileSize(path);
+    return size && *size <= FlashLimitBytes(flashSize);
 }
 
 }  // namespace parvolink

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,6 @@ constexpr std::size_t kVersionLength = 5;
 constexpr std::string_view kVersionSeparator = " Version ";
 constexpr std::size_t kDescriptionLength = kNameLength + 9 + kVersionLength;  // always 34
 constexpr std::string_view kNotCorrect = "This is not a correct upgrade file!!!";
-// Size of a file that cannot be opened: it never fits.
-constexpr std::uint32_t kUnreadableSize = 0xFFFFFFFF;
 constexpr std::size_t kFlashSizeDigits = 15;  // characters of the flash-size column read
 
 // A field byte is printable from space (0x20) up to 'y' (0x79) inclusive.
@@ -34,15 +33,15 @@ constexpr bool IsPrintable(unsigned char c) { return c >= 0x20 && c < 0x7A; }
 std::string describeFirmwareFile(const std::filesystem::path& path);
 
 // The flash limit in bytes for a flash-size text such as "256K": the leading decimal number of
-// its first 15 characters times 1024 (0 when there is no number or it is negative; values too
-// large for 32 bits give the largest limit).
-std::uint32_t FlashLimitBytes(std::string_view flashSize);
+// its first 15 characters times 1024 (0 when there is no number or it is negative). Fifteen
+// digits times 1024 always fit in 64 bits.
+std::uint64_t FlashLimitBytes(std::string_view flashSize);
 
-// The file's size for the size rule: its size in bytes, kUnreadableSize when it cannot be opened
-// or is not a regular file, and at most kUnreadableSize for files of 4 GiB or more.
-std::uint32_t FirmwareFileSize(const std::filesystem::path& path);
+// The file's size in bytes; nothing when it cannot be opened or is not a regular file.
+std::optional<std::uint64_t> FirmwareFileSize(const std::filesystem::path& path);
 
-// True when the file at path fits a card whose flash-size column reads flashSize.
+// True when the file at path can be read and fits a card whose flash-size column reads
+// flashSize. A file that cannot be read never fits, however large the flash.
 bool checkFlashSize(const std::filesystem::path& path, std::string_view flashSize);
 
 }  // namespace parvolink

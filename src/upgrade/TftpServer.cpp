@@ -68,15 +68,17 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
         index = static_cast<int>(connections_.size()) - 1;
     }
     // A second request from the same host restarts its transfer in the same entry.
-    connections_[static_cast<std::size_t>(index)] = {from.address, tftp::kRetransmitTicks, 0,
-                                                     false, 1, from.port};
-    if (!OpenServedFile()) {
+    Connection& connection = connections_[static_cast<std::size_t>(index)];
+    connection = {from.address, tftp::kRetransmitTicks, 0, false, 1, from.port, OpenServedFile()};
+    if (!connection.file) {
         RemoveConnection(from.address);
+        ReleaseIdleFile();
         actions.message = tftp::kCannotOpenFile;
         return;  // no transfer: the progress window is not opened for it
     }
     transferStarted_ = true;
-    SendBlock(connections_[static_cast<std::size_t>(index)], actions);
+    progress_ = 0;
+    SendBlock(connection, actions);
 }
 
 void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& from,
@@ -97,7 +99,8 @@ void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& f
     }
     ++connection.blockNumber;
     SendBlock(connection, actions);
-    actions.progress = connection.blockNumber;
+    progress_ = connection.blockNumber;
+    actions.progress = progress_;
     connection.retransmitCountdown = tftp::kRetransmitTicks;
     connection.retries = 0;
 }
@@ -136,47 +139,47 @@ void TftpServer::RemoveConnection(const Ipv4Address& address) {
     std::erase_if(connections_, [&](const Connection& c) { return c.peerAddress == address; });
 }
 
-bool TftpServer::OpenServedFile() {
-    if (file_.is_open()) {
-        return true;  // shared by every transfer; the block count stays as it was
+std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
+    const std::filesystem::path chosen(firmware_.firmwarePath);
+    if (current_ && current_->path == chosen) {
+        return current_;  // shared by every transfer of it; its block count stays as it was
     }
     std::error_code ec;
-    if (firmware_.firmwarePath.empty() ||
-        !std::filesystem::is_regular_file(firmware_.firmwarePath, ec)) {
-        return false;
+    if (chosen.empty() || !std::filesystem::is_regular_file(chosen, ec)) {
+        return nullptr;
     }
-    file_.open(firmware_.firmwarePath, std::ios::binary);
-    if (!file_) {
-        file_ = std::ifstream();
-        return false;
+    auto file = std::make_shared<ServedFile>();
+    file->path = chosen;
+    file->stream.open(chosen, std::ios::binary);
+    if (!file->stream) {
+        return nullptr;
     }
-    file_.seekg(0, std::ios::end);
-    const auto size = static_cast<std::uint64_t>(std::max<std::streamoff>(file_.tellg(), 0));
-    blockCount_ = static_cast<std::int16_t>(size / tftp::kBlockSize);
-    return true;
+    file->stream.seekg(0, std::ios::end);
+    const auto size = static_cast<std::uint64_t>(std::max<std::streamoff>(file->stream.tellg(), 0));
+    file->blockCount = static_cast<std::int16_t>(size / tftp::kBlockSize);
+    current_ = file;
+    return file;
 }
 
-void TftpServer::CloseFileIfIdle() {
-    if (connections_.empty()) {
-        file_.close();
-        file_ = std::ifstream();
+void TftpServer::ReleaseIdleFile() {
+    // A file stays open while a transfer reads it, and closes with the last one.
+    if (current_.use_count() == 1) {
+        current_.reset();
     }
 }
 
 void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
-    if (!file_.is_open()) {
-        return;
-    }
+    std::ifstream& file = connection.file->stream;
     std::string packet(4 + tftp::kBlockSize, '\0');
     packet[1] = static_cast<char>(tftp::kOpData);
     packet[2] = static_cast<char>((connection.blockNumber >> 8) & 0xFF);
     packet[3] = static_cast<char>(connection.blockNumber & 0xFF);
     // Read anew for every send, retransmissions included: nothing is cached.
-    file_.clear();
-    file_.seekg(static_cast<std::streamoff>(connection.blockNumber - 1) *
-                static_cast<std::streamoff>(tftp::kBlockSize));
-    file_.read(packet.data() + 4, static_cast<std::streamsize>(tftp::kBlockSize));
-    const auto read = static_cast<std::size_t>(std::max<std::streamsize>(file_.gcount(), 0));
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(connection.blockNumber - 1) *
+               static_cast<std::streamoff>(tftp::kBlockSize));
+    file.read(packet.data() + 4, static_cast<std::streamsize>(tftp::kBlockSize));
+    const auto read = static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0));
     if (read < tftp::kBlockSize) {
         connection.lastBlock = true;
     }
@@ -186,7 +189,7 @@ void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
 
 void TftpServer::EndTransfer(const Ipv4Address& address, TftpActions& actions) {
     RemoveConnection(address);
-    CloseFileIfIdle();
+    ReleaseIdleFile();
     if (connections_.empty()) {
         transferStarted_ = false;  // nothing left to show: no progress window opens late
     }

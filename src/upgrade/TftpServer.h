@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -60,7 +61,9 @@ struct TftpActions {
 
 class TftpServer {
 public:
-    // firmware is read at each request: the file name served and the path opened.
+    // firmware is read at each request: the file name served and the path opened. Each
+    // transfer keeps the file it started with open until it ends, so a card always gets the
+    // bytes of the file whose name it asked for, even when another file is chosen meanwhile.
     explicit TftpServer(const FirmwareSettings& firmware) : firmware_(firmware) {}
     TftpServer(const TftpServer&) = delete;
     TftpServer& operator=(const TftpServer&) = delete;
@@ -72,11 +75,20 @@ public:
     // True once after a read request was accepted: the progress window should open. A
     // transfer that ended before anyone asked leaves it false.
     bool TakeTransferStarted();
-    // The progress bar's maximum: the file's size / 512, in 16 bits.
-    int blockCount() const { return blockCount_; }
+    // The progress bar's maximum for the file last opened: its size / 512, in 16 bits.
+    int blockCount() const { return current_ ? current_->blockCount : 0; }
+    // The progress bar's position: the block last sent after an acknowledgement.
+    int progress() const { return progress_; }
     std::size_t connectionCount() const { return connections_.size(); }
 
 private:
+    // One firmware file open for the transfers that asked for it.
+    struct ServedFile {
+        std::filesystem::path path;
+        std::ifstream stream;
+        std::int16_t blockCount = 0;
+    };
+
     struct Connection {
         Ipv4Address peerAddress{};
         int retransmitCountdown = 0;
@@ -84,6 +96,7 @@ private:
         bool lastBlock = false;
         std::int32_t blockNumber = 1;
         std::uint16_t peerPort = 0;
+        std::shared_ptr<ServedFile> file;
     };
 
     void OnReadRequest(std::span<const std::uint8_t> datagram, const TftpPeer& from,
@@ -91,15 +104,16 @@ private:
     void OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& from, TftpActions& actions);
     int FindConnection(const Ipv4Address& address) const;
     void RemoveConnection(const Ipv4Address& address);
-    bool OpenServedFile();
-    void CloseFileIfIdle();
+    // The chosen file, open: the one already serving when it is still the chosen one.
+    std::shared_ptr<ServedFile> OpenServedFile();
+    void ReleaseIdleFile();
     void SendBlock(Connection& connection, TftpActions& actions);
     void EndTransfer(const Ipv4Address& address, TftpActions& actions);
 
     const FirmwareSettings& firmware_;
     std::vector<Connection> connections_;
-    std::ifstream file_;
-    std::int16_t blockCount_ = 0;
+    std::shared_ptr<ServedFile> current_;  // the file last opened, while a transfer reads it
+    int progress_ = 0;
     bool transferStarted_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "upgrade/UpgradeChecks.h"
 
+#include "protocol/DottedAddress.h"
 #include "upgrade/FirmwareFile.h"
 
 namespace parvolink {
@@ -13,6 +14,9 @@ std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEn
     }
     if (!checkFlashSize(std::filesystem::path(filePath), selected->flashSize)) {
         return upgrade::kFlashMismatch;
+    }
+    if (Ipv4Address card{}; !ParseDottedAddress(selected->ipAddress, card)) {
+        return upgrade::kNotAnAddress;
     }
     return std::nullopt;
 }

@@ -14,12 +14,15 @@ inline const Message kNoFile{"Please select the file name before upgrading!", "W
                              MessageIcon::None};
 inline const Message kNoDevice{"Please select a device before upgrading!", "Warning",
                                MessageIcon::None};
+inline const Message kNotAnAddress{"The IP address of the selected device is not valid.",
+                                   "Warning", MessageIcon::None};
 inline const Message kFlashMismatch{
     "Flash size mismatch, please make sure the selected device and file are matched!", "Warning",
     MessageIcon::None};
 }  // namespace upgrade
 
-// A file must be named, a card selected, and the file must fit the card's flash.
+// A file must be named, a card selected, the file must fit the card's flash, and the card's
+// address must be a dotted quad (a request could go nowhere else).
 std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEntry* selected);
 
 }  // namespace parvolink

@@ -112,10 +112,11 @@ UpgradeProgressDialog::UpgradeProgressDialog(QWidget* parent)
     bar->setTextVisible(false);
 }
 
-void UpgradeProgressDialog::Run(int blockCount) {
+void UpgradeProgressDialog::Run(int blockCount, int position) {
     auto* bar = findChild<QProgressBar*>("1034");
-    bar->setRange(0, std::max(blockCount, 0));
-    bar->setValue(0);
+    // A range of 0..0 would show a busy bar: a file under one block shows an empty one.
+    bar->setRange(0, std::max(blockCount, 1));
+    SetPosition(position);
     exec();
 }
 

@@ -49,8 +49,9 @@ class UpgradeProgressDialog : public QDialog {
     Q_OBJECT
 public:
     explicit UpgradeProgressDialog(QWidget* parent = nullptr);
-    // Range 0 to blockCount, position 0, modal.
-    void Run(int blockCount);
+    // Range 0 to blockCount (at least 1, so a small file shows an empty bar rather than a busy
+    // one), from position, modal.
+    void Run(int blockCount, int position);
     // Kept within the range, as the bar cannot show more.
     void SetPosition(int position);
 

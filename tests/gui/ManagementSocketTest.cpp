@@ -53,15 +53,27 @@ TEST_F(ManagementSocketTest, DatagramsAreHandledInsideAModalLoop) {
 }
 
 TEST_F(ManagementSocketTest, SendRefusesTextsThatAreNoAddress) {
-    EXPECT_FALSE(socket.Send("x", "127.0.0.300", 3456));
-    EXPECT_FALSE(socket.Send("x", "", 3456));
+    EXPECT_EQ(socket.Send("x", "127.0.0.300", 3456), SendOutcome::Failed);
+    EXPECT_EQ(socket.Send("x", "", 3456), SendOutcome::Failed);
     QUdpSocket listener;
     ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
-    EXPECT_TRUE(socket.Send("V7qM", "127.0.0.1", listener.localPort()));
+    EXPECT_EQ(socket.Send("V7qM", "127.0.0.1", listener.localPort()), SendOutcome::Sent);
     ASSERT_TRUE(QTest::qWaitFor([&] { return listener.hasPendingDatagrams(); }, 3000));
     char data[8] = {};
     EXPECT_EQ(listener.readDatagram(data, sizeof data), 4);
     EXPECT_EQ(std::string(data), "V7qM");
+}
+
+// The sweep waits on this when the queue is full; with room in it, resume comes at once, once.
+TEST_F(ManagementSocketTest, WhenWritableResumesOnceFromTheEventLoop) {
+    int resumed = 0;
+    socket.WhenWritable([&] { ++resumed; });
+    EXPECT_EQ(resumed, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return resumed > 0; }, 3000));
+    socket.WhenWritable([&] { resumed += 10; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return resumed > 1; }, 3000));
+    QTest::qWait(50);
+    EXPECT_EQ(resumed, 11);
 }
 
 }  // namespace

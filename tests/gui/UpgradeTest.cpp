@@ -21,7 +21,11 @@ using namespace std::string_literals;
 
 class UpgradeTest : public ::testing::Test {
 protected:
-    UpgradeTest() : window({network, prompter, dir.path(), 0}) {
+    UpgradeTest()
+        : window({network, prompter, dir.path(), 0, [this](std::string_view, std::string_view host) {
+                      sentTo.emplace_back(host);
+                      return true;
+                  }}) {
         firmware = dir.Write("card.bin", std::string(1000, 'f'));
     }
     UpgradeDialog* Dialog() { return window.findChild<UpgradeDialog*>(); }
@@ -42,6 +46,7 @@ protected:
     FakeNetwork network;
     RecordingPrompter prompter;
     TempDir dir;
+    std::vector<std::string> sentTo;  // requests are recorded, never sent
     MainDialog window;
     std::filesystem::path firmware;
 };
@@ -57,7 +62,7 @@ TEST_F(UpgradeTest, EmptyListOpensNothing) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
-// The checks in their order, then a request (to no dotted quad: nothing is sent) and the wait.
+// The checks in their order, then the request and the wait.
 TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
     window.deviceList().Append({.ipAddress = "card"});
     Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
@@ -70,11 +75,16 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
         window.deviceList().Select(0);
         Click(d, "1008");  // no flash size: nothing fits
         window.deviceList().row(0).flashSize = "256K";
+        Click(d, "1008");  // no dotted quad: said at once, not after 15 s of waiting
+        EXPECT_TRUE(sentTo.empty());
+        window.deviceList().row(0).ipAddress = "198.51.100.7";
         Click(d, "1008");
     });
     window.OnUpgrade();
     EXPECT_EQ(prompter.Messages(),
-              (std::vector<Message>{upgrade::kNoFile, upgrade::kNoDevice, upgrade::kFlashMismatch}));
+              (std::vector<Message>{upgrade::kNoFile, upgrade::kNoDevice, upgrade::kFlashMismatch,
+                                    upgrade::kNotAnAddress}));
+    EXPECT_EQ(sentTo, std::vector<std::string>{"198.51.100.7"});
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingUpgrade);
     EXPECT_EQ(window.engine().countdown(), 15);
     EXPECT_FALSE(window.findChild<QPushButton*>("1002")->isEnabled());
@@ -138,6 +148,24 @@ TEST_F(UpgradeTest, ServesTheChosenFileOverLoopback) {
     EXPECT_TRUE(progressShown);
     EXPECT_TRUE(progressClosed);
     EXPECT_FALSE(window.findChild<UpgradeProgressDialog*>()->isVisible());
+}
+
+// The window may open after blocks went, or for a file under one block.
+TEST_F(UpgradeTest, ProgressBarStartsWhereTheTransferIs) {
+    UpgradeProgressDialog progress;
+    struct Case {
+        int blocks, position, maximum;
+    };
+    for (const Case c : {Case{0, 0, 1}, Case{400, 120, 400}, Case{2, 5, 2}}) {
+        WhenModal<UpgradeProgressDialog>([&](UpgradeProgressDialog* p) {
+            auto* bar = p->findChild<QProgressBar*>("1034");
+            EXPECT_EQ(bar->minimum(), 0);
+            EXPECT_EQ(bar->maximum(), c.maximum);
+            EXPECT_EQ(bar->value(), std::min(c.position, c.maximum));
+            p->done(1);
+        });
+        progress.Run(c.blocks, c.position);
+    }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ Walk WalkAll(DiscoverSweep& sweep) {
     Walk walk;
     while (!sweep.Done()) {
         walk.addresses.push_back(sweep.Next());
-        if (sweep.RecordSend(true)) {
+        if (sweep.RecordSend(SendOutcome::Sent)) {
             walk.pausesAfter.push_back(walk.addresses.size());
         }
     }
@@ -105,7 +105,7 @@ TEST(DiscoverSweep, SubnetEditedPast255) {
         Ipv4Address parsed{};
         const bool sendable = ParseDottedAddress(address, parsed) &&
                               FormatDottedAddress(parsed) == address;
-        pauses += sweep.RecordSend(sendable) ? 1 : 0;
+        pauses += sweep.RecordSend(sendable ? SendOutcome::Sent : SendOutcome::Failed) ? 1 : 0;
     }
     EXPECT_EQ(addresses.front(), "192.168.1.101");
     EXPECT_EQ(addresses[155], "192.168.1.256");
@@ -117,8 +117,36 @@ TEST(DiscoverSweep, FailedSendsNeverPause) {
     DiscoverSweep sweep({10, 0, 0, 0}, {255, 255, 255, 0});
     for (int i = 0; i < 100; ++i) {
         sweep.Next();
-        EXPECT_FALSE(sweep.RecordSend(false));
+        EXPECT_FALSE(sweep.RecordSend(SendOutcome::Failed));
     }
+}
+
+// A send the socket could not queue yet skips nothing: the same address comes again, and the
+// pauses fall after the same addresses as on a network where every send went at once.
+TEST(DiscoverSweep, AnAddressNotQueuedComesAgain) {
+    DiscoverSweep tidy({198, 18, 0, 0}, {255, 255, 252, 0});
+    const Walk expected = WalkAll(tidy);
+    DiscoverSweep crowded({198, 18, 0, 0}, {255, 255, 252, 0});
+    Walk walk;
+    int refusals = 0;
+    while (!crowded.Done()) {
+        const std::string address = crowded.Next();
+        // Every 7th address is refused twice before it goes.
+        if (walk.addresses.size() % 7 == 3 && refusals < 2) {
+            ++refusals;
+            EXPECT_FALSE(crowded.RecordSend(SendOutcome::NotQueued));
+            EXPECT_FALSE(crowded.Done());
+            continue;
+        }
+        refusals = 0;
+        walk.addresses.push_back(address);
+        if (crowded.RecordSend(SendOutcome::Sent)) {
+            walk.pausesAfter.push_back(walk.addresses.size());
+        }
+    }
+    EXPECT_EQ(walk.addresses, expected.addresses);
+    EXPECT_EQ(walk.pausesAfter, expected.pausesAfter);
+    EXPECT_EQ(crowded.Handed(), crowded.Total());
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST(DescribeFirmwareFile, DescriptionIsAlways34Characters) {
 }
 
 TEST(FlashLimitBytes, ReadsTheLeadingNumber) {
-    const std::pair<std::string, std::uint32_t> cases[] = {
+    const std::pair<std::string, std::uint64_t> cases[] = {
         {"256K", 262144u},
         {"512K", 524288u},
         {"", 0u},
@@ -81,7 +81,7 @@ TEST(FlashLimitBytes, ReadsTheLeadingNumber) {
         {"  +64K", 65536u},
         {"-1K", 0u},                         // a negative size fits nothing
         {"000000000000001234567", 1024u},    // only 15 characters are read
-        {"999999999999999", 0xFFFFFFFFu},    // too large for 32 bits: the largest limit
+        {"999999999999999", 1023999999999998976u},  // fifteen digits still fit
         {"4194303K", 4294966272u},
         {"12\x80" "3", 12288u},
         {"\xFF\xFE", 0u},
@@ -107,10 +107,15 @@ TEST(CheckFlashSize, UnreadableFileNeverFits) {
     TempDir dir;
     const auto gone = dir.Write("gone.bin", "abc");
     std::filesystem::remove(gone);
-    EXPECT_EQ(FirmwareFileSize(gone), firmware::kUnreadableSize);
-    EXPECT_FALSE(checkFlashSize(gone, "512K"));
-    EXPECT_EQ(FirmwareFileSize(dir.path()), firmware::kUnreadableSize);
-    EXPECT_FALSE(checkFlashSize("", "512K"));
+    EXPECT_EQ(FirmwareFileSize(gone), std::nullopt);
+    EXPECT_EQ(FirmwareFileSize(dir.path()), std::nullopt);
+    // However large the flash: a file that cannot be read never fits.
+    for (const char* flash : {"512K", "4194304K", "999999999999999"}) {
+        EXPECT_FALSE(checkFlashSize(gone, flash)) << flash;
+        EXPECT_FALSE(checkFlashSize(dir.path(), flash)) << flash;
+        EXPECT_FALSE(checkFlashSize("", flash)) << flash;
+    }
+    EXPECT_TRUE(checkFlashSize(dir.Write("fits.bin", "abc"), "999999999999999"));
 }
 
 }  // namespace

@@ -211,5 +211,52 @@ TEST_F(TftpServerTest, StrayPacketsChangeNothing) {
     EXPECT_EQ(server.connectionCount(), 1u);
 }
 
+// Another file is chosen while a slow card still fetches the first: each card gets only the
+// bytes of the file whose name it asked for, with that file's own progress range.
+TEST_F(TftpServerTest, EachTransferKeepsTheFileItAskedFor) {
+    const std::string first(1500, 'a');
+    const std::string second(700, 'b');
+    Serve(first);
+    TftpActions a = server.OnDatagram(Rrq("fw.bin"), Host(5));
+    ASSERT_EQ(a.sends.size(), 1u);
+    EXPECT_EQ(a.sends[0].bytes.substr(4), first.substr(0, 512));
+    EXPECT_EQ(server.blockCount(), 2);
+
+    firmware = {(dir.path() / "new.bin").string(), "new.bin"};
+    dir.Write("new.bin", second);
+    a = server.OnDatagram(Rrq("new.bin"), Host(6));
+    ASSERT_EQ(a.sends.size(), 1u);
+    EXPECT_EQ(a.sends[0].bytes.substr(4), second.substr(0, 512));
+    EXPECT_EQ(server.blockCount(), 1);
+    // The old name is no longer served to anyone new.
+    a = server.OnDatagram(Rrq("fw.bin"), Host(7));
+    ASSERT_EQ(a.sends.size(), 1u);
+    EXPECT_EQ(a.sends[0].to.port, tftp::kRefusalPort);
+
+    // The first card goes on with the first file to its end, the second with the second.
+    a = server.OnDatagram(Ack(1), Host(5));
+    EXPECT_EQ(a.sends.at(0).bytes.substr(4), first.substr(512, 512));
+    a = server.OnDatagram(Ack(1), Host(6));
+    EXPECT_EQ(a.sends.at(0).bytes.substr(4), second.substr(512));
+    a = server.OnDatagram(Ack(2), Host(5));
+    EXPECT_EQ(a.sends.at(0).bytes.substr(4), first.substr(1024));
+    // Retransmission reads the right file too.
+    a = Ticks(tftp::kRetransmitTicks);
+    ASSERT_EQ(a.sends.size(), 2u);
+    EXPECT_EQ(a.sends[0].bytes.substr(4), first.substr(1024));
+    EXPECT_EQ(a.sends[1].bytes.substr(4), second.substr(512));
+}
+
+// The progress window may open after blocks went: it starts from where the transfer is.
+TEST_F(TftpServerTest, ProgressFollowsTheBlocksAcknowledged) {
+    Serve(std::string(5000, 'x'));
+    server.OnDatagram(Rrq("fw.bin"), Host(5));
+    EXPECT_EQ(server.progress(), 0);
+    for (int block = 1; block <= 4; ++block) {
+        EXPECT_EQ(server.OnDatagram(Ack(block), Host(5)).progress, block + 1);
+    }
+    EXPECT_EQ(server.progress(), 5);
+}
+
 }  // namespace
 }  // namespace parvolink
