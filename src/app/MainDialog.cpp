@@ -33,6 +33,8 @@ MainDialog::MainDialog(MainDialogServices services)
                           managementSocket_.WhenWritable(std::move(resume));
                       }) {
     setObjectName("102");
+    // Coarse timers drift by up to 5 %: a countdown of seconds must keep to seconds.
+    operationTimer_.setTimerType(Qt::PreciseTimer);
     operationTimer_.setInterval(1000);
     // A tick may open a modal dialog, and the ticks must go on inside it. Qt never fires a
     // timer again while its own timeout is being handled, so each tick runs just after it.
@@ -43,6 +45,7 @@ MainDialog::MainDialog(MainDialogServices services)
     managementSocket_.OnReceive([this](std::string_view datagram, const Ipv4Address& from) {
         engine_.OnDatagram(datagram, from);
     });
+    tftpTimer_.setTimerType(Qt::PreciseTimer);
     tftpTimer_.setInterval(100);
     connect(&tftpTimer_, &QTimer::timeout, this,
             [this] { QTimer::singleShot(0, this, &MainDialog::OnTftpTick); });
@@ -64,18 +67,24 @@ MainDialog::~MainDialog() {
     tftpServerSocket_.Close();
 }
 
+std::optional<Message> mainwindow::OpenFailure(ManagementSocket::OpenResult result) {
+    switch (result) {
+        case ManagementSocket::OpenResult::CannotOpen:
+            return kCannotOpenUdp;
+        case ManagementSocket::OpenResult::CannotSetBroadcast:
+            return kCannotSetBroadcast;
+        case ManagementSocket::OpenResult::Ready:
+            break;
+    }
+    return std::nullopt;
+}
+
 void MainDialog::OpenSockets() {
     // These messages come before the window exists, so they have no owner.
-    switch (managementSocket_.Open()) {
-        case ManagementSocket::OpenResult::CannotOpen:
-            services_.prompter.ShowMessage(nullptr, mainwindow::kCannotOpenUdp);
-            break;
-        case ManagementSocket::OpenResult::CannotSetBroadcast:
-            services_.prompter.ShowMessage(nullptr, mainwindow::kCannotSetBroadcast);
-            break;
-        case ManagementSocket::OpenResult::Ready:
-            managementSocketReady_ = true;
-            break;
+    if (const auto failure = mainwindow::OpenFailure(managementSocket_.Open())) {
+        services_.prompter.ShowMessage(nullptr, *failure);
+    } else {
+        managementSocketReady_ = true;
     }
     tftpSocketReady_ = tftpServerSocket_.Open(services_.tftpPort);
     if (!tftpSocketReady_) {

@@ -54,6 +54,9 @@ inline const Message kCannotSetBroadcast{"Can't set the sockopt, network fail!",
                                          MessageIcon::None};
 inline const Message kCannotOpenTftp{"Can't open TFTP port, network fail!", "Error",
                                      MessageIcon::None};
+
+// What the user is told when the management socket did not open; nothing when it did.
+std::optional<Message> OpenFailure(ManagementSocket::OpenResult result);
 }  // namespace mainwindow
 
 class MainDialog : public QDialog, private DeviceListHost, private EngineHost {

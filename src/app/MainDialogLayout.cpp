@@ -86,7 +86,8 @@ void MainDialog::BuildControls() {
     subnetMask_->setGeometry(du.Rect(365, 66, 100, 13));
 
     discoverProgress_ = new QProgressBar(this);
-    discoverProgress_->setGeometry(du.Rect(362, 84, 106, 4));
+    // Under the Discover button it belongs to, clear of the hints and the group boxes.
+    discoverProgress_->setGeometry(du.Rect(288, 23, 62, 5));
     discoverProgress_->setTextVisible(false);
     discoverProgress_->hide();
 

@@ -28,7 +28,8 @@ std::uint8_t LowByte(std::string_view text) {
 Message Warning(std::string text) { return {std::move(text), "Warning", MessageIcon::Warning}; }
 Message Error(std::string text) { return {std::move(text), "Error", MessageIcon::Warning}; }
 
-// Reads "a<sep>b<sep>c" as three lenient numbers, storing and checking each in turn.
+// Reads "a<sep>b<sep>c" as three lenient numbers, storing and checking each in turn. A part
+// that is missing (too few separators) is refused with its own message.
 struct Part {
     std::int32_t DeviceConfiguration::*field;
     std::int32_t low;
@@ -38,19 +39,18 @@ struct Part {
 
 std::optional<Message> TakeParts(std::string_view text, char separator,
                                  const std::array<Part, 3>& parts, DeviceConfiguration& record) {
-    const std::size_t first = text.find(separator);
-    const std::size_t second =
-        first == std::string_view::npos ? first : text.find(separator, first + 1);
-    if (second == std::string_view::npos) {
-        return Error(parts[0].message);  // no separators: refused with its first field
-    }
-    const std::array<std::string_view, 3> pieces = {text.substr(0, first), text.substr(first + 1),
-                                                    text.substr(second + 1)};
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const std::int32_t value = LenientInt(pieces[i]);
-        record.*parts[i].field = value;
-        if (value < parts[i].low || value > parts[i].high) {
-            return Error(parts[i].message);
+    std::optional<std::string_view> rest = text;
+    for (const Part& part : parts) {
+        if (!rest) {
+            return Error(part.message);
+        }
+        const std::size_t end = rest->find(separator);
+        const std::int32_t value = LenientInt(rest->substr(0, end));
+        rest = end == std::string_view::npos ? std::nullopt
+                                             : std::optional(rest->substr(end + 1));
+        record.*part.field = value;
+        if (value < part.low || value > part.high) {
+            return Error(part.message);
         }
     }
     return std::nullopt;

@@ -7,7 +7,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QUdpSocket>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "../unit/TempDir.h"
 #include "GuiTestSupport.h"
@@ -123,6 +129,62 @@ TEST_F(MainDialogTest, TakenTftpPortDisablesOnlyUpgrade) {
     dialog->EnableButtons(false);
     dialog->EnableButtons(true);  // as at the end of an operation
     check();
+}
+
+// With every file descriptor in use no socket can be made: both start-up messages, and no
+// operation can start.
+TEST_F(MainDialogTest, SocketsThatCannotOpenAreToldAndDisableTheButtons) {
+    // One window first, with descriptors to spare and a message shown: the sanitizers need
+    // some the first time they check a type, and would otherwise report the window itself.
+    {
+        QUdpSocket taken;
+        ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
+        Open(taken.localPort()).reset();
+        prompter.shown.clear();
+    }
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    const int lowestFree = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit none = before;
+    none.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    auto dialog = Open(0);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &before), 0);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<Message>{mainwindow::kCannotOpenUdp, mainwindow::kCannotOpenTftp}));
+    EXPECT_FALSE(dialog->managementSocketReady());
+    for (const char* id : kButtonIds) {
+        EXPECT_FALSE(Find<QPushButton>(dialog.get(), id)->isEnabled()) << id;
+    }
+    dialog->OnDiscover();
+    EXPECT_FALSE(dialog->Discovering());
+}
+
+TEST(MainWindowStart, EachSocketFailureHasItsMessage) {
+    using Result = ManagementSocket::OpenResult;
+    EXPECT_EQ(mainwindow::OpenFailure(Result::CannotOpen), mainwindow::kCannotOpenUdp);
+    EXPECT_EQ(mainwindow::OpenFailure(Result::CannotSetBroadcast),
+              mainwindow::kCannotSetBroadcast);
+    EXPECT_EQ(mainwindow::OpenFailure(Result::Ready), std::nullopt);
+}
+
+// The slim Discover progress bar sits clear of every group box and label, inside the window;
+// the one-second timer keeps to seconds.
+TEST_F(MainDialogTest, DiscoverProgressIsPlacedClearAndTimersArePrecise) {
+    auto dialog = Open();
+    auto* progress = dialog->findChild<QProgressBar*>();
+    ASSERT_NE(progress, nullptr);
+    const QRect bar = progress->geometry();
+    EXPECT_TRUE(dialog->rect().contains(bar));
+    for (QWidget* other : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other != progress && (qobject_cast<QGroupBox*>(other) || qobject_cast<QLabel*>(other) ||
+                                  qobject_cast<QPushButton*>(other))) {
+            EXPECT_FALSE(other->geometry().intersects(bar)) << other->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(dialog->operationTimer().timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(MainDialogTest, AddThroughTheAccountDialog) {

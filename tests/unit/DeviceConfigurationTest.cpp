@@ -194,7 +194,11 @@ TEST(ConfigurationForm, DateAndTimeChecks) {
         {"12/01/2000", "24:00:00", "The filed of hour should between 0~23!"},
         {"12/01/2000", "00:00:60", "The filed of second should between 0~59!"},
         {"12012000", "00:00:00", "The filed of month should between 1~12!"},
-        {"12/01", "00:00:00", "The filed of month should between 1~12!"},
+        // A missing field is blamed, not the first one.
+        {"12/01", "00:00:00", "The filed of year should >= 2000!"},
+        {"12", "00:00:00", "The filed of day should between 1~31!"},
+        {"12/01/2000", "12:30", "The filed of second should between 0~59!"},
+        {"12/01/2000", "12", "The filed of minute should between 0~59!"},
         {"12/01/2000", "1200", "The filed of hour should between 0~23!"},
         {"13/01/1999", "99:99:99", "The filed of month should between 1~12!"},
     };
