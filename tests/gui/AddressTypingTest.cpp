@@ -167,6 +167,8 @@ TEST_F(AddressBoxesTest, TheConfigurationDialogSendsTheAddressesTyped) {
     ASSERT_TRUE(ParseConfigureReply(reply, record));
     ConfigurationDialog configuration(prompter);
     WhenModal<ConfigurationDialog>([](ConfigurationDialog* d) {
+        d->activateWindow();  // a window of its own: keys go to it once it is active
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
         const std::pair<const char*, const char*> typed[] = {{"1029", "198.51.100.77"},
                                                              {"1016", "255.255.254.0"},
                                                              {"1017", "198.51.100.254"},
