@@ -184,13 +184,18 @@ void MainDialog::OnUpgrade() {
         return;
     }
     engine_.BeginOperation(engine::kUpgradeTicks);
-    WriteSettings(services_.currentDirectory, firmware_);
+    if (!WriteSettings(services_.currentDirectory, firmware_)) {
+        ShowMessage(devices::kCannotWriteSettings);
+    }
 }
 
 void MainDialog::OnTftpTick() {
     // The progress window runs modally from here; later ticks keep serving from inside it.
-    if (tftpServer_.TakeTransferStarted() && !upgradeProgress_->isVisible()) {
+    // While an earlier run is still unwinding, the new transfer's window waits for a later tick.
+    if (!progressRunning_ && tftpServer_.TakeTransferStarted()) {
+        progressRunning_ = true;
         upgradeProgress_->Run(tftpServer_.blockCount(), tftpServer_.progress());
+        progressRunning_ = false;
     }
     Apply(tftpServer_.OnTick());
 }
@@ -206,7 +211,7 @@ void MainDialog::Apply(const TftpActions& actions) {
         upgradeProgress_->done(1);
     }
     if (actions.message) {
-        ShowMessage(*actions.message);
+        PostMessage(*actions.message);
     }
 }
 
@@ -230,7 +235,28 @@ void MainDialog::RefreshList() { listView_->Show(deviceList_); }
 bool MainDialog::RunAccountDialog(AccountValues& values) { return accountDialog_->Run(values); }
 
 void MainDialog::ShowMessage(const Message& message) {
-    services_.prompter.ShowMessage(this, message);
+    if (messages_.Push(message, MessageQueue::Clock::now())) {
+        ShowWaitingMessages();
+    }
+}
+
+void MainDialog::PostMessage(const Message& message) {
+    if (messages_.Push(message, MessageQueue::Clock::now()) &&
+        !std::exchange(messagesPosted_, true)) {
+        QTimer::singleShot(0, this, [this] {
+            messagesPosted_ = false;
+            ShowWaitingMessages();
+        });
+    }
+}
+
+void MainDialog::ShowWaitingMessages() {
+    // A call made while a box is open finds nothing to do: the loop that opened that box
+    // shows what waits once it is closed.
+    while (const std::optional<Message> next = messages_.Next()) {
+        services_.prompter.ShowMessage(this, *next);
+        messages_.Shown(MessageQueue::Clock::now());
+    }
 }
 
 bool MainDialog::StartOperationTimer() {

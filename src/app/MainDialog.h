@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/LanInterfaces.h"
+#include "app/MessageQueue.h"
 #include "config/DeviceConfiguration.h"
 #include "config/UsmConfiguration.h"
 #include "devices/AccountDialog.h"
@@ -77,6 +78,7 @@ public:
     const QTimer& operationTimer() const { return operationTimer_; }
     const TftpServer& tftpServer() const { return tftpServer_; }
     quint16 tftpPort() const { return tftpServerSocket_.LocalPort(); }
+    quint16 managementPort() const { return managementSocket_.LocalPort(); }
     // The card's settings as the last "Configure" reply gave them and the user edited them.
     const DeviceConfiguration& configuration() const { return deviceConfiguration_; }
     // The card's SNMPv3 users as the last "SNMPv3" reply gave them, and the last submission.
@@ -112,7 +114,13 @@ private:
     void Apply(const TftpActions& actions);
 
     bool RunAccountDialog(AccountValues& values) override;
+    // One message box at a time: at once when none is open, else once the open one and those
+    // waiting before it are closed (see MessageQueue).
     void ShowMessage(const Message& message) override;
+    // The same from a socket handler: shown from the event loop once the handler, and any
+    // progress window it ended, have returned.
+    void PostMessage(const Message& message);
+    void ShowWaitingMessages();
 
     bool StartOperationTimer() override;
     void StopOperationTimer() override;
@@ -141,6 +149,9 @@ private:
     bool managementSocketReady_ = false;
     bool tftpSocketReady_ = false;
     bool refreshPending_ = false;
+    MessageQueue messages_;
+    bool messagesPosted_ = false;
+    bool progressRunning_ = false;
     AccountDialog* accountDialog_ = nullptr;
     ConfigurationDialog* configurationDialog_ = nullptr;
     UsmDialog* usmDialog_ = nullptr;

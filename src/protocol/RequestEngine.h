@@ -62,7 +62,8 @@ public:
     virtual void StopOperationTimer() = 0;
     // Sends encoded bytes to port 3456 of host (a dotted address or a name); false on failure.
     virtual bool SendDatagram(std::string_view wire, std::string_view host) = 0;
-    // Modal; returns when the user has closed it.
+    // Modal; returns when the user has closed it, or at once when it has to wait for another
+    // message on screen.
     virtual void ShowMessage(const Message& message) = 0;
     // The device list's rows or selection changed.
     virtual void DeviceListChanged() = 0;

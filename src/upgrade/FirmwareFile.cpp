@@ -70,6 +70,11 @@ std::optional<std::uint64_t> FirmwareFileSize(const std::filesystem::path& path)
     return static_cast<std::uint64_t>(size);
 }
 
+bool TooLargeToServe(const std::filesystem::path& path) {
+    const std::optional<std::uint64_t> size = FirmwareFileSize(path);
+    return size && *size > firmware::kLargestServable;
+}
+
 bool checkFlashSize(const std::filesystem::path& path, std::string_view flashSize) {
     const std::optional<std::uint64_t> size = FirmwareFileSize(path);
     return size && *size <= FlashLimitBytes(flashSize);

@@ -21,6 +21,9 @@ constexpr std::string_view kVersionSeparator = " Version ";
 constexpr std::size_t kDescriptionLength = kNameLength + 9 + kVersionLength;  // always 34
 constexpr std::string_view kNotCorrect = "This is not a correct upgrade file!!!";
 constexpr std::size_t kFlashSizeDigits = 15;  // characters of the flash-size column read
+// TFTP numbers blocks in 16 bits: a file of 65535 whole blocks or more would need block 65536,
+// which wraps to 0, and no card could ever finish it.
+constexpr std::uint64_t kLargestServable = 65535ull * 512 - 1;
 
 // A field byte is printable from space (0x20) up to 'y' (0x79) inclusive.
 constexpr bool IsPrintable(unsigned char c) { return c >= 0x20 && c < 0x7A; }
@@ -39,6 +42,9 @@ std::uint64_t FlashLimitBytes(std::string_view flashSize);
 
 // The file's size in bytes; nothing when it cannot be opened or is not a regular file.
 std::optional<std::uint64_t> FirmwareFileSize(const std::filesystem::path& path);
+
+// True when the file at path is too large for TFTP to serve (kLargestServable).
+bool TooLargeToServe(const std::filesystem::path& path);
 
 // True when the file at path can be read and fits a card whose flash-size column reads
 // flashSize. A file that cannot be read never fits, however large the flash.

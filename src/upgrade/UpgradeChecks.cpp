@@ -9,6 +9,9 @@ std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEn
     if (filePath.empty()) {
         return upgrade::kNoFile;
     }
+    if (TooLargeToServe(std::filesystem::path(filePath))) {
+        return upgrade::kFileTooLarge;
+    }
     if (selected == nullptr) {
         return upgrade::kNoDevice;
     }

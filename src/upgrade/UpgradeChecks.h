@@ -14,6 +14,9 @@ inline const Message kNoFile{"Please select the file name before upgrading!", "W
                              MessageIcon::None};
 inline const Message kNoDevice{"Please select a device before upgrading!", "Warning",
                                MessageIcon::None};
+inline const Message kFileTooLarge{
+    "This file is too large to be sent by TFTP: 33553919 bytes at most.", "Warning",
+    MessageIcon::None};
 inline const Message kNotAnAddress{"The IP address of the selected device is not valid.",
                                    "Warning", MessageIcon::None};
 inline const Message kFlashMismatch{
@@ -21,8 +24,8 @@ inline const Message kFlashMismatch{
     MessageIcon::None};
 }  // namespace upgrade
 
-// A file must be named, a card selected, the file must fit the card's flash, and the card's
-// address must be a dotted quad (a request could go nowhere else).
+// A file must be named and small enough for TFTP, a card selected, the file must fit the
+// card's flash, and the card's address must be a dotted quad (a request could go nowhere else).
 std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEntry* selected);
 
 }  // namespace parvolink

@@ -15,6 +15,7 @@
 #include "app/Prompter.h"
 #include "app/Text.h"
 #include "upgrade/FirmwareFile.h"
+#include "upgrade/UpgradeChecks.h"
 
 namespace parvolink {
 namespace {
@@ -82,6 +83,10 @@ void UpgradeDialog::OnBrowse() {
     const QString chosen = chooser_();
     if (chosen.isEmpty()) {
         return;
+    }
+    if (TooLargeToServe(PathBytes(chosen))) {
+        prompter_.ShowMessage(this, upgrade::kFileTooLarge);
+        return;  // every card would stall on it: the file chosen before stays
     }
     // From now on the TFTP server serves this file, even if the dialog is left with Exit.
     firmware_.firmwarePath = PathBytes(QFileInfo(chosen).absoluteFilePath());

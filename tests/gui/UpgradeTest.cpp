@@ -7,6 +7,7 @@
 #include "../unit/TempDir.h"
 #include "GuiTestSupport.h"
 #include "app/MainDialog.h"
+#include "upgrade/FirmwareFile.h"
 #include "upgrade/UpgradeChecks.h"
 #include "upgrade/UpgradeDialog.h"
 
@@ -166,6 +167,23 @@ TEST_F(UpgradeTest, ProgressBarStartsWhereTheTransferIs) {
         });
         progress.Run(c.blocks, c.position);
     }
+}
+
+TEST_F(UpgradeTest, BrowseRefusesAFileTooLargeForTftp) {
+    const auto huge = dir.Write("huge.bin", "");
+    std::filesystem::resize_file(huge, firmware::kLargestServable + 1);
+    window.deviceList().Append({.ipAddress = "card"});
+    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(huge.string()); });
+    WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
+        Click(d, "1032");
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].message, upgrade::kFileTooLarge);
+        EXPECT_EQ(prompter.shown[0].parent, d);
+        EXPECT_TRUE(d->findChild<QLineEdit*>("1012")->text().isEmpty());
+        Click(d, "2");
+    });
+    window.OnUpgrade();
+    EXPECT_EQ(window.firmware().firmwarePath, "");
 }
 
 }  // namespace

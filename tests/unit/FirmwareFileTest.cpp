@@ -5,6 +5,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "upgrade/UpgradeChecks.h"
 
 namespace parvolink {
 namespace {
@@ -116,6 +117,23 @@ TEST(CheckFlashSize, UnreadableFileNeverFits) {
         EXPECT_FALSE(checkFlashSize("", flash)) << flash;
     }
     EXPECT_TRUE(checkFlashSize(dir.Write("fits.bin", "abc"), "999999999999999"));
+}
+
+// Block numbers are 16 bits: a file of 65535 whole blocks or more could never be finished.
+TEST(CheckUpgradeNow, RefusesFilesTooLargeForTftp) {
+    TempDir dir;
+    const DeviceEntry card{.ipAddress = "198.51.100.7", .flashSize = "999999K"};
+    const std::pair<std::uint64_t, std::optional<Message>> cases[] = {
+        {firmware::kLargestServable, std::nullopt},
+        {firmware::kLargestServable + 1, upgrade::kFileTooLarge},
+        {std::uint64_t{5} << 30, upgrade::kFileTooLarge},
+    };
+    for (const auto& [size, refusal] : cases) {
+        const auto file = dir.Write("fw.bin", "");
+        std::filesystem::resize_file(file, size);  // sparse: no disk is used
+        EXPECT_EQ(CheckUpgradeNow(file.string(), &card), refusal) << size;
+    }
+    EXPECT_EQ(firmware::kLargestServable, 33553919u);
 }
 
 }  // namespace

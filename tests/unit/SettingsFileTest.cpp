@@ -1,6 +1,10 @@
 #include "devices/SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 
 #include "TempDir.h"
 
@@ -56,7 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"EmptyValues", "\r\n\r\n", {"", ""}},
         ReadCase{"LongValuesWhole", kLong + "\r\n" + kLong + "\r\n", {kLong, kLong}},
         ReadCase{"ExtraLinesIgnored", "a\r\nb\r\nc\r\n", {"a", "b"}},
-        ReadCase{"HighBytesAndNul", "/fw/\xE9t\xE9\0x\r\nb\xFF\r\n"s, {"/fw/\xE9t\xE9\0x"s, "b\xFF"}}),
+        ReadCase{"HighBytesAndNul", "/fw/\xE9t\xE9\0x\r\nb\xFF\r\n"s, {"/fw/\xE9t\xE9", "b\xFF"}},
+        ReadCase{"CrCrLf", "/fw/card.bin\r\r\ncard.bin\r\r\n", {"/fw/card.bin", "card.bin"}},
+        ReadCase{"NulEndsTheSecondValue", "/fw/a.bin\r\na.bin\0evil\r\n"s, {"/fw/a.bin", "a.bin"}},
+        ReadCase{"HugeLineReadOnlyInPart", std::string(1 << 20, 'x') + "\r\nb\r\n",
+                 {std::string(kLongestSettingsFile, 'x'), ""}}),
     [](const auto& testCase) { return testCase.param.name; });
 
 TEST(SettingsFile, ValuesOfAnyLengthRoundTrip) {
@@ -71,6 +79,37 @@ TEST(SettingsFile, RefusesValuesWithLineBreaks) {
     ASSERT_TRUE(WriteSettings(dir.path(), {"/fw/old.bin", "old.bin"}));
     EXPECT_FALSE(WriteSettings(dir.path(), {"/fw/a\nb.bin", "a\nb.bin"}));
     EXPECT_EQ(ReadSettings(dir.path()), (FirmwareSettings{"/fw/old.bin", "old.bin"}));
+}
+
+// A FIFO or a device in the file's place would block start-up or never end: not read.
+TEST(SettingsFile, OnlyRegularFilesAreRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.path() / "Parvolink.ini").c_str(), 0600), 0);
+    EXPECT_EQ(ReadSettings(dir.path()), std::nullopt);
+    TempDir other;
+    std::filesystem::create_symlink("/dev/zero", other.path() / "Parvolink.ini");
+    EXPECT_EQ(ReadSettings(other.path()), std::nullopt);
+}
+
+// A disk that fills while the file is written: the old file stays whole, no temporary is left.
+TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
+    TempDir dir;
+    const FirmwareSettings old{"/fw/old.bin", "old.bin"};
+    ASSERT_TRUE(WriteSettings(dir.path(), old));
+    std::signal(SIGXFSZ, SIG_IGN);  // past the limit a write fails instead of ending the test
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = WriteSettings(dir.path(), {"/" + std::string(200, 'd') + "/new.bin", "new.bin"});
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadSettings(dir.path()), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(SettingsFile, UnwritableDirectoryFailsQuietly) {
