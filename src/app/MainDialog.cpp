@@ -198,14 +198,15 @@ void MainDialog::OnTftpTick() {
         progressRunning_ = false;
     }
     Apply(tftpServer_.OnTick());
+    // Ten times a second is smooth enough, and costs the transfers nothing per block.
+    if (upgradeProgress_->isVisible()) {
+        upgradeProgress_->SetPosition(tftpServer_.progress());
+    }
 }
 
 void MainDialog::Apply(const TftpActions& actions) {
     for (const TftpDatagram& datagram : actions.sends) {
         tftpServerSocket_.SendTo(datagram.bytes, datagram.to.address, datagram.to.port);
-    }
-    if (actions.progress) {
-        upgradeProgress_->SetPosition(*actions.progress);
     }
     if (actions.endProgress && upgradeProgress_->isVisible()) {
         upgradeProgress_->done(1);

@@ -2,16 +2,22 @@
 
 #include <QTimer>
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace parvolink {
+namespace {
 
-QHostAddress ToHostAddress(const Ipv4Address& a) {
-    return QHostAddress((quint32(a[0]) << 24) | (quint32(a[1]) << 16) | (quint32(a[2]) << 8) | a[3]);
-}
+// A flood must not keep the event loop to itself: past this many datagrams a notification
+// returns, and the next one reads on.
+constexpr int kMostPerNotification = 64;
+
+}  // namespace
 
 Ipv4Address ToIpv4Address(const QHostAddress& address) {
     const quint32 value = address.toIPv4Address();
@@ -19,19 +25,56 @@ Ipv4Address ToIpv4Address(const QHostAddress& address) {
             static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
 }
 
-DatagramSocket::DatagramSocket(std::size_t largest, QObject* parent)
-    : QObject(parent), largest_(largest) {
-    connect(&socket_, &QUdpSocket::readyRead, this, &DatagramSocket::ReadPending);
+DatagramSocket::DatagramSocket(std::size_t largest, Handling handling, QObject* parent)
+    : QObject(parent), largest_(largest), handling_(handling) {}
+
+DatagramSocket::~DatagramSocket() { Close(); }
+
+bool DatagramSocket::Bind(std::uint16_t port) {
+    Close();
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    readable_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    connect(readable_.get(), &QSocketNotifier::activated, this, &DatagramSocket::ReadPending);
+    return true;
+}
+
+void DatagramSocket::Close() {
+    readable_.reset();
+    writable_.reset();
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::uint16_t DatagramSocket::LocalPort() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        return 0;
+    }
+    return ntohs(local.sin_port);
 }
 
 SendOutcome DatagramSocket::SendTo(std::string_view bytes, const Ipv4Address& address,
-                                   quint16 port) {
+                                   std::uint16_t port) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     std::memcpy(&to.sin_addr, address.data(), address.size());  // first octet first, as on the wire
-    const auto fd = static_cast<int>(socket_.socketDescriptor());
-    const ssize_t sent = ::sendto(fd, bytes.data(), bytes.size(), MSG_DONTWAIT,
+    const ssize_t sent = ::sendto(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT,
                                   reinterpret_cast<const sockaddr*>(&to), sizeof to);
     if (sent == static_cast<ssize_t>(bytes.size())) {
         return SendOutcome::Sent;
@@ -40,27 +83,52 @@ SendOutcome DatagramSocket::SendTo(std::string_view bytes, const Ipv4Address& ad
     return full ? SendOutcome::NotQueued : SendOutcome::Failed;
 }
 
+void DatagramSocket::WhenWritable(std::function<void()> resume) {
+    resume_ = std::move(resume);
+    if (fd_ < 0) {
+        return;
+    }
+    if (!writable_) {
+        writable_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
+        connect(writable_.get(), &QSocketNotifier::activated, this, [this] {
+            writable_->setEnabled(false);
+            if (auto pending = std::exchange(resume_, nullptr)) {
+                pending();
+            }
+        });
+    }
+    writable_->setEnabled(true);
+}
+
 void DatagramSocket::ReadPending() {
-    // Qt does not signal readyRead again inside its own slot, so nothing is handled here:
-    // a modal dialog opened by one datagram must still hear of the next.
-    while (socket_.hasPendingDatagrams()) {
-        const qint64 size = socket_.pendingDatagramSize();
-        Received datagram;
-        datagram.bytes.resize(static_cast<std::size_t>(std::max<qint64>(size, 0)));
-        QHostAddress from;
-        const qint64 read = socket_.readDatagram(datagram.bytes.data(), size, &from,
-                                                 &datagram.port);
-        if (read < 0) {
-            break;
+    bool queued = false;
+    for (int n = 0; n < kMostPerNotification; ++n) {
+        reading_.bytes.resize(largest_ + 1);
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        // MSG_TRUNC gives a longer datagram's whole length, so it is known to be too long.
+        const ssize_t size = ::recvfrom(fd_, reading_.bytes.data(), reading_.bytes.size(),
+                                        MSG_DONTWAIT | MSG_TRUNC,
+                                        reinterpret_cast<sockaddr*>(&from), &length);
+        if (size < 0) {
+            break;  // nothing more waits (or the socket failed: the notifier tells again)
         }
-        if (static_cast<std::size_t>(read) > largest_) {
+        if (static_cast<std::size_t>(size) > largest_) {
             continue;  // longer than anything this socket expects: dropped
         }
-        datagram.bytes.resize(static_cast<std::size_t>(read));
-        datagram.from = ToIpv4Address(from);
-        received_.push_back(std::move(datagram));
+        reading_.bytes.resize(static_cast<std::size_t>(size));
+        std::memcpy(reading_.from.data(), &from.sin_addr, reading_.from.size());
+        reading_.port = ntohs(from.sin_port);
+        if (handling_ == Handling::AtOnce) {
+            if (handler_) {
+                handler_(reading_);
+            }
+        } else {
+            received_.push_back(reading_);
+            queued = true;
+        }
     }
-    if (!received_.empty()) {
+    if (queued) {
         QTimer::singleShot(0, this, &DatagramSocket::HandleQueued);
     }
 }

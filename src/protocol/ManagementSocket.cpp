@@ -1,10 +1,7 @@
 #include "protocol/ManagementSocket.h"
 
 #include <QHostInfo>
-#include <QTimer>
-#include <utility>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/Text.h"
 #include "protocol/Messages.h"
@@ -12,17 +9,10 @@
 namespace parvolink {
 
 ManagementSocket::ManagementSocket(QObject* parent)
-    : DatagramSocket(wire::kReceiveBufferSize, parent) {}
-
-ManagementSocket::~ManagementSocket() {
-    writable_.reset();
-    if (watchedDescriptor_ >= 0) {
-        ::close(watchedDescriptor_);
-    }
-}
+    : DatagramSocket(wire::kReceiveBufferSize, Handling::FromEventLoop, parent) {}
 
 ManagementSocket::OpenResult ManagementSocket::Open() {
-    if (!socket_.bind(QHostAddress::AnyIPv4, 0)) {
+    if (!Bind(0)) {
         return OpenResult::CannotOpen;
     }
     // Room for the replies of a full list of cards arriving together. Root may go past the
@@ -30,7 +20,7 @@ ManagementSocket::OpenResult ManagementSocket::Open() {
     // The send buffer likewise: a sweep's datagrams to silent addresses wait in it for seconds
     // while their neighbours are looked for.
     const int bufferSize = 4 << 20;
-    const int fd = static_cast<int>(socket_.socketDescriptor());
+    const int fd = Descriptor();
     for (const auto& [forced, plain] : {std::pair{SO_RCVBUFFORCE, SO_RCVBUF},
                                        std::pair{SO_SNDBUFFORCE, SO_SNDBUF}}) {
         if (::setsockopt(fd, SOL_SOCKET, forced, &bufferSize, sizeof bufferSize) != 0) {
@@ -42,30 +32,6 @@ ManagementSocket::OpenResult ManagementSocket::Open() {
         return OpenResult::CannotSetBroadcast;
     }
     return OpenResult::Ready;
-}
-
-void ManagementSocket::WhenWritable(std::function<void()> resume) {
-    resume_ = std::move(resume);
-    if (!writable_) {
-        watchedDescriptor_ = ::dup(static_cast<int>(socket_.socketDescriptor()));
-        if (watchedDescriptor_ < 0) {
-            // Without a second descriptor, try again from the event loop.
-            QTimer::singleShot(1, this, [this] {
-                if (auto pending = std::exchange(resume_, nullptr)) {
-                    pending();
-                }
-            });
-            return;
-        }
-        writable_ = std::make_unique<QSocketNotifier>(watchedDescriptor_, QSocketNotifier::Write);
-        connect(writable_.get(), &QSocketNotifier::activated, this, [this] {
-            writable_->setEnabled(false);
-            if (auto pending = std::exchange(resume_, nullptr)) {
-                pending();
-            }
-        });
-    }
-    writable_->setEnabled(true);
 }
 
 SendOutcome ManagementSocket::Send(std::string_view wire, std::string_view host, quint16 port) {

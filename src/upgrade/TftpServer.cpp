@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace parvolink {
@@ -100,7 +103,6 @@ void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& f
     ++connection.blockNumber;
     SendBlock(connection, actions);
     progress_ = connection.blockNumber;
-    actions.progress = progress_;
     connection.retransmitCountdown = tftp::kRetransmitTicks;
     connection.retries = 0;
 }
@@ -139,6 +141,8 @@ void TftpServer::RemoveConnection(const Ipv4Address& address) {
     std::erase_if(connections_, [&](const Connection& c) { return c.peerAddress == address; });
 }
 
+TftpServer::ServedFile::~ServedFile() { ::close(descriptor); }
+
 std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
     const std::filesystem::path chosen(firmware_.firmwarePath);
     if (current_ && current_->path == chosen) {
@@ -148,14 +152,14 @@ std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
     if (chosen.empty() || !std::filesystem::is_regular_file(chosen, ec)) {
         return nullptr;
     }
-    auto file = std::make_shared<ServedFile>();
-    file->path = chosen;
-    file->stream.open(chosen, std::ios::binary);
-    if (!file->stream) {
+    const int descriptor = ::open(chosen.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
         return nullptr;
     }
-    file->stream.seekg(0, std::ios::end);
-    const auto size = static_cast<std::uint64_t>(std::max<std::streamoff>(file->stream.tellg(), 0));
+    auto file = std::make_shared<ServedFile>(chosen, descriptor);
+    struct stat status {};
+    const auto size = ::fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size)
+                                                        : std::uint64_t{0};
     file->blockCount = static_cast<std::int16_t>(size / tftp::kBlockSize);
     current_ = file;
     return file;
@@ -169,21 +173,21 @@ void TftpServer::ReleaseIdleFile() {
 }
 
 void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
-    std::ifstream& file = connection.file->stream;
     std::string packet(4 + tftp::kBlockSize, '\0');
     packet[1] = static_cast<char>(tftp::kOpData);
     packet[2] = static_cast<char>((connection.blockNumber >> 8) & 0xFF);
     packet[3] = static_cast<char>(connection.blockNumber & 0xFF);
-    // Read anew for every send, retransmissions included: nothing is cached.
-    file.clear();
-    file.seekg(static_cast<std::streamoff>(connection.blockNumber - 1) *
-               static_cast<std::streamoff>(tftp::kBlockSize));
-    file.read(packet.data() + 4, static_cast<std::streamsize>(tftp::kBlockSize));
-    const auto read = static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0));
-    if (read < tftp::kBlockSize) {
+    // Read anew for every send, retransmissions included: nothing is cached. A read that
+    // fails counts as the end of the file.
+    const auto offset = static_cast<off_t>(connection.blockNumber - 1) *
+                        static_cast<off_t>(tftp::kBlockSize);
+    const ssize_t read =
+        ::pread(connection.file->descriptor, packet.data() + 4, tftp::kBlockSize, offset);
+    const auto got = static_cast<std::size_t>(std::max<ssize_t>(read, 0));
+    if (got < tftp::kBlockSize) {
         connection.lastBlock = true;
     }
-    packet.resize(4 + read);
+    packet.resize(4 + got);
     actions.sends.push_back({{connection.peerAddress, connection.peerPort}, std::move(packet)});
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <span>
@@ -50,11 +49,11 @@ struct TftpDatagram {
     std::string bytes;
 };
 
-// What the host must do after an event, in this order: send, move the progress bar, end the
-// progress window, then show the message (the server's tables are already settled).
+// What the host must do after an event, in this order: send, end the progress window, then
+// show the message (the server's tables are already settled). The progress bar follows
+// progress() on the host's own pace, not on every acknowledgement.
 struct TftpActions {
     std::vector<TftpDatagram> sends;
-    std::optional<int> progress;
     bool endProgress = false;
     std::optional<Message> message;
 };
@@ -82,10 +81,15 @@ public:
     std::size_t connectionCount() const { return connections_.size(); }
 
 private:
-    // One firmware file open for the transfers that asked for it.
+    // One firmware file open for the transfers that asked for it. Blocks are read at their
+    // offset in one call each, the file's position never moved.
     struct ServedFile {
+        ServedFile(std::filesystem::path p, int fd) : path(std::move(p)), descriptor(fd) {}
+        ~ServedFile();
+        ServedFile(const ServedFile&) = delete;
+        ServedFile& operator=(const ServedFile&) = delete;
         std::filesystem::path path;
-        std::ifstream stream;
+        int descriptor;
         std::int16_t blockCount = 0;
     };
 

@@ -1,4 +1,5 @@
-// The TFTP server's UDP socket on port 69.
+// The TFTP server's UDP socket on port 69. Its handler never opens a dialog (the server's
+// messages are posted), so datagrams are handled at once, without a hop through the event loop.
 #pragma once
 
 #include "protocol/DatagramSocket.h"
@@ -11,13 +12,9 @@ constexpr quint16 kTftpPort = 69;
 class TftpServerSocket : public DatagramSocket {
 public:
     explicit TftpServerSocket(QObject* parent = nullptr)
-        : DatagramSocket(tftp::kReceiveBufferSize, parent) {}
+        : DatagramSocket(tftp::kReceiveBufferSize, Handling::AtOnce, parent) {}
 
-    // Binds the port for this program alone; false when another program holds it or the
-    // process may not bind it (ports below 1024 need root or CAP_NET_BIND_SERVICE).
-    bool Open(quint16 port) {
-        return socket_.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress);
-    }
+    bool Open(quint16 port) { return Bind(port); }
 };
 
 }  // namespace parvolink
