@@ -1,11 +1,11 @@
 // Floods of datagrams that each raise a message, sent over loopback while the message boxes
 // behave as real ones do: each runs an event loop of its own until the user closes it.
 #include <QEventLoop>
-#include <algorithm>
-#include <utility>
 #include <QPushButton>
 #include <QTest>
 #include <QUdpSocket>
+#include <algorithm>
+#include <utility>
 
 #include "../unit/FakeEngineHost.h"
 #include "../unit/TempDir.h"
@@ -22,19 +22,25 @@ using testing::TempDir;
 using testing::WhenModal;
 using namespace std::string_literals;
 
-// A message box that stays open a little while, its loop handling whatever arrives.
+// A message box that stays open a little while (or until openUntil says so, 5 s at most),
+// its loop handling whatever arrives.
 class LingeringPrompter : public Prompter {
 public:
     std::vector<Message> shown;
     int depth = 0;
     int deepest = 0;
+    std::function<bool(const Message&)> openUntil;
 
     void ShowMessage(QWidget*, const Message& message) override {
         shown.push_back(message);
         deepest = std::max(deepest, ++depth);
-        QEventLoop loop;
-        QTimer::singleShot(30, &loop, &QEventLoop::quit);
-        loop.exec();
+        if (openUntil) {
+            static_cast<void>(QTest::qWaitFor([&] { return openUntil(message); }, 5000));
+        } else {
+            QEventLoop loop;
+            QTimer::singleShot(30, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
         --depth;
     }
     bool AskYesNo(QWidget*, const Message&) override { return false; }
@@ -56,6 +62,37 @@ protected:
                 QTest::qWait(1);  // let the window read: nothing is lost to a full buffer
             }
         }
+    }
+    void ChooseFirmware(std::size_t size) {
+        const auto firmware = dir.Write("card.bin", std::string(size, 'f'));
+        window.deviceList().Append({.ipAddress = "card"});
+        window.findChild<UpgradeDialog*>()->ChooseFilesWith(
+            [firmware] { return QString::fromStdString(firmware.string()); });
+        WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
+            d->findChild<QPushButton*>("1032")->click();
+            d->reject();
+        });
+        window.OnUpgrade();
+    }
+    // A card at address that fetches the file, acknowledging every block paceMs after it came.
+    std::unique_ptr<QUdpSocket> FetchingCard(const char* address, int paceMs = 0) {
+        auto card = std::make_unique<QUdpSocket>();
+        EXPECT_TRUE(card->bind(QHostAddress(address), 0));
+        QUdpSocket* socket = card.get();
+        QObject::connect(socket, &QUdpSocket::readyRead, [this, socket, paceMs] {
+            while (socket->hasPendingDatagrams()) {
+                QByteArray data(600, '\0');
+                socket->readDatagram(data.data(), data.size());
+                const QByteArray ack = QByteArray("\0\4", 2) + data.mid(2, 2);
+                QTimer::singleShot(paceMs, socket, [this, socket, ack] {
+                    socket->writeDatagram(ack, QHostAddress::LocalHost, window.tftpPort());
+                });
+            }
+        });
+        const std::string rrq = "\0\1card.bin\0octet\0"s;
+        socket->writeDatagram(rrq.data(), static_cast<qint64>(rrq.size()), QHostAddress::LocalHost,
+                              window.tftpPort());
+        return card;
     }
     int Count(const Message& message) const {
         return static_cast<int>(std::count(prompter.shown.begin(), prompter.shown.end(), message));
@@ -81,15 +118,7 @@ TEST_F(FloodTest, MessageBoxesNeverNest) {
 
     // Afterwards a chosen file is served as ever: to ten hosts at once, while an eleventh
     // floods the server with requests it must refuse.
-    const auto firmware = dir.Write("card.bin", std::string(700, 'f'));
-    window.deviceList().Append({.ipAddress = "card"});
-    window.findChild<UpgradeDialog*>()->ChooseFilesWith(
-        [&] { return QString::fromStdString(firmware.string()); });
-    WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
-        d->findChild<QPushButton*>("1032")->click();
-        d->reject();
-    });
-    window.OnUpgrade();
+    ChooseFirmware(700);
     const std::string rrq = "\0\1card.bin\0octet\0"s;
     // Ten cards fetch it. They acknowledge the first block at once and hold the last one until
     // released; they answer from their sockets' notifications, so they go on inside whatever
@@ -145,6 +174,32 @@ TEST_F(FloodTest, MessageBoxesNeverNest) {
     QTest::qWait(300);
     EXPECT_EQ(Count(tftp::kTooManyConnections), 1);
     EXPECT_EQ(Count(tftp::kUpgradeOk), 1);
+    EXPECT_EQ(prompter.deepest, 1);
+}
+
+// While one card's "Upgrade OK!" is still on screen, the next card's transfer opens its
+// progress window over it.
+TEST_F(FloodTest, TheNextProgressWindowOpensOverUpgradeOk) {
+    ChooseFirmware(30000);
+    auto* progress = window.findChild<UpgradeProgressDialog*>();
+    std::unique_ptr<QUdpSocket> second;
+    bool openedOverTheBox = false;
+    // Watched from every loop, the progress window's own included.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        openedOverTheBox = openedOverTheBox || (second && progress->isVisible() && prompter.depth == 1);
+    });
+    watch.start(5);
+    prompter.openUntil = [&](const Message& message) {
+        if (message == tftp::kUpgradeOk && !second) {
+            second = FetchingCard("127.0.0.3", 20);  // slow: its window has time to open
+        }
+        return openedOverTheBox || message != tftp::kUpgradeOk;
+    };
+    const auto first = FetchingCard("127.0.0.2");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second && Count(tftp::kUpgradeOk) == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.tftpServer().connectionCount() == 0; }, 10000));
+    EXPECT_TRUE(openedOverTheBox);
     EXPECT_EQ(prompter.deepest, 1);
 }
 
