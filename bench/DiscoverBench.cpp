@@ -9,11 +9,11 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "app/IpAddressEdit.h"
+#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
 #include "app/NetworkEnvironment.h"
-#include "app/Prompter.h"
-#include "protocol/DiscoverSweep.h"
+#include "kit/Prompter.h"
+#include "core/protocol/DiscoverSweep.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/LocalizeKey.h"
-#include "config/Md5.h"
+#include "core/config/LocalizeKey.h"
+#include "core/config/Md5.h"
 
 namespace {
 

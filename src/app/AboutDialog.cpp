@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Icons.h"
+#include "kit/Icons.h"
 #include "app/Version.h"
 
 namespace parvolink {

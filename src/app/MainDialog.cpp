@@ -7,18 +7,18 @@
 #include <QPushButton>
 
 #include "app/AboutDialog.h"
-#include "app/Icons.h"
-#include "app/IpAddressEdit.h"
+#include "kit/Icons.h"
+#include "kit/IpAddressEdit.h"
 #include "app/NetworkEnvironment.h"
-#include "app/Prompter.h"
-#include "app/Text.h"
+#include "kit/Prompter.h"
+#include "kit/Text.h"
 #include "app/Version.h"
-#include "config/ConfigurationDialog.h"
-#include "config/UsmDialog.h"
-#include "devices/DeviceListView.h"
-#include "protocol/DatagramCodec.h"
-#include "protocol/Messages.h"
-#include "upgrade/UpgradeDialog.h"
+#include "shell/config/ConfigurationDialog.h"
+#include "shell/config/UsmDialog.h"
+#include "shell/devices/DeviceListView.h"
+#include "core/protocol/DatagramCodec.h"
+#include "core/protocol/Messages.h"
+#include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
 

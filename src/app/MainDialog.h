@@ -8,19 +8,19 @@
 #include <functional>
 #include <vector>
 
-#include "app/LanInterfaces.h"
-#include "app/MessageQueue.h"
-#include "config/DeviceConfiguration.h"
-#include "config/UsmConfiguration.h"
-#include "devices/AccountDialog.h"
-#include "devices/DeviceList.h"
-#include "devices/DeviceListOperations.h"
-#include "devices/SettingsFile.h"
-#include "protocol/DiscoverRunner.h"
-#include "protocol/ManagementSocket.h"
-#include "protocol/RequestEngine.h"
-#include "upgrade/TftpServer.h"
-#include "upgrade/TftpServerSocket.h"
+#include "base/LanInterfaces.h"
+#include "base/MessageQueue.h"
+#include "core/config/DeviceConfiguration.h"
+#include "core/config/UsmConfiguration.h"
+#include "shell/devices/AccountDialog.h"
+#include "core/devices/DeviceList.h"
+#include "core/devices/DeviceListOperations.h"
+#include "core/devices/SettingsFile.h"
+#include "shell/protocol/DiscoverRunner.h"
+#include "shell/protocol/ManagementSocket.h"
+#include "core/protocol/RequestEngine.h"
+#include "core/upgrade/TftpServer.h"
+#include "shell/upgrade/TftpServerSocket.h"
 
 class QComboBox;
 class QMenu;

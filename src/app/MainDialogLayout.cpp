@@ -7,15 +7,15 @@
 #include <QPushButton>
 #include <QShortcut>
 
-#include "app/DialogUnits.h"
-#include "app/Icons.h"
-#include "app/IpAddressEdit.h"
+#include "kit/DialogUnits.h"
+#include "kit/Icons.h"
+#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
-#include "config/ConfigurationDialog.h"
-#include "config/UsmDialog.h"
-#include "devices/DeviceListView.h"
-#include "upgrade/UpgradeChecks.h"
-#include "upgrade/UpgradeDialog.h"
+#include "shell/config/ConfigurationDialog.h"
+#include "shell/config/UsmDialog.h"
+#include "shell/devices/DeviceListView.h"
+#include "core/upgrade/UpgradeChecks.h"
+#include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
 namespace {

@@ -3,7 +3,7 @@
 #include <QHostInfo>
 #include <QNetworkInterface>
 
-#include "protocol/DatagramSocket.h"
+#include "shell/protocol/DatagramSocket.h"
 
 namespace parvolink {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/LanInterfaces.h"
+#include "base/LanInterfaces.h"
 
 namespace parvolink {
 

@@ -5,7 +5,7 @@
 
 #include "app/MainDialog.h"
 #include "app/NetworkEnvironment.h"
-#include "app/Prompter.h"
+#include "kit/Prompter.h"
 
 namespace parvolink {
 

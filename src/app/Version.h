@@ -1,8 +1,9 @@
+// The version, from the project's own (CMake's project(VERSION)).
 #pragma once
 
 namespace parvolink {
 
-inline constexpr const char* kVersion = "1.5.7";
-inline constexpr const char* kWindowTitle = "Vellacor Parvolink v1.5.7";
+inline constexpr const char* kVersion = PARVOLINK_VERSION;
+inline constexpr const char* kWindowTitle = "Vellacor Parvolink v" PARVOLINK_VERSION;
 
 }  // namespace parvolink

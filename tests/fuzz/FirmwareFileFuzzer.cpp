@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "upgrade/FirmwareFile.h"
+#include "core/upgrade/FirmwareFile.h"
 
 namespace {
 

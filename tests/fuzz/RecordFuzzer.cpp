@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/DeviceConfiguration.h"
-#include "config/UsmConfiguration.h"
+#include "core/config/DeviceConfiguration.h"
+#include "core/config/UsmConfiguration.h"
 
 namespace {
 

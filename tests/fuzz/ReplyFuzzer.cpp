@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "../unit/FakeEngineHost.h"
-#include "protocol/DatagramCodec.h"
-#include "protocol/RequestEngine.h"
+#include "support/FakeEngineHost.h"
+#include "core/protocol/DatagramCodec.h"
+#include "core/protocol/RequestEngine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parvolink;

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "devices/SettingsFile.h"
+#include "core/devices/SettingsFile.h"
 
 namespace {
 

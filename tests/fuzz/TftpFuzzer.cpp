@@ -8,7 +8,7 @@
 #include <fstream>
 #include <span>
 
-#include "upgrade/TftpServer.h"
+#include "core/upgrade/TftpServer.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "../unit/FakeEngineHost.h"
-#include "../unit/TempDir.h"
-#include "GuiTestSupport.h"
-#include "app/IpAddressEdit.h"
+#include "support/FakeEngineHost.h"
+#include "support/TempDir.h"
+#include "support/GuiTestSupport.h"
+#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
-#include "config/ConfigurationDialog.h"
-#include "devices/AccountDialog.h"
+#include "shell/config/ConfigurationDialog.h"
+#include "shell/devices/AccountDialog.h"
 
 namespace parvolink {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/ConfigurationDialog.h"
+#include "shell/config/ConfigurationDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -7,10 +7,10 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "../unit/FakeEngineHost.h"
-#include "../unit/TempDir.h"
-#include "GuiTestSupport.h"
-#include "app/IpAddressEdit.h"
+#include "support/FakeEngineHost.h"
+#include "support/TempDir.h"
+#include "support/GuiTestSupport.h"
+#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
 
 namespace parvolink {

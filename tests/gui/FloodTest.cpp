@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <utility>
 
-#include "../unit/FakeEngineHost.h"
-#include "../unit/TempDir.h"
-#include "GuiTestSupport.h"
+#include "support/FakeEngineHost.h"
+#include "support/TempDir.h"
+#include "support/GuiTestSupport.h"
 #include "app/MainDialog.h"
-#include "protocol/RequestEngine.h"
-#include "upgrade/UpgradeDialog.h"
+#include "core/protocol/RequestEngine.h"
+#include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
 namespace {

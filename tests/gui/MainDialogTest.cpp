@@ -15,11 +15,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "../unit/TempDir.h"
-#include "GuiTestSupport.h"
+#include "support/TempDir.h"
+#include "support/GuiTestSupport.h"
 #include "app/AboutDialog.h"
-#include "app/IpAddressEdit.h"
-#include "devices/AccountDialog.h"
+#include "kit/IpAddressEdit.h"
+#include "shell/devices/AccountDialog.h"
 
 namespace parvolink {
 namespace {

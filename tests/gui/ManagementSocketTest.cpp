@@ -1,4 +1,4 @@
-#include "protocol/ManagementSocket.h"
+#include "shell/protocol/ManagementSocket.h"
 
 #include <gtest/gtest.h>
 

@@ -4,12 +4,12 @@
 #include <QTest>
 #include <QUdpSocket>
 
-#include "../unit/TempDir.h"
-#include "GuiTestSupport.h"
+#include "support/TempDir.h"
+#include "support/GuiTestSupport.h"
 #include "app/MainDialog.h"
-#include "upgrade/FirmwareFile.h"
-#include "upgrade/UpgradeChecks.h"
-#include "upgrade/UpgradeDialog.h"
+#include "core/upgrade/FirmwareFile.h"
+#include "core/upgrade/UpgradeChecks.h"
+#include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/UsmDialog.h"
+#include "shell/config/UsmDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "GuiTestSupport.h"
+#include "support/GuiTestSupport.h"
 
 namespace parvolink {
 namespace {

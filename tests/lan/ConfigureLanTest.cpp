@@ -1,7 +1,7 @@
 #include <QPushButton>
 
 #include "LanTestSupport.h"
-#include "protocol/RequestEngine.h"
+#include "core/protocol/RequestEngine.h"
 
 namespace parvolink {
 namespace {

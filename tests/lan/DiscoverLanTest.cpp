@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "LanTestSupport.h"
-#include "app/IpAddressEdit.h"
+#include "kit/IpAddressEdit.h"
 
 namespace parvolink {
 namespace {

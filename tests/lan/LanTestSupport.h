@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "../gui/GuiTestSupport.h"
-#include "../unit/TempDir.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 #include "app/MainDialog.h"
 #include "app/NetworkEnvironment.h"
 

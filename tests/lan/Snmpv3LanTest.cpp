@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "LanTestSupport.h"
-#include "config/ConfigurationDialog.h"
-#include "config/UsmDialog.h"
-#include "protocol/RequestEngine.h"
+#include "shell/config/ConfigurationDialog.h"
+#include "shell/config/UsmDialog.h"
+#include "core/protocol/RequestEngine.h"
 
 namespace parvolink {
 namespace {

@@ -2,7 +2,7 @@
 #include <QPushButton>
 
 #include "LanTestSupport.h"
-#include "upgrade/UpgradeDialog.h"
+#include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
 namespace {

@@ -1,4 +1,4 @@
-#include "protocol/DatagramCodec.h"
+#include "core/protocol/DatagramCodec.h"
 
 #include <gtest/gtest.h>
 

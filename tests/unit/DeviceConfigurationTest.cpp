@@ -1,8 +1,8 @@
-#include "config/DeviceConfiguration.h"
+#include "core/config/DeviceConfiguration.h"
 
 #include <gtest/gtest.h>
 
-#include "protocol/Messages.h"
+#include "core/protocol/Messages.h"
 
 namespace parvolink {
 namespace {

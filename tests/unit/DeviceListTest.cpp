@@ -1,12 +1,12 @@
-#include "devices/DeviceList.h"
+#include "core/devices/DeviceList.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 
-#include "devices/DeviceListOperations.h"
-#include "protocol/Messages.h"
+#include "core/devices/DeviceListOperations.h"
+#include "core/protocol/Messages.h"
 
 namespace parvolink {
 namespace {

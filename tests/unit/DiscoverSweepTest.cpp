@@ -1,4 +1,4 @@
-#include "protocol/DiscoverSweep.h"
+#include "core/protocol/DiscoverSweep.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "upgrade/FirmwareFile.h"
+#include "core/upgrade/FirmwareFile.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "TempDir.h"
-#include "upgrade/UpgradeChecks.h"
+#include "support/TempDir.h"
+#include "core/upgrade/UpgradeChecks.h"
 
 namespace parvolink {
 namespace {

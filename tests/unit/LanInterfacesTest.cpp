@@ -1,4 +1,4 @@
-#include "app/LanInterfaces.h"
+#include "base/LanInterfaces.h"
 
 #include <gtest/gtest.h>
 

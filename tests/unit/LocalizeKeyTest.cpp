@@ -1,4 +1,4 @@
-#include "config/LocalizeKey.h"
+#include "core/config/LocalizeKey.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/Md5.h"
+#include "core/config/Md5.h"
 
 namespace parvolink {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/Md5.h"
+#include "core/config/Md5.h"
 
 #include <gtest/gtest.h>
 

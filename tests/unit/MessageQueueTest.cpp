@@ -1,4 +1,4 @@
-#include "app/MessageQueue.h"
+#include "base/MessageQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "protocol/Messages.h"
+#include "core/protocol/Messages.h"
 
 #include <gtest/gtest.h>
 
-#include "FakeEngineHost.h"
-#include "config/UsmConfiguration.h"
-#include "protocol/DatagramCodec.h"
+#include "support/FakeEngineHost.h"
+#include "core/config/UsmConfiguration.h"
+#include "core/protocol/DatagramCodec.h"
 
 namespace parvolink {
 namespace {

@@ -1,8 +1,8 @@
-#include "protocol/RequestEngine.h"
+#include "core/protocol/RequestEngine.h"
 
 #include <gtest/gtest.h>
 
-#include "FakeEngineHost.h"
+#include "support/FakeEngineHost.h"
 
 namespace parvolink {
 namespace {

@@ -1,4 +1,4 @@
-#include "devices/SettingsFile.h"
+#include "core/devices/SettingsFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -6,7 +6,7 @@
 
 #include <csignal>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {

@@ -1,8 +1,8 @@
-#include "upgrade/TftpServer.h"
+#include "core/upgrade/TftpServer.h"
 
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {

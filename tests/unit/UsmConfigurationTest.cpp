@@ -1,8 +1,8 @@
-#include "config/UsmConfiguration.h"
+#include "core/config/UsmConfiguration.h"
 
 #include <gtest/gtest.h>
 
-#include "protocol/DatagramCodec.h"
+#include "core/protocol/DatagramCodec.h"
 
 namespace parvolink {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "protocol/DatagramCodec.h"
-#include "protocol/Messages.h"
+#include "core/protocol/DatagramCodec.h"
+#include "core/protocol/Messages.h"
 
 namespace parvolink::cardsim {
 namespace {

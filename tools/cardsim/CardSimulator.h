@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/DottedAddress.h"
+#include "base/DottedAddress.h"
 
 namespace parvolink::cardsim {
 

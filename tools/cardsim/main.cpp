@@ -24,8 +24,8 @@
 
 #include "CardSimulator.h"
 #include "FirmwareFetch.h"
-#include "protocol/DatagramCodec.h"
-#include "protocol/Messages.h"
+#include "core/protocol/DatagramCodec.h"
+#include "core/protocol/Messages.h"
 
 namespace {
 

@@ -1,0 +1,142 @@
+// Starts the management operations, times each with a one-second tick and a countdown, acts on
+// the replies, and carries an operation forward on the tick after its reply arrived. Dialogs,
+// messages, timers and sockets belong to the host.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/Message.h"
+#include "core/devices/DeviceList.h"
+#include "base/DottedAddress.h"
+
+namespace parvolink {
+
+enum class PendingReply {
+    Idle = 0,
+    ConfigureReady = 1,
+    AwaitingSetConfigure = 2,
+    AwaitingUpgrade = 3,
+    Snmpv3Ready = 4,
+    AwaitingSetSnmpv3 = 5,
+};
+
+namespace engine {
+constexpr int kDiscoverTicks = 3;
+constexpr int kConfigureTicks = 3;
+constexpr int kSnmpv3Ticks = 5;
+constexpr int kSetConfigureTicks = 10;
+constexpr int kSetSnmpv3Ticks = 5;
+constexpr int kUpgradeTicks = 15;
+
+inline const Message kUpdateSuccessfully{"Update successfully.", "Parvolink", MessageIcon::None};
+inline const Message kUsmUpdateSuccessfully{"Update SNMPv3 USM successfully.", "Parvolink",
+                                            MessageIcon::None};
+inline const Message kPacketMismatch{"Packet format mismatched.", "Error", MessageIcon::None};
+inline const Message kAccountMismatch{"Account or Password mismatched.", "Error",
+                                      MessageIcon::None};
+inline const Message kNoResponse{"No response from the SNMP/Web device.", "Warning",
+                                 MessageIcon::Warning};
+inline const Message kUpgradeNoResponse{
+    "No response from the SNMP/Web device.\n\nPlease make sure both of the IP addresses of\n"
+    "the SNMP/Web device and this PC are in the same LAN.",
+    "Error", MessageIcon::Warning};
+inline const Message kResetting{"Please wait while the SNMP card is resetting.", "Information",
+                                MessageIcon::Information};
+}  // namespace engine
+
+// How a modal sequence (configuration dialog, SNMPv3 user dialog) ended.
+struct SequenceOutcome {
+    enum class Kind { Cancelled, Reset, Accepted };
+    Kind kind = Kind::Cancelled;
+    std::string payload;  // with Accepted: the fields that follow the identity fields
+};
+
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+    virtual void EnableButtons(bool on) = 0;
+    // (Re)starts the one-second operation timer; false when it cannot be started.
+    virtual bool StartOperationTimer() = 0;
+    virtual void StopOperationTimer() = 0;
+    // Sends encoded bytes to port 3456 of host (a dotted address or a name); false on failure.
+    virtual bool SendDatagram(std::string_view wire, std::string_view host) = 0;
+    // Modal; returns when the user has closed it, or at once when it has to wait for another
+    // message on screen.
+    virtual void ShowMessage(const Message& message) = 0;
+    // The device list's rows or selection changed.
+    virtual void DeviceListChanged() = 0;
+    // A "Configure" or "SNMPv3" reply's payload, to be kept for the dialog that shows it.
+    // False when it is not taken (malformed, or its dialog is open): no dialog then follows.
+    virtual bool StoreConfiguration(std::string_view payload) = 0;
+    virtual bool StoreUserTable(std::string_view payload) = 0;
+    // Run the configuration dialog for card, or the SNMPv3 user dialog, modally on what was
+    // stored.
+    virtual SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) = 0;
+    virtual SequenceOutcome RunSnmpv3Sequence() = 0;
+};
+
+class RequestEngine {
+public:
+    RequestEngine(DeviceList& list, EngineHost& host) : list_(list), host_(host) {}
+    RequestEngine(const RequestEngine&) = delete;
+    RequestEngine& operator=(const RequestEngine&) = delete;
+
+    PendingReply pendingReply() const { return pendingReply_; }
+    int countdown() const { return countdown_; }
+    void SetHostAddress(const Ipv4Address& address) { hostAddress_ = address; }
+    const Ipv4Address& hostAddress() const { return hostAddress_; }
+
+    // One second of the operation timer.
+    void Tick();
+
+    // A datagram read from the management socket, sent from the address from: decoded,
+    // checked and acted on, or dropped.
+    void OnDatagram(std::string_view datagram, const Ipv4Address& from);
+
+    // "&Configuration...": the Configure request to the selected row, countdown 3. That row,
+    // as it is now, is the card of the whole configuration: its reply is taken only from its
+    // address and before the countdown ends, and what follows goes to it whatever is
+    // selected by then.
+    void OnConfiguration();
+    // The SNMPv3 button of the configuration dialog: the SNMPv3 request to the card being
+    // configured (the selected row when there is none), countdown 5.
+    void StartSnmpv3Query();
+    // An operation of countdown ticks begins: timer, countdown, buttons off. Replies awaited
+    // by an earlier operation are no longer taken.
+    void BeginOperation(int ticks);
+    // "Upgrade Now": the Upgrade request, once, to the selected row's own address (never a
+    // broadcast; nothing when that is not a dotted quad), then the reply is awaited.
+    void SendUpgradeRequest();
+    void SetAwaitingUpgrade() { pendingReply_ = PendingReply::AwaitingUpgrade; }
+
+    // Encodes line and sends it to host; false when the send failed.
+    bool Send(std::string_view line, std::string_view host);
+private:
+    // A reply that only the operation asking for it may take.
+    enum class Awaited { Nothing, Configure, Snmpv3 };
+
+    void OnConfigureReady();
+    void OnSnmpv3Ready();
+    void OnErrorReply(std::string_view payload);
+    // True when a reply of this kind is awaited and comes from the card that was asked.
+    bool Awaits(Awaited kind, const Ipv4Address& from) const;
+    // The command with the card's identity fields.
+    std::string CardLine(std::string_view command) const;
+    // To the card's target, then once more to 255.255.255.255. Nothing is sent when there is
+    // no card or its address is not a dotted quad.
+    void SendToCardAndBroadcast(std::string_view line);
+    // Once, to the card's target.
+    void SendToCard(std::string_view line);
+
+    DeviceList& list_;
+    EngineHost& host_;
+    Ipv4Address hostAddress_{};
+    PendingReply pendingReply_ = PendingReply::Idle;
+    int countdown_ = 0;
+    std::optional<DeviceEntry> card_;
+    Awaited awaited_ = Awaited::Nothing;
+};
+
+}  // namespace parvolink

@@ -1,0 +1,203 @@
+#include "core/upgrade/TftpServer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace parvolink {
+namespace {
+
+std::uint16_t Read16(std::span<const std::uint8_t> d, std::size_t at) {
+    return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
+}
+
+// The text from at up to the next NUL, or to the end of the datagram.
+std::string_view TextAt(std::span<const std::uint8_t> d, std::size_t& at) {
+    const auto* begin = reinterpret_cast<const char*>(d.data()) + std::min(at, d.size());
+    const std::size_t left = d.size() - std::min(at, d.size());
+    const std::size_t length = strnlen(begin, left);
+    at += length + 1;
+    return {begin, length};
+}
+
+}  // namespace
+
+TftpActions TftpServer::OnDatagram(std::span<const std::uint8_t> datagram, const TftpPeer& from) {
+    TftpActions actions;
+    if (datagram.size() > tftp::kReceiveBufferSize || datagram.size() < 2) {
+        return actions;
+    }
+    switch (Read16(datagram, 0)) {
+        case tftp::kOpRead:
+            OnReadRequest(datagram, from, actions);
+            break;
+        case tftp::kOpAck:
+            OnAck(datagram, from, actions);
+            break;
+        default:
+            break;  // write requests, DATA, ERROR and anything else are not answered
+    }
+    return actions;
+}
+
+void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const TftpPeer& from,
+                               TftpActions& actions) {
+    std::size_t at = 2;
+    const std::string_view name = TextAt(datagram, at);
+    const std::string_view mode = TextAt(datagram, at);  // anything after it is ignored
+    const auto refuse = [&](std::uint8_t code) {
+        actions.sends.push_back({{from.address, tftp::kRefusalPort},
+                                 std::string{'\0', static_cast<char>(tftp::kRefusalOpcode), '\0',
+                                             static_cast<char>(code), '\0'}});
+    };
+    if (name != firmware_.firmwareFileName) {
+        refuse(tftp::kRefusedFileName);
+        return;
+    }
+    if (mode != "octet") {
+        refuse(tftp::kRefusedMode);
+        return;
+    }
+    int index = FindConnection(from.address);
+    if (index < 0) {
+        if (connections_.size() >= tftp::kMaxConnections) {
+            actions.message = tftp::kTooManyConnections;
+            return;
+        }
+        connections_.push_back({});
+        index = static_cast<int>(connections_.size()) - 1;
+    }
+    // A second request from the same host restarts its transfer in the same entry.
+    Connection& connection = connections_[static_cast<std::size_t>(index)];
+    connection = {from.address, tftp::kRetransmitTicks, 0, false, 1, from.port, OpenServedFile()};
+    if (!connection.file) {
+        RemoveConnection(from.address);
+        ReleaseIdleFile();
+        actions.message = tftp::kCannotOpenFile;
+        return;  // no transfer: the progress window is not opened for it
+    }
+    transferStarted_ = true;
+    progress_ = 0;
+    SendBlock(connection, actions);
+}
+
+void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& from,
+                       TftpActions& actions) {
+    const int index = FindConnection(from.address);
+    if (index < 0 || datagram.size() < 4) {
+        return;
+    }
+    Connection& connection = connections_[static_cast<std::size_t>(index)];
+    // The full block number must match, so a repeated ACK of an earlier block does nothing.
+    if (Read16(datagram, 2) != connection.blockNumber) {
+        return;
+    }
+    if (connection.lastBlock) {
+        EndTransfer(from.address, actions);
+        actions.message = tftp::kUpgradeOk;
+        return;
+    }
+    ++connection.blockNumber;
+    SendBlock(connection, actions);
+    progress_ = connection.blockNumber;
+    connection.retransmitCountdown = tftp::kRetransmitTicks;
+    connection.retries = 0;
+}
+
+TftpActions TftpServer::OnTick() {
+    TftpActions actions;
+    for (std::size_t i = 0; i < connections_.size(); ++i) {
+        Connection& connection = connections_[i];
+        if (connection.retransmitCountdown <= 0 || --connection.retransmitCountdown > 0) {
+            continue;
+        }
+        connection.retransmitCountdown = tftp::kRetransmitTicks;
+        if (++connection.retries < tftp::kMaxRetries) {
+            SendBlock(connection, actions);
+        } else {
+            // Abandoned without a word to the host; later entries wait for the next tick.
+            EndTransfer(connection.peerAddress, actions);
+            break;
+        }
+    }
+    return actions;
+}
+
+bool TftpServer::TakeTransferStarted() { return std::exchange(transferStarted_, false); }
+
+int TftpServer::FindConnection(const Ipv4Address& address) const {
+    for (std::size_t i = 0; i < connections_.size(); ++i) {
+        if (connections_[i].peerAddress == address) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void TftpServer::RemoveConnection(const Ipv4Address& address) {
+    std::erase_if(connections_, [&](const Connection& c) { return c.peerAddress == address; });
+}
+
+TftpServer::ServedFile::~ServedFile() { ::close(descriptor); }
+
+std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
+    const std::filesystem::path chosen(firmware_.firmwarePath);
+    if (current_ && current_->path == chosen) {
+        return current_;  // shared by every transfer of it; its block count stays as it was
+    }
+    std::error_code ec;
+    if (chosen.empty() || !std::filesystem::is_regular_file(chosen, ec)) {
+        return nullptr;
+    }
+    const int descriptor = ::open(chosen.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    auto file = std::make_shared<ServedFile>(chosen, descriptor);
+    struct stat status {};
+    const auto size = ::fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size)
+                                                        : std::uint64_t{0};
+    file->blockCount = static_cast<std::int16_t>(size / tftp::kBlockSize);
+    current_ = file;
+    return file;
+}
+
+void TftpServer::ReleaseIdleFile() {
+    // A file stays open while a transfer reads it, and closes with the last one.
+    if (current_.use_count() == 1) {
+        current_.reset();
+    }
+}
+
+void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
+    std::string packet(4 + tftp::kBlockSize, '\0');
+    packet[1] = static_cast<char>(tftp::kOpData);
+    packet[2] = static_cast<char>((connection.blockNumber >> 8) & 0xFF);
+    packet[3] = static_cast<char>(connection.blockNumber & 0xFF);
+    // Read anew for every send, retransmissions included: nothing is cached. A read that
+    // fails counts as the end of the file.
+    const auto offset = static_cast<off_t>(connection.blockNumber - 1) *
+                        static_cast<off_t>(tftp::kBlockSize);
+    const ssize_t read =
+        ::pread(connection.file->descriptor, packet.data() + 4, tftp::kBlockSize, offset);
+    const auto got = static_cast<std::size_t>(std::max<ssize_t>(read, 0));
+    if (got < tftp::kBlockSize) {
+        connection.lastBlock = true;
+    }
+    packet.resize(4 + got);
+    actions.sends.push_back({{connection.peerAddress, connection.peerPort}, std::move(packet)});
+}
+
+void TftpServer::EndTransfer(const Ipv4Address& address, TftpActions& actions) {
+    RemoveConnection(address);
+    ReleaseIdleFile();
+    if (connections_.empty()) {
+        transferStarted_ = false;  // nothing left to show: no progress window opens late
+    }
+    actions.endProgress = true;
+}
+
+}  // namespace parvolink

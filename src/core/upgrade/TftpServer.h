@@ -1,0 +1,124 @@
+// The TFTP server that cards fetch firmware from: read requests in "octet" mode for the one
+// file last chosen, 512-byte blocks in lock step, at most 10 hosts at a time, retransmission on
+// a 100 ms tick. It does no I/O on the network: it takes datagrams and ticks and says what to
+// send and show. Every packet leaves from port 69 itself; hosts are told apart by address.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/Message.h"
+#include "core/devices/SettingsFile.h"
+#include "base/DottedAddress.h"
+
+namespace parvolink {
+
+namespace tftp {
+constexpr std::size_t kBlockSize = 512;
+constexpr std::size_t kReceiveBufferSize = 256;  // longer datagrams are dropped
+constexpr std::size_t kMaxConnections = 10;
+constexpr int kRetransmitTicks = 30;  // 3 s of 100 ms ticks
+constexpr int kMaxRetries = 5;        // the 5th expiry abandons the transfer
+constexpr std::uint16_t kOpRead = 1;
+constexpr std::uint16_t kOpData = 3;
+constexpr std::uint16_t kOpAck = 4;
+constexpr std::uint8_t kRefusalOpcode = 6;  // not ERROR (5): the cards' own notice
+constexpr std::uint8_t kRefusedFileName = 1;
+constexpr std::uint8_t kRefusedMode = 4;
+constexpr std::uint16_t kRefusalPort = 3456;  // the notice goes to the card's management port
+
+inline const Message kTooManyConnections{"Too many TFTP connections.", "Warning",
+                                         MessageIcon::None};
+inline const Message kCannotOpenFile{"Can't open the file.", "Warning", MessageIcon::None};
+inline const Message kUpgradeOk{"Upgrade OK!\nNow the SNMP/Web device is rebooting.", "Parvolink",
+                                MessageIcon::None};
+}  // namespace tftp
+
+struct TftpPeer {
+    Ipv4Address address{};
+    std::uint16_t port = 0;
+    bool operator==(const TftpPeer&) const = default;
+};
+
+struct TftpDatagram {
+    TftpPeer to;
+    std::string bytes;
+};
+
+// What the host must do after an event, in this order: send, end the progress window, then
+// show the message (the server's tables are already settled). The progress bar follows
+// progress() on the host's own pace, not on every acknowledgement.
+struct TftpActions {
+    std::vector<TftpDatagram> sends;
+    bool endProgress = false;
+    std::optional<Message> message;
+};
+
+class TftpServer {
+public:
+    // firmware is read at each request: the file name served and the path opened. Each
+    // transfer keeps the file it started with open until it ends, so a card always gets the
+    // bytes of the file whose name it asked for, even when another file is chosen meanwhile.
+    explicit TftpServer(const FirmwareSettings& firmware) : firmware_(firmware) {}
+    TftpServer(const TftpServer&) = delete;
+    TftpServer& operator=(const TftpServer&) = delete;
+
+    TftpActions OnDatagram(std::span<const std::uint8_t> datagram, const TftpPeer& from);
+    // One 100 ms tick: retransmission and abandonment.
+    TftpActions OnTick();
+
+    // True once after a read request was accepted: the progress window should open. A
+    // transfer that ended before anyone asked leaves it false.
+    bool TakeTransferStarted();
+    // The progress bar's maximum for the file last opened: its size / 512, in 16 bits.
+    int blockCount() const { return current_ ? current_->blockCount : 0; }
+    // The progress bar's position: the block last sent after an acknowledgement.
+    int progress() const { return progress_; }
+    std::size_t connectionCount() const { return connections_.size(); }
+
+private:
+    // One firmware file open for the transfers that asked for it. Blocks are read at their
+    // offset in one call each, the file's position never moved.
+    struct ServedFile {
+        ServedFile(std::filesystem::path p, int fd) : path(std::move(p)), descriptor(fd) {}
+        ~ServedFile();
+        ServedFile(const ServedFile&) = delete;
+        ServedFile& operator=(const ServedFile&) = delete;
+        std::filesystem::path path;
+        int descriptor;
+        std::int16_t blockCount = 0;
+    };
+
+    struct Connection {
+        Ipv4Address peerAddress{};
+        int retransmitCountdown = 0;
+        int retries = 0;
+        bool lastBlock = false;
+        std::int32_t blockNumber = 1;
+        std::uint16_t peerPort = 0;
+        std::shared_ptr<ServedFile> file;
+    };
+
+    void OnReadRequest(std::span<const std::uint8_t> datagram, const TftpPeer& from,
+                       TftpActions& actions);
+    void OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& from, TftpActions& actions);
+    int FindConnection(const Ipv4Address& address) const;
+    void RemoveConnection(const Ipv4Address& address);
+    // The chosen file, open: the one already serving when it is still the chosen one.
+    std::shared_ptr<ServedFile> OpenServedFile();
+    void ReleaseIdleFile();
+    void SendBlock(Connection& connection, TftpActions& actions);
+    void EndTransfer(const Ipv4Address& address, TftpActions& actions);
+
+    const FirmwareSettings& firmware_;
+    std::vector<Connection> connections_;
+    std::shared_ptr<ServedFile> current_;  // the file last opened, while a transfer reads it
+    int progress_ = 0;
+    bool transferStarted_ = false;
+};
+
+}  // namespace parvolink

@@ -1,0 +1,27 @@
+#include "core/upgrade/UpgradeChecks.h"
+
+#include "base/DottedAddress.h"
+#include "core/upgrade/FirmwareFile.h"
+
+namespace parvolink {
+
+std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEntry* selected) {
+    if (filePath.empty()) {
+        return upgrade::kNoFile;
+    }
+    if (TooLargeToServe(std::filesystem::path(filePath))) {
+        return upgrade::kFileTooLarge;
+    }
+    if (selected == nullptr) {
+        return upgrade::kNoDevice;
+    }
+    if (!checkFlashSize(std::filesystem::path(filePath), selected->flashSize)) {
+        return upgrade::kFlashMismatch;
+    }
+    if (Ipv4Address card{}; !ParseDottedAddress(selected->ipAddress, card)) {
+        return upgrade::kNotAnAddress;
+    }
+    return std::nullopt;
+}
+
+}  // namespace parvolink

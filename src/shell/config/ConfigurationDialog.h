@@ -1,0 +1,85 @@
+// "Configuration": a card's settings, filled from its record, checked on OK, or reset to the
+// card's defaults. The dialog edits a form; its caller takes the form over into the record.
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <functional>
+
+#include "core/config/DeviceConfiguration.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace parvolink {
+
+class IpAddressEdit;
+class Prompter;
+
+class ConfigurationDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum class Result { Cancelled, Reset, Accepted };
+
+    ConfigurationDialog(Prompter& prompter, QWidget* parent = nullptr);
+
+    // Fills the dialog from record, shows the parts gates allow and runs it modally. OK's
+    // checks store the addresses and the time zone into record as they pass.
+    Result Run(DeviceConfiguration& record, const DialogGates& gates);
+    // The controls' values as the dialog closed.
+    const ConfigurationForm& form() const { return form_; }
+
+    void accept() override;  // the OK checks
+    void OnResetToDefault();
+
+    // Called by "&SNMPv3..." while the dialog stays open.
+    void OnSnmpv3Query(std::function<void()> handler) { onSnmpv3_ = std::move(handler); }
+
+private:
+    struct RadioPair {
+        QButtonGroup* group;
+        std::array<QRadioButton*, 2> buttons;
+    };
+    RadioPair MakePair(int firstId, const char* first, int secondId, const char* second);
+    static void SetChoice(const RadioPair& pair, int choice);
+    static int Choice(const RadioPair& pair);
+    void Fill(const ConfigurationForm& form);
+    ConfigurationForm ReadForm() const;
+
+    Prompter& prompter_;
+    DeviceConfiguration* record_ = nullptr;
+    ConfigurationForm form_;
+    bool resetRequested_ = false;
+    std::function<void()> onSnmpv3_;
+
+    QLineEdit* netbiosName_;
+    QLineEdit* systemContact_;
+    QLineEdit* systemLocation_;
+    RadioPair timeSource_;
+    QComboBox* timeZone_;
+    QLineEdit* timeServer1_;
+    QLineEdit* timeServer2_;
+    QLineEdit* date_;
+    QLineEdit* time_;
+    IpAddressEdit* ipAddr_;
+    IpAddressEdit* subnetMask_;
+    IpAddressEdit* gatewayAddr_;
+    IpAddressEdit* dnsAddr_;
+    RadioPair dhcp_;
+    RadioPair http_;
+    RadioPair telnet_;
+    QLineEdit* httpPort_;
+    QLineEdit* telnetPort_;
+    std::array<RadioPair, configuration::kUserClasses> limitation_;
+    QLabel* managerLabel_;
+    QLabel* readOnlyLabel_;
+    QLabel* firstTimeHint_;
+    QPushButton* reset_;
+    QPushButton* snmpv3_;
+};
+
+}  // namespace parvolink

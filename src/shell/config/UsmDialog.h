@@ -1,0 +1,49 @@
+// "SNMPv3 USM": the card's eight SNMPv3 users and its context name. Every way out of it writes
+// something: one user with its keys, the context name (also Escape and the close box), or a
+// reset of the card's SNMPv3 configuration.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "core/config/UsmConfiguration.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace parvolink {
+
+class Prompter;
+
+class UsmDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum class Result { SubmitKey, UpdateContextName, Reset };
+
+    UsmDialog(Prompter& prompter, QWidget* parent = nullptr);
+
+    // Shows usm modally; Submit Key and Update Context Name write their change into it.
+    Result Run(UsmConfiguration& usm);
+
+    void OnIndexChange(int row);
+    void OnSubmitKey();
+    void OnResetSnmpv3();
+    void reject() override;  // Escape and the close box: Update Context Name
+
+private:
+    void Close(Result result);
+
+    Prompter& prompter_;
+    UsmConfiguration* usm_ = nullptr;
+    Result result_ = Result::UpdateContextName;
+    std::array<std::array<QLabel*, 4>, usm::kUsers> table_{};
+    QComboBox* index_;
+    QLineEdit* name_;
+    QComboBox* level_;
+    QLineEdit* authPassword_;
+    QLineEdit* privPassword_;
+    QLineEdit* contextName_;
+};
+
+}  // namespace parvolink

@@ -1,0 +1,80 @@
+#include "shell/devices/DeviceListView.h"
+
+#include <QHeaderView>
+
+#include "kit/Text.h"
+
+namespace parvolink {
+
+DeviceListView::DeviceListView(QWidget* parent) : QTreeWidget(parent) {
+    // The column widths are fixed in pixels; a point smaller than the dialog font keeps a
+    // zero-padded address whole in its 110 pixels with the wider fonts Linux desktops use.
+    QFont smaller = font();
+    smaller.setPointSize(9);
+    setFont(smaller);
+    setColumnCount(static_cast<int>(devices::kColumns.size()));
+    QStringList headings;
+    for (const auto& column : devices::kColumns) {
+        headings << FromText(column.heading);
+    }
+    setHeaderLabels(headings);
+    for (int i = 0; i < columnCount(); ++i) {
+        setColumnWidth(i, devices::kColumns[static_cast<std::size_t>(i)].width);
+        headerItem()->setTextAlignment(i, Qt::AlignCenter);
+    }
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    setSortingEnabled(false);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAllColumnsShowFocus(true);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (showing_ || !onSelection_) {
+            return;
+        }
+        const QList<QTreeWidgetItem*> items = selectedItems();
+        onSelection_(items.isEmpty() ? DeviceList::kNone : indexOfTopLevelItem(items.front()));
+    });
+}
+
+void DeviceListView::Show(const DeviceList& list) {
+    showing_ = true;
+    const int rows = static_cast<int>(list.size());
+    if (rows == 0) {
+        clear();  // all at once: one by one costs a model update per row
+    }
+    while (topLevelItemCount() > rows) {
+        delete takeTopLevelItem(topLevelItemCount() - 1);
+    }
+    while (topLevelItemCount() < rows) {
+        auto* item = new QTreeWidgetItem(this);
+        for (int c = 0; c < columnCount(); ++c) {
+            item->setTextAlignment(c, Qt::AlignCenter);
+        }
+    }
+    for (int r = 0; r < rows; ++r) {
+        QTreeWidgetItem* item = topLevelItem(r);
+        const DeviceEntry& entry = list.row(static_cast<std::size_t>(r));
+        for (int c = 0; c < columnCount(); ++c) {
+            const QString text = FromText(devices::ColumnText(entry, static_cast<std::size_t>(c)));
+            if (item->text(c) != text) {
+                item->setText(c, text);
+            }
+        }
+    }
+    QTreeWidgetItem* chosen = list.selected() == DeviceList::kNone ? nullptr
+                                                                   : topLevelItem(list.selected());
+    if (chosen == nullptr) {
+        clearSelection();
+    } else if (!chosen->isSelected()) {
+        setCurrentItem(chosen);
+        scrollToItem(chosen);
+    }
+    showing_ = false;
+}
+
+}  // namespace parvolink

@@ -1,0 +1,33 @@
+// The UDP socket that requests leave from and replies arrive at: any local port, broadcasts
+// allowed. It only moves bytes.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "shell/protocol/DatagramSocket.h"
+
+namespace parvolink {
+
+class ManagementSocket : public DatagramSocket {
+    Q_OBJECT
+public:
+    enum class OpenResult { Ready, CannotOpen, CannotSetBroadcast };
+
+    explicit ManagementSocket(QObject* parent = nullptr);
+
+    OpenResult Open();
+
+    // Sends wire bytes to port of host: a dotted address, else a host name to resolve (a text
+    // of digits and dots only is never looked up, and fails).
+    SendOutcome Send(std::string_view wire, std::string_view host, quint16 port);
+
+
+    // Called with every reply datagram and its sender, in arrival order (see DatagramSocket).
+    void OnReceive(std::function<void(std::string_view, const Ipv4Address&)> handler) {
+        OnDatagram([handler = std::move(handler)](const Received& d) { handler(d.bytes, d.from); });
+    }
+
+};
+
+}  // namespace parvolink

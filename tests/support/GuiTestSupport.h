@@ -1,0 +1,95 @@
+// What the widget tests share: a recorder in place of message boxes, a made-up network, and a
+// way to act on a modal dialog once its own event loop runs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "app/NetworkEnvironment.h"
+#include "kit/Prompter.h"
+
+namespace parvolink::testing {
+
+class RecordingPrompter : public Prompter {
+public:
+    struct Shown {
+        QWidget* parent;
+        Message message;
+    };
+    std::vector<Shown> shown;
+    std::vector<Message> asked;
+    bool answerYes = false;
+
+    void ShowMessage(QWidget* parent, const Message& message) override {
+        shown.push_back({parent, message});
+    }
+    bool AskYesNo(QWidget*, const Message& message) override {
+        asked.push_back(message);
+        return answerYes;
+    }
+    std::vector<Message> Messages() const {
+        std::vector<Message> messages;
+        for (const Shown& s : shown) {
+            messages.push_back(s.message);
+        }
+        return messages;
+    }
+};
+
+class FakeNetwork : public NetworkEnvironment {
+public:
+    std::vector<InterfaceRow> table;
+    std::vector<Ipv4Address> hostNameAddresses;
+    std::vector<InterfaceRow> InterfaceTable() override { return table; }
+    std::vector<Ipv4Address> HostNameAddresses() override { return hostNameAddresses; }
+};
+
+// The control whose id (object name) is id, failing the test when there is none.
+template <class T>
+T* Find(QWidget* parent, const char* id) {
+    T* control = parent->findChild<T*>(id);
+    EXPECT_NE(control, nullptr) << "no control " << id;
+    return control;
+}
+
+// Runs action on the first modal dialog of type Dialog that opens, from inside its event loop.
+// Fails the test if none opens within a few seconds of event processing.
+template <class Dialog>
+void WhenModal(std::function<void(Dialog*)> action) {
+    auto* timer = new QTimer;
+    auto attempts = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, attempts, action] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(dialog);
+        } else if (++*attempts > 500) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "the expected dialog never opened";
+        }
+    });
+    timer->start(10);
+}
+
+// Types text as a user does: every key goes to whichever widget has the focus at that moment,
+// so focus that moves on by itself is followed. '\b' stands for Backspace.
+inline void TypeAsUser(const QString& text) {
+    for (const QChar c : text) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr) << "no widget has the focus";
+        if (c == '\b') {
+            QTest::keyClick(focus, Qt::Key_Backspace);
+        } else {
+            QTest::keyClick(focus, c.toLatin1());
+        }
+    }
+}
+
+}  // namespace parvolink::testing
