@@ -9,16 +9,15 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
 #include "app/NetworkEnvironment.h"
-#include "kit/Prompter.h"
 #include "core/protocol/DiscoverSweep.h"
+#include "kit/IpAddressEdit.h"
+#include "kit/Prompter.h"
 
 namespace {
 
 using namespace parvolink;
-
 
 class QuietPrompter : public Prompter {
 public:

@@ -25,8 +25,8 @@ std::vector<std::uint8_t> ExpandedPassword() {
 
 void BM_LocalizeKey(benchmark::State& state) {
     std::array<std::uint8_t, 16> key{};
-    const auto password = std::span(reinterpret_cast<const std::uint8_t*>(kPassword.data()),
-                                    kPassword.size());
+    const auto password =
+        std::span(reinterpret_cast<const std::uint8_t*>(kPassword.data()), kPassword.size());
     for (auto _ : state) {
         parvolink::LocalizeKey(key, password, kEngineId);
         benchmark::DoNotOptimize(key);

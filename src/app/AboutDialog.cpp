@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "kit/Icons.h"
 #include "app/Version.h"
+#include "kit/Icons.h"
 
 namespace parvolink {
 

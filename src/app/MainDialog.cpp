@@ -7,25 +7,24 @@
 #include <QPushButton>
 
 #include "app/AboutDialog.h"
+#include "app/NetworkEnvironment.h"
+#include "app/Version.h"
+#include "core/protocol/DatagramCodec.h"
+#include "core/protocol/Messages.h"
 #include "kit/Icons.h"
 #include "kit/IpAddressEdit.h"
-#include "app/NetworkEnvironment.h"
 #include "kit/Prompter.h"
 #include "kit/Text.h"
-#include "app/Version.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/config/UsmDialog.h"
 #include "shell/devices/DeviceListView.h"
-#include "core/protocol/DatagramCodec.h"
-#include "core/protocol/Messages.h"
 #include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
 
 MainDialog::MainDialog(MainDialogServices services)
-    : QDialog(nullptr,
-              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)),
       discoverWire_(DatagramCodec::EncodeText(DiscoverLine())),
       discoverRunner_([this](std::string_view host) { return SendRequest(discoverWire_, host); },
@@ -231,9 +230,13 @@ void MainDialog::OnRemove() {
     RefreshList();
 }
 
-void MainDialog::RefreshList() { listView_->Show(deviceList_); }
+void MainDialog::RefreshList() {
+    listView_->Show(deviceList_);
+}
 
-bool MainDialog::RunAccountDialog(AccountValues& values) { return accountDialog_->Run(values); }
+bool MainDialog::RunAccountDialog(AccountValues& values) {
+    return accountDialog_->Run(values);
+}
 
 void MainDialog::ShowMessage(const Message& message) {
     if (messages_.Push(message, MessageQueue::Clock::now())) {
@@ -265,7 +268,9 @@ bool MainDialog::StartOperationTimer() {
     return true;
 }
 
-void MainDialog::StopOperationTimer() { operationTimer_.stop(); }
+void MainDialog::StopOperationTimer() {
+    operationTimer_.stop();
+}
 
 bool MainDialog::SendDatagram(std::string_view wire, std::string_view host) {
     return SendRequest(wire, host) == SendOutcome::Sent;

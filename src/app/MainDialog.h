@@ -12,14 +12,14 @@
 #include "base/MessageQueue.h"
 #include "core/config/DeviceConfiguration.h"
 #include "core/config/UsmConfiguration.h"
-#include "shell/devices/AccountDialog.h"
 #include "core/devices/DeviceList.h"
 #include "core/devices/DeviceListOperations.h"
 #include "core/devices/SettingsFile.h"
-#include "shell/protocol/DiscoverRunner.h"
-#include "shell/protocol/ManagementSocket.h"
 #include "core/protocol/RequestEngine.h"
 #include "core/upgrade/TftpServer.h"
+#include "shell/devices/AccountDialog.h"
+#include "shell/protocol/DiscoverRunner.h"
+#include "shell/protocol/ManagementSocket.h"
 #include "shell/upgrade/TftpServerSocket.h"
 
 class QComboBox;

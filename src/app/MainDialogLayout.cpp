@@ -7,14 +7,14 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include "app/MainDialog.h"
+#include "core/upgrade/UpgradeChecks.h"
 #include "kit/DialogUnits.h"
 #include "kit/Icons.h"
 #include "kit/IpAddressEdit.h"
-#include "app/MainDialog.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/config/UsmDialog.h"
 #include "shell/devices/DeviceListView.h"
-#include "core/upgrade/UpgradeChecks.h"
 #include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
@@ -101,8 +101,8 @@ void MainDialog::BuildControls() {
     listView_->OnUserSelection([this](int row) { deviceList_.Select(row); });
 
     add_ = button("1002", "&Add...", du.Rect(357, 93, 50, 14));
-    label("Add an new item of SNMP device to the Device List manually.",
-          du.Rect(359, 111, 110, 18), this);
+    label("Add an new item of SNMP device to the Device List manually.", du.Rect(359, 111, 110, 18),
+          this);
     modify_ = button("1003", "&Modify...", du.Rect(358, 130, 50, 14));
     label("Set the account and password for the selected device.", du.Rect(358, 147, 110, 18),
           this);

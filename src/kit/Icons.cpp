@@ -71,9 +71,15 @@ void PaintUpgrade(QPainter& p) {
 
 }  // namespace
 
-QPixmap ApplicationPicture(int size) { return Draw(size, PaintCard); }
-QPixmap DiscoverPicture(int size) { return Draw(size, PaintDiscover); }
-QPixmap UpgradePicture(int size) { return Draw(size, PaintUpgrade); }
+QPixmap ApplicationPicture(int size) {
+    return Draw(size, PaintCard);
+}
+QPixmap DiscoverPicture(int size) {
+    return Draw(size, PaintDiscover);
+}
+QPixmap UpgradePicture(int size) {
+    return Draw(size, PaintUpgrade);
+}
 
 QIcon ApplicationIcon() {
     QIcon icon;

@@ -8,7 +8,9 @@
 
 namespace parvolink {
 
-inline std::string ToText(const QString& text) { return text.toLatin1().toStdString(); }
+inline std::string ToText(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 inline QString FromText(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string file = input;
     if (data[0] & 1) {
         const std::size_t half = input.size() / 2;
-        file = input.substr(0, half) + std::string(16380 - std::min<std::size_t>(half, 16380), 'p') +
-               input.substr(half);
+        file = input.substr(0, half) +
+               std::string(16380 - std::min<std::size_t>(half, 16380), 'p') + input.substr(half);
     }
     std::ofstream(File(), std::ios::binary | std::ios::trunc) << file;
 

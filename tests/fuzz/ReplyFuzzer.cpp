@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "support/FakeEngineHost.h"
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/RequestEngine.h"
+#include "support/FakeEngineHost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parvolink;
@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const auto mode = static_cast<unsigned char>(chunk.front());
         chunk.remove_prefix(1);
-        const Ipv4Address from = (mode & 4) ? Ipv4Address{198, 51, 100, 8}
-                                            : Ipv4Address{198, 51, 100, 7};
+        const Ipv4Address from =
+            (mode & 4) ? Ipv4Address{198, 51, 100, 8} : Ipv4Address{198, 51, 100, 7};
         if (mode & 1) {
             engine.OnDatagram(DatagramCodec::EncodeText(chunk), from);
         } else {

@@ -5,13 +5,13 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "support/FakeEngineHost.h"
-#include "support/TempDir.h"
-#include "support/GuiTestSupport.h"
-#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
+#include "kit/IpAddressEdit.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/devices/AccountDialog.h"
+#include "support/FakeEngineHost.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {
@@ -104,7 +104,7 @@ TEST_F(AddressTypingTest, APastedAddressFillsTheFields) {
         {"198.51.100.7", 2, {198, 51, 100, 7}},
         {" 10.1.2.3 \n", 0, {10, 1, 2, 3}},
         {"192.168.001.010", 3, {192, 168, 1, 10}},
-        {"1.2", 2, {192, 168, 1, 2}},  // not a whole address: from the field pasted into
+        {"1.2", 2, {192, 168, 1, 2}},      // not a whole address: from the field pasted into
         {"1.2.x.4", 0, {192, 168, 7, 0}},  // not an address at all: refused
     };
     for (const PasteCase& c : cases) {
@@ -122,8 +122,7 @@ class AddressBoxesTest : public ::testing::Test {
 protected:
     AddressBoxesTest() {
         network.table = {{{198, 51, 100, 1}, {255, 255, 255, 0}}};
-        dialog = std::make_unique<MainDialog>(
-            MainDialogServices{network, prompter, dir.path(), 0});
+        dialog = std::make_unique<MainDialog>(MainDialogServices{network, prompter, dir.path(), 0});
         dialog->show();
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));

@@ -1,5 +1,3 @@
-#include "shell/config/ConfigurationDialog.h"
-
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,17 +5,18 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "support/FakeEngineHost.h"
-#include "support/TempDir.h"
-#include "support/GuiTestSupport.h"
-#include "kit/IpAddressEdit.h"
 #include "app/MainDialog.h"
+#include "kit/IpAddressEdit.h"
+#include "shell/config/ConfigurationDialog.h"
+#include "support/FakeEngineHost.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {
 
-using testing::RecordingPrompter;
 using testing::Find;
+using testing::RecordingPrompter;
 using testing::WhenModal;
 
 const std::string kReply =
@@ -30,7 +29,9 @@ void Click(QWidget* parent, const char* id) {
 
 class ConfigurationDialogTest : public ::testing::Test {
 protected:
-    ConfigurationDialogTest() : dialog(prompter) { EXPECT_TRUE(ParseConfigureReply(kReply, record)); }
+    ConfigurationDialogTest() : dialog(prompter) {
+        EXPECT_TRUE(ParseConfigureReply(kReply, record));
+    }
 
     // Runs the dialog with gates; action runs inside it and must close it.
     ConfigurationDialog::Result RunWith(const DialogGates& gates,
@@ -143,10 +144,11 @@ TEST_F(ConfigurationDialogTest, ResetAsksFirst) {
 class ConfigurationOperation : public ::testing::Test {
 protected:
     ConfigurationOperation()
-        : window({network, prompter, dir.path(), 0, [this](std::string_view, std::string_view host) {
-                      sentTo.emplace_back(host);
-                      return true;
-                  }}) {
+        : window(
+              {network, prompter, dir.path(), 0, [this](std::string_view, std::string_view host) {
+                   sentTo.emplace_back(host);
+                   return true;
+               }}) {
         window.deviceList().Append({.ipAddress = "198.51.100.2", .version = "2.0"});
         window.deviceList().Select(0);
     }

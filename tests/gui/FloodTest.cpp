@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <utility>
 
-#include "support/FakeEngineHost.h"
-#include "support/TempDir.h"
-#include "support/GuiTestSupport.h"
 #include "app/MainDialog.h"
 #include "core/protocol/RequestEngine.h"
 #include "shell/upgrade/UpgradeDialog.h"
+#include "support/FakeEngineHost.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {
@@ -57,7 +57,7 @@ protected:
     static void Send(const std::string& datagram, quint16 port, int times, QUdpSocket& from) {
         for (int i = 0; i < times; ++i) {
             from.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
-                                 QHostAddress::LocalHost, port);
+                               QHostAddress::LocalHost, port);
             if (i % 200 == 199) {
                 QTest::qWait(1);  // let the window read: nothing is lost to a full buffer
             }
@@ -143,8 +143,8 @@ TEST_F(FloodTest, MessageBoxesNeverNest) {
                 }
             }
         });
-        socket->writeDatagram(rrq.data(), static_cast<qint64>(rrq.size()),
-                              QHostAddress::LocalHost, window.tftpPort());
+        socket->writeDatagram(rrq.data(), static_cast<qint64>(rrq.size()), QHostAddress::LocalHost,
+                              window.tftpPort());
         cards.push_back(std::move(card));
     }
     QTimer release;
@@ -158,7 +158,8 @@ TEST_F(FloodTest, MessageBoxesNeverNest) {
         }
         // An eleventh host floods the server while all ten hold their transfers.
         if (!released && window.tftpServer().connectionCount() == 10 &&
-            std::all_of(heldAcks.begin(), heldAcks.end(), [](const auto& a) { return !a.isEmpty(); })) {
+            std::all_of(heldAcks.begin(), heldAcks.end(),
+                        [](const auto& a) { return !a.isEmpty(); })) {
             QUdpSocket eleventh;
             eleventh.bind(QHostAddress("127.0.0.12"), 0);
             for (int n = 0; n < 1000; ++n) {
@@ -187,7 +188,8 @@ TEST_F(FloodTest, TheNextProgressWindowOpensOverUpgradeOk) {
     // Watched from every loop, the progress window's own included.
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        openedOverTheBox = openedOverTheBox || (second && progress->isVisible() && prompter.depth == 1);
+        openedOverTheBox =
+            openedOverTheBox || (second && progress->isVisible() && prompter.depth == 1);
     });
     watch.start(5);
     prompter.openUntil = [&](const Message& message) {

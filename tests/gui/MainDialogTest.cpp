@@ -1,25 +1,25 @@
-#include "app/MainDialog.h"
-
-#include <QAction>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QTest>
-#include <QTreeWidget>
-#include <QGroupBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QUdpSocket>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "support/TempDir.h"
-#include "support/GuiTestSupport.h"
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUdpSocket>
+
 #include "app/AboutDialog.h"
+#include "app/MainDialog.h"
 #include "kit/IpAddressEdit.h"
 #include "shell/devices/AccountDialog.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {
@@ -165,8 +165,7 @@ TEST_F(MainDialogTest, SocketsThatCannotOpenAreToldAndDisableTheButtons) {
 TEST(MainWindowStart, EachSocketFailureHasItsMessage) {
     using Result = ManagementSocket::OpenResult;
     EXPECT_EQ(mainwindow::OpenFailure(Result::CannotOpen), mainwindow::kCannotOpenUdp);
-    EXPECT_EQ(mainwindow::OpenFailure(Result::CannotSetBroadcast),
-              mainwindow::kCannotSetBroadcast);
+    EXPECT_EQ(mainwindow::OpenFailure(Result::CannotSetBroadcast), mainwindow::kCannotSetBroadcast);
     EXPECT_EQ(mainwindow::OpenFailure(Result::Ready), std::nullopt);
 }
 

@@ -1,9 +1,9 @@
-#include "shell/protocol/ManagementSocket.h"
-
 #include <gtest/gtest.h>
 
 #include <QTest>
 #include <QUdpSocket>
+
+#include "shell/protocol/ManagementSocket.h"
 
 namespace parvolink {
 namespace {
@@ -13,7 +13,8 @@ class ManagementSocketTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(socket.Open(), ManagementSocket::OpenResult::Ready);
-        socket.OnReceive([this](std::string_view d, const Ipv4Address&) { received.emplace_back(d); });
+        socket.OnReceive(
+            [this](std::string_view d, const Ipv4Address&) { received.emplace_back(d); });
     }
     void SendToSocket(const std::string& datagram) {
         peer.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),

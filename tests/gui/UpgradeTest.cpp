@@ -4,12 +4,12 @@
 #include <QTest>
 #include <QUdpSocket>
 
-#include "support/TempDir.h"
-#include "support/GuiTestSupport.h"
 #include "app/MainDialog.h"
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
 #include "shell/upgrade/UpgradeDialog.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {
@@ -23,10 +23,11 @@ using namespace std::string_literals;
 class UpgradeTest : public ::testing::Test {
 protected:
     UpgradeTest()
-        : window({network, prompter, dir.path(), 0, [this](std::string_view, std::string_view host) {
-                      sentTo.emplace_back(host);
-                      return true;
-                  }}) {
+        : window(
+              {network, prompter, dir.path(), 0, [this](std::string_view, std::string_view host) {
+                   sentTo.emplace_back(host);
+                   return true;
+               }}) {
         firmware = dir.Write("card.bin", std::string(1000, 'f'));
     }
     UpgradeDialog* Dialog() { return window.findChild<UpgradeDialog*>(); }
@@ -71,7 +72,8 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
         Click(d, "1008");
         Click(d, "1032");  // Browse
         EXPECT_EQ(d->findChild<QLineEdit*>("1012")->text().toStdString(), firmware.string());
-        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(), "This is not a correct upgrade file!!!");
+        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(),
+                  "This is not a correct upgrade file!!!");
         Click(d, "1008");
         window.deviceList().Select(0);
         Click(d, "1008");  // no flash size: nothing fits
@@ -100,8 +102,8 @@ TEST_F(UpgradeTest, BrowseThenExitServesTheFileButRemembersNothing) {
 }
 
 // A TFTP client on 127.0.0.1 fetches the chosen file: the progress window follows the transfer,
-// closing it with Escape does not stop it, and "Upgrade OK!" ends it. The client answers from readyRead, so it keeps working inside the
-// progress window's modal loop.
+// closing it with Escape does not stop it, and "Upgrade OK!" ends it. The client answers from
+// readyRead, so it keeps working inside the progress window's modal loop.
 TEST_F(UpgradeTest, ServesTheChosenFileOverLoopback) {
     std::string content(1300, '\0');
     for (std::size_t i = 0; i < content.size(); ++i) {

@@ -1,24 +1,24 @@
-#include "shell/config/UsmDialog.h"
-
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
+#include "shell/config/UsmDialog.h"
 #include "support/GuiTestSupport.h"
 
 namespace parvolink {
 namespace {
 
-using testing::RecordingPrompter;
 using testing::Find;
+using testing::RecordingPrompter;
 using testing::WhenModal;
 
 class UsmDialogTest : public ::testing::Test {
 protected:
     UsmDialogTest() : dialog(prompter) {
-        EXPECT_TRUE(ParseSnmpv3Reply("80001F88\t6\t144\tadmin\tops\tc\td\te\tf\tg\th\tpublic\t", usm));
+        EXPECT_TRUE(
+            ParseSnmpv3Reply("80001F88\t6\t144\tadmin\tops\tc\td\te\tf\tg\th\tpublic\t", usm));
     }
     UsmDialog::Result RunWith(std::function<void(UsmDialog*)> action) {
         WhenModal<UsmDialog>(std::move(action));

@@ -2,9 +2,9 @@
 #include <QPushButton>
 
 #include "LanTestSupport.h"
+#include "core/protocol/RequestEngine.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/devices/AccountDialog.h"
-#include "core/protocol/RequestEngine.h"
 
 namespace parvolink {
 namespace {

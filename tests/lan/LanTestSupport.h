@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "support/GuiTestSupport.h"
-#include "support/TempDir.h"
 #include "app/MainDialog.h"
 #include "app/NetworkEnvironment.h"
+#include "support/GuiTestSupport.h"
+#include "support/TempDir.h"
 
 namespace parvolink::testing {
 
@@ -23,17 +23,22 @@ namespace parvolink::testing {
 class CardSimulator {
 public:
     CardSimulator(const QStringList& options, const std::filesystem::path& log) {
-        QStringList arguments = {"netns", "exec", qEnvironmentVariable("PARVOLINK_LAN_NS"),
-                                 qEnvironmentVariable("PARVOLINK_CARDSIM"), "--log",
+        QStringList arguments = {"netns",
+                                 "exec",
+                                 qEnvironmentVariable("PARVOLINK_LAN_NS"),
+                                 qEnvironmentVariable("PARVOLINK_CARDSIM"),
+                                 "--log",
                                  QString::fromStdString(log.string())};
         process_.start("ip", arguments + options);
         process_.waitForStarted();
         // Ready once it says how many cards it runs.
-        started_ = QTest::qWaitFor([&] {
-            process_.waitForReadyRead(50);
-            output_ += process_.readAllStandardOutput();
-            return output_.contains("cards on port");
-        }, 10000);
+        started_ = QTest::qWaitFor(
+            [&] {
+                process_.waitForReadyRead(50);
+                output_ += process_.readAllStandardOutput();
+                return output_.contains("cards on port");
+            },
+            10000);
     }
     ~CardSimulator() {
         process_.terminate();

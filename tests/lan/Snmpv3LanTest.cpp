@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "LanTestSupport.h"
+#include "core/protocol/RequestEngine.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/config/UsmDialog.h"
-#include "core/protocol/RequestEngine.h"
 
 namespace parvolink {
 namespace {
@@ -63,8 +63,8 @@ TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
     EXPECT_EQ(usm.engineId, "80001F88");
     const auto writes = LogLines("SetSNMPv3");
     ASSERT_EQ(writes.size(), 1u);
-    const std::string form = "\\t3\\tops\\t1\\t" +
-                             Logged(usm.authKey) + "\\t" + Logged(usm.privKey) + "\\t";
+    const std::string form =
+        "\\t3\\tops\\t1\\t" + Logged(usm.authKey) + "\\t" + Logged(usm.privKey) + "\\t";
     EXPECT_NE(writes[0].find(form), std::string::npos) << writes[0];
     EXPECT_EQ(writes[0].rfind("198.51.100.3 direct ", 0), 0u);
 }

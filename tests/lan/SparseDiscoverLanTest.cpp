@@ -17,8 +17,7 @@ TEST_F(LanTest, SparseSlash22ListsEveryCard) {
     StartCards({"--unicast-only"});
     MainDialog& window = OpenWindow();
     ASSERT_EQ(window.findChild<IpAddressEdit*>("1016")->Address(), (Ipv4Address{198, 18, 0, 0}));
-    ASSERT_EQ(window.findChild<IpAddressEdit*>("1017")->Address(),
-              (Ipv4Address{255, 255, 252, 0}));
+    ASSERT_EQ(window.findChild<IpAddressEdit*>("1017")->Address(), (Ipv4Address{255, 255, 252, 0}));
     window.findChild<QPushButton*>("1001")->click();
     // 1021 addresses make 48 pauses of 100 ms; silent neighbours must not stretch that much.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Discovering(); }, 20000));

@@ -43,8 +43,8 @@ protected:
 TEST_F(UpgradeLanTest, ServesTheFileToARealTftpClient) {
     StartCards();
     MainDialog& window = UpgradeCard();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window.engine().pendingReply() == PendingReply::Idle; }, 3000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window.engine().pendingReply() == PendingReply::Idle; }, 3000))
         << "no OK from the card";
     const auto upgrades = LogLines("Upgrade");
     ASSERT_EQ(upgrades.size(), 1u);

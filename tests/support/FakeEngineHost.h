@@ -25,7 +25,7 @@ public:
     std::vector<Message> messages;
     std::string storedConfiguration;
     std::string storedUserTable;
-    std::string configuredCard;  // the address of the card whose dialog ran last
+    std::string configuredCard;            // the address of the card whose dialog ran last
     std::deque<SequenceOutcome> outcomes;  // one per sequence run; Cancelled when empty
     std::function<void()> insideModal;     // runs inside the next message or sequence
     bool buttonsOn = true;

@@ -28,8 +28,8 @@ public:
 
     std::filesystem::path Write(const std::string& name, std::string_view bytes) const {
         const std::filesystem::path file = path_ / name;
-        std::ofstream(file, std::ios::binary).write(bytes.data(),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return file;
     }
 

@@ -1,10 +1,10 @@
-#include "core/protocol/DatagramCodec.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 #include <vector>
+
+#include "core/protocol/DatagramCodec.h"
 
 namespace parvolink {
 namespace {
@@ -18,7 +18,9 @@ struct CodecCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const CodecCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CodecCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CodecExamples : public ::testing::TestWithParam<CodecCase> {};
 
@@ -53,8 +55,8 @@ TEST(DatagramCodec, DiscoverLineLengths) {
 // '=', bytes above 127), a bad character after valid groups.
 TEST(DatagramCodec, RejectsInvalidWireForm) {
     const std::vector<std::string> bad = {
-        "V", "V7q", "V7qMY/.", "V7q=", "V7qMY/.-", "V7q+", "V7 M", "V7\0M"s,
-        "V7q\x80", "V7q\xFF", "\xC3\xA9..", "V7qM\n...",
+        "V",    "V7q",    "V7qMY/.", "V7q=",    "V7qMY/.-",   "V7q+",
+        "V7 M", "V7\0M"s, "V7q\x80", "V7q\xFF", "\xC3\xA9..", "V7qM\n...",
     };
     for (const std::string& wire : bad) {
         std::array<std::uint8_t, 16> out{};

@@ -1,7 +1,6 @@
-#include "core/config/DeviceConfiguration.h"
-
 #include <gtest/gtest.h>
 
+#include "core/config/DeviceConfiguration.h"
 #include "core/protocol/Messages.h"
 
 namespace parvolink {
@@ -63,8 +62,8 @@ TEST(DeviceConfiguration, AddressesKeepTheBytesNotReachedAndTextsAreCut) {
     r.gatewayAddr = {9, 9, 9, 9};
     const std::string reply = std::string(20, 'c') + "\t" + std::string(20, 'n') + "\t" +
                               std::string(40, 'l') + "\t1.2.3.4\t255.0.0.0\t10.0.5\tx\t" +
-                              "1\t1\t1\t99999999999\t-1\t258\t300\t" + std::string(20, 'a') +
-                              "\t" + std::string(20, 'b') + "\t26\t12\t10\t8\t30\t0\t";
+                              "1\t1\t1\t99999999999\t-1\t258\t300\t" + std::string(20, 'a') + "\t" +
+                              std::string(20, 'b') + "\t26\t12\t10\t8\t30\t0\t";
     ASSERT_TRUE(ParseConfigureReply(reply, r));
     EXPECT_EQ(r.systemContact.size(), 16u);
     EXPECT_EQ(r.netbiosName.size(), 15u);
@@ -85,8 +84,11 @@ TEST(DeviceConfiguration, UserLimitationReadAndWritten) {
         std::array<int, 3> shown;
         std::int32_t written;
     };
-    const Case cases[] = {{2, {1, 0, 0}, 1}, {21, {1, 1, 1}, 21}, {0, {0, 0, 0}, 0},
-                          {42, {1, 1, 1}, 21}, {12, {0, 1, 0}, 4}};
+    const Case cases[] = {{2, {1, 0, 0}, 1},
+                          {21, {1, 1, 1}, 21},
+                          {0, {0, 0, 0}, 0},
+                          {42, {1, 1, 1}, 21},
+                          {12, {0, 1, 0}, 4}};
     for (const Case& c : cases) {
         DeviceConfiguration r;
         r.userLimitationPresent = true;
@@ -103,7 +105,9 @@ DeviceConfiguration ParsedRecord() {
     return r;
 }
 
-ConfigurationForm ValidForm() { return FormFromRecord(ParsedRecord()); }
+ConfigurationForm ValidForm() {
+    return FormFromRecord(ParsedRecord());
+}
 
 TEST(ConfigurationForm, FilledFromTheRecord) {
     const ConfigurationForm form = ValidForm();
@@ -127,16 +131,30 @@ TEST(ConfigurationForm, OkChecksInOrder) {
     const Case cases[] = {
         {"ip", [](auto& f) { f.ipAddr[1].reset(); }, "Fields of IP Address can't be empty!"},
         {"mask", [](auto& f) { f.subnetMask[3].reset(); }, "Fields of Subnet Mask can't be empty!"},
-        {"gateway", [](auto& f) { f.gatewayAddr[0].reset(); }, "Fields of Gateway IP can't be empty!"},
+        {"gateway", [](auto& f) { f.gatewayAddr[0].reset(); },
+         "Fields of Gateway IP can't be empty!"},
         {"dns", [](auto& f) { f.dnsAddr = {}; }, "Fields of DNS IP can't be empty!"},
-        {"ipFirst", [](auto& f) { f.dnsAddr = {}; f.ipAddr = {}; }, "Fields of IP Address can't be empty!"},
-        {"httpZero", [](auto& f) { f.httpPort = "0"; }, "The value of HTTP Port is out of the limitation!"},
-        {"http65536", [](auto& f) { f.httpPort = "65536"; }, "The value of HTTP Port is out of the limitation!"},
+        {"ipFirst",
+         [](auto& f) {
+             f.dnsAddr = {};
+             f.ipAddr = {};
+         },
+         "Fields of IP Address can't be empty!"},
+        {"httpZero", [](auto& f) { f.httpPort = "0"; },
+         "The value of HTTP Port is out of the limitation!"},
+        {"http65536", [](auto& f) { f.httpPort = "65536"; },
+         "The value of HTTP Port is out of the limitation!"},
         {"httpText", [](auto& f) { f.httpPort = "8O"; }, "Please enter an integer."},
         {"httpEmpty", [](auto& f) { f.httpPort = ""; }, "Please enter an integer."},
         {"httpHuge", [](auto& f) { f.httpPort = "99999999999"; }, "Please enter an integer."},
-        {"telnet", [](auto& f) { f.telnetPort = "-23"; }, "The value of Telnet Port is out of the limitation!"},
-        {"httpBeforeTelnet", [](auto& f) { f.telnetPort = "x"; f.httpPort = "0"; }, "The value of HTTP Port is out of the limitation!"},
+        {"telnet", [](auto& f) { f.telnetPort = "-23"; },
+         "The value of Telnet Port is out of the limitation!"},
+        {"httpBeforeTelnet",
+         [](auto& f) {
+             f.telnetPort = "x";
+             f.httpPort = "0";
+         },
+         "The value of HTTP Port is out of the limitation!"},
     };
     for (const Case& c : cases) {
         ConfigurationForm form = ValidForm();
@@ -241,10 +259,10 @@ TEST(DialogGates, VersionAndModel) {
         bool reset, snmpv3, projector;
     };
     const Case cases[] = {
-        {"1.11", "NMC", false, false, false}, {"1.12", "NMC", true, false, false},
-        {"V2.0", "NMC", true, true, false},   {"2", "NMC", true, true, false},
-        {"V1.12", "NMC", true, false, false}, {"", "NMC", false, false, false},
-        {"abc", "NMC", false, false, false},  {"1.0", "Projector", true, false, true},
+        {"1.11", "NMC", false, false, false},    {"1.12", "NMC", true, false, false},
+        {"V2.0", "NMC", true, true, false},      {"2", "NMC", true, true, false},
+        {"V1.12", "NMC", true, false, false},    {"", "NMC", false, false, false},
+        {"abc", "NMC", false, false, false},     {"1.0", "Projector", true, false, true},
         {"2.1", "projector", true, true, false},
     };
     for (const Case& c : cases) {

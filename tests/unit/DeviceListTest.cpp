@@ -1,10 +1,9 @@
-#include "core/devices/DeviceList.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 
+#include "core/devices/DeviceList.h"
 #include "core/devices/DeviceListOperations.h"
 #include "core/protocol/Messages.h"
 

@@ -1,8 +1,8 @@
-#include "core/protocol/DiscoverSweep.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "core/protocol/DiscoverSweep.h"
 
 namespace parvolink {
 namespace {
@@ -31,9 +31,9 @@ TEST(DiscoverSweep, SizesAndPausesOfCommonMasks) {
         std::uint64_t pauses;
     };
     const Case cases[] = {
-        {{255, 255, 255, 0}, 255, 12},        {{255, 255, 255, 128}, 128, 6},
-        {{255, 255, 255, 252}, 4, 0},         {{255, 255, 255, 255}, 1, 0},
-        {{255, 255, 254, 0}, 508, 25},        {{255, 255, 0, 0}, 64770, 3238},
+        {{255, 255, 255, 0}, 255, 12},      {{255, 255, 255, 128}, 128, 6},
+        {{255, 255, 255, 252}, 4, 0},       {{255, 255, 255, 255}, 1, 0},
+        {{255, 255, 254, 0}, 508, 25},      {{255, 255, 0, 0}, 64770, 3238},
         {{255, 0, 0, 0}, 16451580, 783408},
     };
     for (const Case& c : cases) {
@@ -103,8 +103,8 @@ TEST(DiscoverSweep, SubnetEditedPast255) {
         const std::string address = sweep.Next();
         addresses.push_back(address);
         Ipv4Address parsed{};
-        const bool sendable = ParseDottedAddress(address, parsed) &&
-                              FormatDottedAddress(parsed) == address;
+        const bool sendable =
+            ParseDottedAddress(address, parsed) && FormatDottedAddress(parsed) == address;
         pauses += sweep.RecordSend(sendable ? SendOutcome::Sent : SendOutcome::Failed) ? 1 : 0;
     }
     EXPECT_EQ(addresses.front(), "192.168.1.101");

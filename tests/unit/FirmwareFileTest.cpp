@@ -1,11 +1,10 @@
-#include "core/upgrade/FirmwareFile.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "support/TempDir.h"
+#include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
+#include "support/TempDir.h"
 
 namespace parvolink {
 namespace {
@@ -29,7 +28,9 @@ struct DescribeCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const DescribeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DescribeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Describe : public ::testing::TestWithParam<DescribeCase> {};
 
@@ -44,20 +45,24 @@ const std::string kName20 = "NMC-FIRMWARE-2000yyy";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Describe,
-    ::testing::Values(
-        DescribeCase{"Correct", Image(kName20, "1.2.3"), kName20 + " Version 1.2.3"},
-        DescribeCase{"TrailingSpacesKept", Image("ABCDEFGHIJKLMNOP    ", "01.02"),
-                     "ABCDEFGHIJKLMNOP     Version 01.02"},
-        DescribeCase{"ZInName", Image("NMC-FIRMWARE-2000yyz", "1.2.3"), kNotCorrect},
-        DescribeCase{"HighByteInVersion", Image(kName20, "1.2\x80" "3"), kNotCorrect},
-        DescribeCase{"NulInName", Image("NMC\0FIRMWARE-2000yyy"s, "1.2.3"), kNotCorrect},
-        DescribeCase{"ControlInVersion", Image(kName20, "1.2.\t"), kNotCorrect},
-        DescribeCase{"ExactlyLongEnough", Image(kName20, "1.2.3", 16393),
-                     kName20 + " Version 1.2.3"},
-        DescribeCase{"OneByteShort", Image(kName20, "1.2.", 16392), kNotCorrect},
-        DescribeCase{"NameOnly", Image(kName20, "", 100), kNotCorrect},
-        DescribeCase{"ShorterThanName", std::string(45, 'A'), kNotCorrect},
-        DescribeCase{"Empty", "", kNotCorrect}),
+    ::testing::Values(DescribeCase{"Correct", Image(kName20, "1.2.3"), kName20 + " Version 1.2.3"},
+                      DescribeCase{"TrailingSpacesKept", Image("ABCDEFGHIJKLMNOP    ", "01.02"),
+                                   "ABCDEFGHIJKLMNOP     Version 01.02"},
+                      DescribeCase{"ZInName", Image("NMC-FIRMWARE-2000yyz", "1.2.3"), kNotCorrect},
+                      DescribeCase{"HighByteInVersion",
+                                   Image(kName20,
+                                         "1.2\x80"
+                                         "3"),
+                                   kNotCorrect},
+                      DescribeCase{"NulInName", Image("NMC\0FIRMWARE-2000yyy"s, "1.2.3"),
+                                   kNotCorrect},
+                      DescribeCase{"ControlInVersion", Image(kName20, "1.2.\t"), kNotCorrect},
+                      DescribeCase{"ExactlyLongEnough", Image(kName20, "1.2.3", 16393),
+                                   kName20 + " Version 1.2.3"},
+                      DescribeCase{"OneByteShort", Image(kName20, "1.2.", 16392), kNotCorrect},
+                      DescribeCase{"NameOnly", Image(kName20, "", 100), kNotCorrect},
+                      DescribeCase{"ShorterThanName", std::string(45, 'A'), kNotCorrect},
+                      DescribeCase{"Empty", "", kNotCorrect}),
     [](const auto& testCase) { return testCase.param.name; });
 
 TEST(DescribeFirmwareFile, NoTextWithoutAReadableFile) {
@@ -80,11 +85,13 @@ TEST(FlashLimitBytes, ReadsTheLeadingNumber) {
         {"", 0u},
         {"K", 0u},
         {"  +64K", 65536u},
-        {"-1K", 0u},                         // a negative size fits nothing
-        {"000000000000001234567", 1024u},    // only 15 characters are read
+        {"-1K", 0u},                                // a negative size fits nothing
+        {"000000000000001234567", 1024u},           // only 15 characters are read
         {"999999999999999", 1023999999999998976u},  // fifteen digits still fit
         {"4194303K", 4294966272u},
-        {"12\x80" "3", 12288u},
+        {"12\x80"
+         "3",
+         12288u},
         {"\xFF\xFE", 0u},
     };
     for (const auto& [text, limit] : cases) {

@@ -1,6 +1,6 @@
-#include "base/LanInterfaces.h"
-
 #include <gtest/gtest.h>
+
+#include "base/LanInterfaces.h"
 
 namespace parvolink {
 namespace {

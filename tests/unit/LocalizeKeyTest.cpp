@@ -1,11 +1,10 @@
-#include "core/config/LocalizeKey.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 #include <vector>
 
+#include "core/config/LocalizeKey.h"
 #include "core/config/Md5.h"
 
 namespace parvolink {

@@ -1,9 +1,9 @@
-#include "core/config/Md5.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+
+#include "core/config/Md5.h"
 
 namespace parvolink {
 namespace {

@@ -1,8 +1,8 @@
-#include "base/MessageQueue.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "base/MessageQueue.h"
 
 namespace parvolink {
 namespace {
@@ -10,7 +10,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = MessageQueue::Clock;
 
-Message Numbered(int n) { return {"message " + std::to_string(n), "Warning", MessageIcon::None}; }
+Message Numbered(int n) {
+    return {"message " + std::to_string(n), "Warning", MessageIcon::None};
+}
 
 // Shows what waits, one box at a time, each closed at now.
 std::vector<Message> ShowAll(MessageQueue& queue, Clock::time_point now) {

@@ -1,10 +1,9 @@
-#include "core/protocol/Messages.h"
-
 #include <gtest/gtest.h>
 
-#include "support/FakeEngineHost.h"
 #include "core/config/UsmConfiguration.h"
 #include "core/protocol/DatagramCodec.h"
+#include "core/protocol/Messages.h"
+#include "support/FakeEngineHost.h"
 
 namespace parvolink {
 namespace {
@@ -120,10 +119,10 @@ TEST(ParseReply, ChecksTagCommandAndTabs) {
         const auto reply = ParseReply(DatagramCodec::EncodeText(c.line));
         EXPECT_EQ(reply ? std::optional(reply->command) : std::nullopt, c.command) << c.name;
     }
-    EXPECT_EQ(ParseReply("V7q"), std::nullopt);    // not wire form
-    EXPECT_EQ(ParseReply("V7q="), std::nullopt);   // outside the alphabet
-    const std::string longest = DatagramCodec::EncodeText(
-        "QorinWebConfig\tDiscover\t" + std::string(384 - 24, 'x'));
+    EXPECT_EQ(ParseReply("V7q"), std::nullopt);   // not wire form
+    EXPECT_EQ(ParseReply("V7q="), std::nullopt);  // outside the alphabet
+    const std::string longest =
+        DatagramCodec::EncodeText("QorinWebConfig\tDiscover\t" + std::string(384 - 24, 'x'));
     ASSERT_EQ(longest.size(), 512u);
     EXPECT_NE(ParseReply(longest), std::nullopt);
     EXPECT_EQ(ParseReply(longest + "...."), std::nullopt);  // longer than the receive buffer

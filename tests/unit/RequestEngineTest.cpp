@@ -1,7 +1,6 @@
-#include "core/protocol/RequestEngine.h"
-
 #include <gtest/gtest.h>
 
+#include "core/protocol/RequestEngine.h"
 #include "support/FakeEngineHost.h"
 
 namespace parvolink {
@@ -119,9 +118,8 @@ TEST_F(RequestEngineTest, AcceptedConfigurationSendsSetConfigureOnce) {
     Reply({"Configure", "c", "n", "l"});
     host.sent.clear();
     engine.Tick();
-    EXPECT_EQ(host.sent,
-              (std::vector<Sent>{{"198.51.100.7", "Parvolink\tSetConfigure\t" + kIdentity +
-                                                      "c\tn\tl\t"}}));
+    EXPECT_EQ(host.sent, (std::vector<Sent>{{"198.51.100.7", "Parvolink\tSetConfigure\t" +
+                                                                 kIdentity + "c\tn\tl\t"}}));
     EXPECT_EQ(engine.pendingReply(), PendingReply::AwaitingSetConfigure);
     EXPECT_EQ(engine.countdown(), 10);
     EXPECT_FALSE(host.buttonsOn);
@@ -133,8 +131,7 @@ TEST_F(RequestEngineTest, ResetSendsOnceAndTellsTheUserToWait) {
     Reply({"Configure", "x"});
     host.sent.clear();
     engine.Tick();
-    EXPECT_EQ(host.sent,
-              (std::vector<Sent>{{"198.51.100.7", "Parvolink\tReset\t" + kIdentity}}));
+    EXPECT_EQ(host.sent, (std::vector<Sent>{{"198.51.100.7", "Parvolink\tReset\t" + kIdentity}}));
     EXPECT_TRUE(host.buttonsOn);
     EXPECT_EQ(host.messages, std::vector<Message>{engine::kResetting});
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
@@ -170,8 +167,7 @@ TEST_F(RequestEngineTest, ErrorOneDuringACountdownChangesNothing) {
     EXPECT_EQ(host.messages, std::vector<Message>{engine::kPacketMismatch});
     EXPECT_EQ(engine.countdown(), 7);
     Ticks(7);
-    EXPECT_EQ(host.messages,
-              (std::vector<Message>{engine::kPacketMismatch, engine::kNoResponse}));
+    EXPECT_EQ(host.messages, (std::vector<Message>{engine::kPacketMismatch, engine::kNoResponse}));
 }
 
 TEST_F(RequestEngineTest, ErrorTwoEndsTheOperationAfterItsMessageCloses) {
@@ -336,8 +332,9 @@ TEST_F(RequestEngineTest, TheCardAskedKeepsTheOperationWhateverIsSelected) {
     Reply({"SNMPv3", "table"});
     host.sent.clear();
     engine.Tick();
-    EXPECT_EQ(host.sent, (std::vector<Sent>{{"198.51.100.7",
-                                             "Parvolink\tSetSNMPv3\t" + kIdentity + "user\t"}}));
+    EXPECT_EQ(
+        host.sent,
+        (std::vector<Sent>{{"198.51.100.7", "Parvolink\tSetSNMPv3\t" + kIdentity + "user\t"}}));
 }
 
 // Replies without the TAB that ends their first field, or not decodable, change nothing.

@@ -1,11 +1,10 @@
-#include "core/devices/SettingsFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
 
+#include "core/devices/SettingsFile.h"
 #include "support/TempDir.h"
 
 namespace parvolink {
@@ -35,7 +34,9 @@ struct ReadCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReadBack : public ::testing::TestWithParam<ReadCase> {};
 
@@ -56,14 +57,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"NoFinalLineEnd", "/fw/card.bin\r\ncard.bin", {"/fw/card.bin", "card.bin"}},
         ReadCase{"OneLine", "/fw/card.bin\r\n", {"/fw/card.bin", ""}},
         ReadCase{"OneLineNoEnd", "/fw/card.bin", {"/fw/card.bin", ""}},
-        ReadCase{"Empty", "", {"", ""}},
-        ReadCase{"EmptyValues", "\r\n\r\n", {"", ""}},
+        ReadCase{"Empty", "", {"", ""}}, ReadCase{"EmptyValues", "\r\n\r\n", {"", ""}},
         ReadCase{"LongValuesWhole", kLong + "\r\n" + kLong + "\r\n", {kLong, kLong}},
         ReadCase{"ExtraLinesIgnored", "a\r\nb\r\nc\r\n", {"a", "b"}},
         ReadCase{"HighBytesAndNul", "/fw/\xE9t\xE9\0x\r\nb\xFF\r\n"s, {"/fw/\xE9t\xE9", "b\xFF"}},
         ReadCase{"CrCrLf", "/fw/card.bin\r\r\ncard.bin\r\r\n", {"/fw/card.bin", "card.bin"}},
         ReadCase{"NulEndsTheSecondValue", "/fw/a.bin\r\na.bin\0evil\r\n"s, {"/fw/a.bin", "a.bin"}},
-        ReadCase{"HugeLineReadOnlyInPart", std::string(1 << 20, 'x') + "\r\nb\r\n",
+        ReadCase{"HugeLineReadOnlyInPart",
+                 std::string(1 << 20, 'x') + "\r\nb\r\n",
                  {std::string(kLongestSettingsFile, 'x'), ""}}),
     [](const auto& testCase) { return testCase.param.name; });
 
@@ -102,7 +103,8 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
     rlimit small = before;
     small.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = WriteSettings(dir.path(), {"/" + std::string(200, 'd') + "/new.bin", "new.bin"});
+    const bool written =
+        WriteSettings(dir.path(), {"/" + std::string(200, 'd') + "/new.bin", "new.bin"});
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_FALSE(written);

@@ -1,7 +1,6 @@
-#include "core/upgrade/TftpServer.h"
-
 #include <gtest/gtest.h>
 
+#include "core/upgrade/TftpServer.h"
 #include "support/TempDir.h"
 
 namespace parvolink {
@@ -10,7 +9,9 @@ namespace {
 using testing::TempDir;
 using namespace std::string_literals;
 
-std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 std::vector<std::uint8_t> Rrq(const std::string& name, const std::string& mode = "octet",
                               const std::string& after = "") {
@@ -21,7 +22,9 @@ std::vector<std::uint8_t> Ack(int block) {
     return {0, 4, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block)};
 }
 
-TftpPeer Host(int n) { return {{198, 51, 100, static_cast<std::uint8_t>(n)}, 2000}; }
+TftpPeer Host(int n) {
+    return {{198, 51, 100, static_cast<std::uint8_t>(n)}, 2000};
+}
 
 int BlockOf(const TftpDatagram& d) {
     return (static_cast<std::uint8_t>(d.bytes[2]) << 8) | static_cast<std::uint8_t>(d.bytes[3]);
@@ -136,7 +139,10 @@ TEST_F(TftpServerTest, NoFileChosenMatchesAnEmptyNameThenCannotOpen) {
 
 TEST_F(TftpServerTest, OptionsAreIgnoredAndASecondRequestRestarts) {
     Serve(std::string(2000, 'a'));
-    TftpActions a = server.OnDatagram(Rrq("fw.bin", "octet", "blksize\0" "1428\0"s), Host(4));
+    TftpActions a = server.OnDatagram(Rrq("fw.bin", "octet",
+                                          "blksize\0"
+                                          "1428\0"s),
+                                      Host(4));
     ASSERT_EQ(a.sends.size(), 1u);
     EXPECT_EQ(a.sends[0].bytes.size(), 516u);
     server.OnDatagram(Ack(1), Host(4));
@@ -199,8 +205,8 @@ TEST_F(TftpServerTest, StrayPacketsChangeNothing) {
     Serve("abc");
     server.OnDatagram(Rrq("fw.bin"), Host(1));
     const std::vector<std::vector<std::uint8_t>> stray = {
-        Ack(1), {}, {0}, {0, 2, 'x', 0}, {0, 3, 0, 1}, {0, 5, 0, 0}, {0, 4, 0},
-        std::vector<std::uint8_t>(257, 0),
+        Ack(1),       {},           {0},       {0, 2, 'x', 0},
+        {0, 3, 0, 1}, {0, 5, 0, 0}, {0, 4, 0}, std::vector<std::uint8_t>(257, 0),
     };
     for (const auto& datagram : stray) {
         const TftpActions a = server.OnDatagram(datagram, Host(7));  // host 7 has no transfer

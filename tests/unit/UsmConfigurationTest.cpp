@@ -1,7 +1,6 @@
-#include "core/config/UsmConfiguration.h"
-
 #include <gtest/gtest.h>
 
+#include "core/config/UsmConfiguration.h"
 #include "core/protocol/DatagramCodec.h"
 
 namespace parvolink {
@@ -25,9 +24,9 @@ TEST(UsmConfiguration, ShowsEachRowsLevelAndWhichPasswordsItUses) {
         const char* level;
         bool auth, priv;
     };
-    const Row rows[] = {{0, "Auth, Priv", true, true},          {1, "Auth, noPriv", true, false},
-                        {2, "noAuth, noPriv", false, false},    {5, "noAuth, noPriv", false, false},
-                        {6, "Auth, noPriv", true, false},       {7, "Auth, Priv", true, true}};
+    const Row rows[] = {{0, "Auth, Priv", true, true},       {1, "Auth, noPriv", true, false},
+                        {2, "noAuth, noPriv", false, false}, {5, "noAuth, noPriv", false, false},
+                        {6, "Auth, noPriv", true, false},    {7, "Auth, Priv", true, true}};
     for (const Row& r : rows) {
         const UsmRowText text = RowText(usm, r.row);
         EXPECT_EQ(text.level, r.level) << r.row;
@@ -51,7 +50,8 @@ TEST(UsmConfiguration, ContextNameOnlyWhenFieldTwelveEndsAndShortRepliesDropped)
 
 std::array<std::uint8_t, 16> KeyOf(std::string_view password, std::string_view engine) {
     std::array<std::uint8_t, 16> key{};
-    LocalizeKey(key, std::span(reinterpret_cast<const std::uint8_t*>(password.data()), password.size()),
+    LocalizeKey(key,
+                std::span(reinterpret_cast<const std::uint8_t*>(password.data()), password.size()),
                 std::span(reinterpret_cast<const std::uint8_t*>(engine.data()), engine.size()));
     return key;
 }
@@ -69,8 +69,10 @@ TEST(UsmConfiguration, SubmitKeyChecksThenDerivesTheKeysTheLevelNeeds) {
         {"noRow", -1, "u", 0, "", "", "Please select the Index of the user."},
         {"noName", 2, "", 0, "", "", "Please fill in the User Name."},
         {"noLevel", 2, "u", -1, "", "", "Please select a Security Level."},
-        {"shortAuth", 2, "u", AuthNoPriv, "1234567", "", "The length of Auth Password of should >=8 bytes."},
-        {"shortPriv", 2, "u", AuthPriv, "12345678", "1234567", "The length of Priv Password of should >=8 bytes."},
+        {"shortAuth", 2, "u", AuthNoPriv, "1234567", "",
+         "The length of Auth Password of should >=8 bytes."},
+        {"shortPriv", 2, "u", AuthPriv, "12345678", "1234567",
+         "The length of Priv Password of should >=8 bytes."},
         {"authOnly", 2, "u", AuthNoPriv, "12345678", "ignored", ""},
         {"both", 7, "user", AuthPriv, "12345678", "abcdefghijklmnopqrs", ""},
         {"none", 0, "u", NoAuthNoPriv, "", "", ""},
@@ -94,7 +96,8 @@ TEST(UsmConfiguration, SubmitKeyChecksThenDerivesTheKeysTheLevelNeeds) {
         const std::array<std::uint8_t, 16> zero{};
         EXPECT_EQ(usm.authKey, c.level >= AuthNoPriv ? KeyOf(c.auth, "80001F88") : zero);
         // Only the first 16 characters of a password are read.
-        EXPECT_EQ(usm.privKey, c.level >= AuthPriv ? KeyOf(c.priv.substr(0, 16), "80001F88") : zero);
+        EXPECT_EQ(usm.privKey,
+                  c.level >= AuthPriv ? KeyOf(c.priv.substr(0, 16), "80001F88") : zero);
     }
 }
 

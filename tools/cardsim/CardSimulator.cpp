@@ -37,9 +37,21 @@ std::vector<std::string> FactoryConfiguration(const Card& card, int n, bool with
         "255.255.255.0",
         "198.51.100.1",
         "198.51.100.1",
-        "0", "1", "0", "80", "23", "0", "13",
-        "198.51.100.1", "",
-        "26", "12", "10", "8", "30", "0",
+        "0",
+        "1",
+        "0",
+        "80",
+        "23",
+        "0",
+        "13",
+        "198.51.100.1",
+        "",
+        "26",
+        "12",
+        "10",
+        "8",
+        "30",
+        "0",
     };
     if (withUserLimitation) {
         c.push_back("21");
@@ -129,7 +141,8 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {ReplyLine(command, {status})};
     }
     if (command == wire::kReset) {
-        card.configuration = FactoryConfiguration(card, card.number, card.configuration.size() > 22);
+        card.configuration =
+            FactoryConfiguration(card, card.number, card.configuration.size() > 22);
         return {};
     }
     if (command == wire::kSnmpv3) {
@@ -151,7 +164,8 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         if (row == 8) {
             card.userTable[11] = std::string(*name);
         } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && !faults.notOk) {
-            int levels = std::atoi(card.userTable[1].c_str()) + 256 * std::atoi(card.userTable[2].c_str());
+            int levels =
+                std::atoi(card.userTable[1].c_str()) + 256 * std::atoi(card.userTable[2].c_str());
             const int code = std::atoi(std::string(*level).c_str()) & 3;
             levels = (levels & ~(3 << (2 * row))) | (code << (2 * row));
             card.userTable[1] = std::to_string(levels & 0xFF);

@@ -26,10 +26,10 @@ struct Card {
 
 // How the cards misbehave, when told to.
 struct Faults {
-    bool silent = false;     // answer nothing
-    bool notOk = false;      // status fields other than "OK"
-    bool error1 = false;     // answer every request but Discover with "Error" '1'
-    bool malformed = false;  // answer with datagrams the program must drop
+    bool silent = false;        // answer nothing
+    bool notOk = false;         // status fields other than "OK"
+    bool error1 = false;        // answer every request but Discover with "Error" '1'
+    bool malformed = false;     // answer with datagrams the program must drop
     bool ignoreWrites = false;  // take "SetConfigure" and "SetSNMPv3" in silence
     bool unicastOnly = false;   // answer a Discover only when it was sent to the card itself
 };

@@ -5,8 +5,7 @@
 
 namespace parvolink::cardsim {
 
-FirmwareFetch::FirmwareFetch(in_addr card, in_addr server, const std::string& name,
-                             int stallAfter)
+FirmwareFetch::FirmwareFetch(in_addr card, in_addr server, const std::string& name, int stallAfter)
     : stallAfter_(stallAfter) {
     fd_ = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in local{};

@@ -198,8 +198,8 @@ int main(int argc, char** argv) {
     }
     std::vector<cardsim::Card> cards;
     for (std::size_t i = 0; i < options.addresses.size(); ++i) {
-        cards.push_back(cardsim::MakeCard(options.addresses[i], static_cast<int>(i),
-                                          options.userLimitation));
+        cards.push_back(
+            cardsim::MakeCard(options.addresses[i], static_cast<int>(i), options.userLimitation));
     }
     std::ofstream log;
     if (!options.logPath.empty()) {
@@ -246,9 +246,9 @@ int main(int argc, char** argv) {
             outgoing.pop_front();
         }
         for (auto it = fetches.begin(); ready > 0 && it != fetches.end();) {
-            const bool readable = std::any_of(polled.begin() + 1, polled.end(), [&](const pollfd& p) {
-                return p.fd == it->second->fd() && (p.revents & POLLIN);
-            });
+            const bool readable = std::any_of(
+                polled.begin() + 1, polled.end(),
+                [&](const pollfd& p) { return p.fd == it->second->fd() && (p.revents & POLLIN); });
             if (readable && it->second->OnReadable()) {
                 if (log.is_open()) {
                     log << FormatDottedAddress(cards[static_cast<std::size_t>(it->first)].address)
@@ -304,8 +304,7 @@ int main(int argc, char** argv) {
                 log << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
                     << Printable(line) << std::endl;
             }
-            for (const std::string& reply :
-                 cardsim::Answer(card, line, !direct, options.faults)) {
+            for (const std::string& reply : cardsim::Answer(card, line, !direct, options.faults)) {
                 outgoing.push_back({Clock::now() + std::chrono::milliseconds(options.lateMs),
                                     ToInAddr(card.address), from,
                                     DatagramCodec::EncodeText(reply)});

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/protocol/Messages.h"
 #include "base/TextNumbers.h"
+#include "core/protocol/Messages.h"
 
 namespace parvolink {
 namespace {
@@ -25,8 +25,12 @@ std::uint8_t LowByte(std::string_view text) {
     return static_cast<std::uint8_t>(ParseLeadingInteger(text) & 0xFF);
 }
 
-Message Warning(std::string text) { return {std::move(text), "Warning", MessageIcon::Warning}; }
-Message Error(std::string text) { return {std::move(text), "Error", MessageIcon::Warning}; }
+Message Warning(std::string text) {
+    return {std::move(text), "Warning", MessageIcon::Warning};
+}
+Message Error(std::string text) {
+    return {std::move(text), "Error", MessageIcon::Warning};
+}
 
 // Reads "a<sep>b<sep>c" as three lenient numbers, storing and checking each in turn. A part
 // that is missing (too few separators) is refused with its own message.
@@ -46,8 +50,7 @@ std::optional<Message> TakeParts(std::string_view text, char separator,
         }
         const std::size_t end = rest->find(separator);
         const std::int32_t value = LenientInt(rest->substr(0, end));
-        rest = end == std::string_view::npos ? std::nullopt
-                                             : std::optional(rest->substr(end + 1));
+        rest = end == std::string_view::npos ? std::nullopt : std::optional(rest->substr(end + 1));
         record.*part.field = value;
         if (value < part.low || value > part.high) {
             return Error(part.message);

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "base/Message.h"
 #include "base/DottedAddress.h"
+#include "base/Message.h"
 
 namespace parvolink {
 
@@ -28,8 +28,8 @@ struct DeviceConfiguration {
     std::int32_t telnetPort = 0;
     std::uint8_t timeSource = 0;  // 0 SNTP, 1 manual
     std::uint8_t timeZoneIndex = 0;
-    std::string timeServer1;  // at most 15
-    std::string timeServer2;  // at most 16
+    std::string timeServer1;   // at most 15
+    std::string timeServer2;   // at most 16
     std::int32_t year = 2000;  // full year; the wire carries year - 2000
     std::int32_t month = 0;
     std::int32_t day = 0;
@@ -53,20 +53,34 @@ constexpr std::uint8_t kNoTimeZone = 255;
 constexpr int kUserClasses = 3;  // administrator, device manager, read-only user
 
 constexpr std::array<std::string_view, 28> kTimeZoneNames = {
-    "GMT-12 Eniwetok,Kwajalein",      "GMT-11 Midway Island,Samoa",
-    "GMT-10 Hawaii",                  "GMT-09 Alaska",
-    "GMT-08 Pacific Time",            "GMT-07 Arizona,Mountain Time",
-    "GMT-06 Central Time",            "GMT-05 Eastern Time",
-    "GMT-04 Atlantic Time (Canada)",  "GMT-03:30 Newfoundland",
-    "GMT-03 Brasilia",                "GMT-02 Mid-Atlantic",
-    "GMT-01 Azores, Cap Verde Is.",   "GMT Dublin,Lisbon,London",
-    "GMT+01 Amsterdam,Berlin,Paris",  "GMT+02 Athens,Istanbul,Minsk",
-    "GMT+03 Moscow,Baghdad,Riyadh",   "GMT+03:30 Tehran",
-    "GMT+04 Kabul,Baku,Tbilisi",      "GMT+05 Islamabad,Tashkent",
-    "GMT+05:30 Bombay,Calcutta",      "GMT+06 Almaty,Dhaka",
-    "GMT+07 Bangkok,Hanoi,Jakarta",   "GMT+08 Beijing,Taipei",
-    "GMT+09 Osaka,Sapporo,Tokyo",     "GMT+10 Canberra,Sydney",
-    "GMT+11 Magadan,Solomon Is.",     "GMT+12 Auckland,Wellington",
+    "GMT-12 Eniwetok,Kwajalein",
+    "GMT-11 Midway Island,Samoa",
+    "GMT-10 Hawaii",
+    "GMT-09 Alaska",
+    "GMT-08 Pacific Time",
+    "GMT-07 Arizona,Mountain Time",
+    "GMT-06 Central Time",
+    "GMT-05 Eastern Time",
+    "GMT-04 Atlantic Time (Canada)",
+    "GMT-03:30 Newfoundland",
+    "GMT-03 Brasilia",
+    "GMT-02 Mid-Atlantic",
+    "GMT-01 Azores, Cap Verde Is.",
+    "GMT Dublin,Lisbon,London",
+    "GMT+01 Amsterdam,Berlin,Paris",
+    "GMT+02 Athens,Istanbul,Minsk",
+    "GMT+03 Moscow,Baghdad,Riyadh",
+    "GMT+03:30 Tehran",
+    "GMT+04 Kabul,Baku,Tbilisi",
+    "GMT+05 Islamabad,Tashkent",
+    "GMT+05:30 Bombay,Calcutta",
+    "GMT+06 Almaty,Dhaka",
+    "GMT+07 Bangkok,Hanoi,Jakarta",
+    "GMT+08 Beijing,Taipei",
+    "GMT+09 Osaka,Sapporo,Tokyo",
+    "GMT+10 Canberra,Sydney",
+    "GMT+11 Magadan,Solomon Is.",
+    "GMT+12 Auckland,Wellington",
 };
 
 inline constexpr std::string_view kFirstTimeHint =
@@ -147,7 +161,6 @@ std::optional<Message> CheckForm(const ConfigurationForm& form, DeviceConfigurat
 std::optional<Message> TakeOverForm(const ConfigurationForm& form, DeviceConfiguration& record);
 
 // The port boxes' rule: an integer (MFC's "Please enter an integer.") from 1 to 65535.
-std::optional<Message> CheckPort(std::string_view text, std::string_view name,
-                                 std::int32_t& value);
+std::optional<Message> CheckPort(std::string_view text, std::string_view name, std::int32_t& value);
 
 }  // namespace parvolink

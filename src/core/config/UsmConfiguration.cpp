@@ -1,15 +1,18 @@
 #include "core/config/UsmConfiguration.h"
 
-
-#include "core/protocol/Messages.h"
 #include "base/TextNumbers.h"
+#include "core/protocol/Messages.h"
 
 namespace parvolink {
 namespace {
 
-std::string Cut(std::string_view text) { return std::string(text.substr(0, usm::kTextLength)); }
+std::string Cut(std::string_view text) {
+    return std::string(text.substr(0, usm::kTextLength));
+}
 
-Message Refusal(std::string text) { return {std::move(text), "Warning", MessageIcon::Warning}; }
+Message Refusal(std::string text) {
+    return {std::move(text), "Warning", MessageIcon::Warning};
+}
 
 }  // namespace
 
@@ -35,7 +38,9 @@ bool ParseSnmpv3Reply(std::string_view payload, UsmConfiguration& usm) {
     return true;
 }
 
-int LevelOf(std::int32_t securityLevels, int row) { return (securityLevels >> (2 * row)) & 3; }
+int LevelOf(std::int32_t securityLevels, int row) {
+    return (securityLevels >> (2 * row)) & 3;
+}
 
 std::string LevelName(int code) {
     if (code >= 0 && static_cast<std::size_t>(code) < usm::kLevelNames.size()) {
@@ -54,9 +59,8 @@ UsmRowText RowText(const UsmConfiguration& usm, int row) {
             code >= AuthPriv ? std::string(usm::kHiddenPassword) : ""};
 }
 
-std::optional<Message> SubmitKey(UsmConfiguration& usm, int index, std::string_view name,
-                                 int level, std::string_view authPassword,
-                                 std::string_view privPassword) {
+std::optional<Message> SubmitKey(UsmConfiguration& usm, int index, std::string_view name, int level,
+                                 std::string_view authPassword, std::string_view privPassword) {
     if (index < 0 || index >= usm::kUsers) {
         return Refusal("Please select the Index of the user.");
     }

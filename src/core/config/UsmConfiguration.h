@@ -21,7 +21,7 @@ constexpr int kUsers = 8;
 constexpr std::size_t kTextLength = 8;       // engine identifier, user names, context name
 constexpr std::size_t kPasswordLength = 16;  // what the password boxes accept
 constexpr std::size_t kShortestPassword = 8;
-constexpr int kContextRow = 8;  // the row number that marks the context form
+constexpr int kContextRow = 8;            // the row number that marks the context form
 constexpr std::size_t kReplyFields = 11;  // field 12, the context name, is optional
 constexpr std::array<std::string_view, 3> kLevelNames = {"noAuth, noPriv", "Auth, noPriv",
                                                          "Auth, Priv"};
@@ -62,9 +62,8 @@ UsmRowText RowText(const UsmConfiguration& usm, int row);
 // Submit Key: checks the choice and the passwords the level needs, then records the row and
 // derives its keys from the passwords and the engine identifier. Key bytes a level does not
 // use are zero. Returns the message of the first check that fails; usm is then unchanged.
-std::optional<Message> SubmitKey(UsmConfiguration& usm, int index, std::string_view name,
-                                 int level, std::string_view authPassword,
-                                 std::string_view privPassword);
+std::optional<Message> SubmitKey(UsmConfiguration& usm, int index, std::string_view name, int level,
+                                 std::string_view authPassword, std::string_view privPassword);
 
 // The fields after the identity fields: index, name, level, then the two raw 16-byte keys,
 // each followed by a TAB (the keys may hold any byte, TAB and NUL included).

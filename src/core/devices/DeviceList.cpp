@@ -5,15 +5,24 @@ namespace parvolink {
 const std::string& devices::ColumnText(const DeviceEntry& row, std::size_t column) {
     static const std::string kEmpty;
     switch (column) {
-        case 0: return row.ipAddress;
-        case 1: return row.hostName;
-        case 2: return row.account;
-        case 3: return row.passwordMask;
-        case 4: return row.version;
-        case 5: return row.model;
-        case 6: return row.macAddress;
-        case 7: return row.flashSize;
-        default: return kEmpty;
+        case 0:
+            return row.ipAddress;
+        case 1:
+            return row.hostName;
+        case 2:
+            return row.account;
+        case 3:
+            return row.passwordMask;
+        case 4:
+            return row.version;
+        case 5:
+            return row.model;
+        case 6:
+            return row.macAddress;
+        case 7:
+            return row.flashSize;
+        default:
+            return kEmpty;
     }
 }
 

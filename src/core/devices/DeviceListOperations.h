@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "base/DottedAddress.h"
 #include "base/Message.h"
 #include "core/devices/DeviceList.h"
-#include "base/DottedAddress.h"
 
 namespace parvolink {
 
@@ -39,7 +39,9 @@ inline const Message kFillInAddress{"Please fill in the IP Address field!", "War
 bool AddressAcceptable(const std::array<std::optional<std::uint8_t>, 4>& fields);
 // The account dialog lets the address be edited only when its first octet is 0: a row that
 // already has an address keeps it.
-constexpr bool AddressEditable(const Ipv4Address& address) { return address[0] == 0; }
+constexpr bool AddressEditable(const Ipv4Address& address) {
+    return address[0] == 0;
+}
 }  // namespace devices
 
 void OnAdd(DeviceList& list, DeviceListHost& host);

@@ -72,8 +72,8 @@ std::string DatagramCodec::EncodeText(std::string_view plain) {
 
 std::string DatagramCodec::DecodeText(std::string_view wire) {
     std::string plain(DecodedLength(wire.size()), '\0');
-    const std::size_t n = Decode(
-        std::span(reinterpret_cast<std::uint8_t*>(plain.data()), plain.size()), wire);
+    const std::size_t n =
+        Decode(std::span(reinterpret_cast<std::uint8_t*>(plain.data()), plain.size()), wire);
     plain.resize(n);
     return plain;
 }

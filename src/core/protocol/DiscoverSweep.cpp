@@ -7,9 +7,13 @@ namespace {
 
 constexpr int kHostsPerOctet = 254;  // c and d run from 1 to 254
 
-int BroadcastOctet(std::uint8_t network, std::uint8_t mask) { return (network | ~mask) & 0xFF; }
+int BroadcastOctet(std::uint8_t network, std::uint8_t mask) {
+    return (network | ~mask) & 0xFF;
+}
 
-int FirstJ(std::uint8_t mask) { return mask == 0 ? 1 : 0; }
+int FirstJ(std::uint8_t mask) {
+    return mask == 0 ? 1 : 0;
+}
 
 }  // namespace
 
@@ -17,10 +21,10 @@ DiscoverSweep::DiscoverSweep(const Ipv4Address& subnet, const Ipv4Address& mask)
     head_[0] = BroadcastOctet(subnet[0], mask[0]);
     head_[1] = BroadcastOctet(subnet[1], mask[1]);
     head_[2] = BroadcastOctet(subnet[2], mask[2]);
-    broadcast_ = FormatDottedAddress({static_cast<std::uint8_t>(head_[0]),
-                                      static_cast<std::uint8_t>(head_[1]),
-                                      static_cast<std::uint8_t>(head_[2]),
-                                      static_cast<std::uint8_t>(BroadcastOctet(subnet[3], mask[3]))});
+    broadcast_ = FormatDottedAddress(
+        {static_cast<std::uint8_t>(head_[0]), static_cast<std::uint8_t>(head_[1]),
+         static_cast<std::uint8_t>(head_[2]),
+         static_cast<std::uint8_t>(BroadcastOctet(subnet[3], mask[3]))});
     std::size_t varying = 3;
     kind_ = Kind::FourthOctet;
     if (mask[1] != 255) {
@@ -36,9 +40,15 @@ DiscoverSweep::DiscoverSweep(const Ipv4Address& subnet, const Ipv4Address& mask)
     j_ = jFirst_;
     const std::uint64_t steps = jLast_ >= jFirst_ ? std::uint64_t(jLast_ - jFirst_ + 1) : 0;
     switch (kind_) {
-        case Kind::SecondOctet: total_ = steps * kHostsPerOctet * kHostsPerOctet; break;
-        case Kind::ThirdOctet: total_ = steps * kHostsPerOctet; break;
-        case Kind::FourthOctet: total_ = steps; break;
+        case Kind::SecondOctet:
+            total_ = steps * kHostsPerOctet * kHostsPerOctet;
+            break;
+        case Kind::ThirdOctet:
+            total_ = steps * kHostsPerOctet;
+            break;
+        case Kind::FourthOctet:
+            total_ = steps;
+            break;
     }
 }
 

@@ -42,9 +42,9 @@ private:
 
     Kind kind_;
     std::string broadcast_;
-    int head_[3];       // octets before the varying one: (N|~M) as computed
-    int base_;          // the network's octet that j is added to
-    int jFirst_;        // j runs from jFirst_ to jLast_ inclusive
+    int head_[3];  // octets before the varying one: (N|~M) as computed
+    int base_;     // the network's octet that j is added to
+    int jFirst_;   // j runs from jFirst_ to jLast_ inclusive
     int jLast_;
     int j_, c_ = 1, d_ = 1;
     std::uint64_t total_;

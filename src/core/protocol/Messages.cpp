@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/protocol/DatagramCodec.h"
 #include "base/TextNumbers.h"
+#include "core/protocol/DatagramCodec.h"
 
 namespace parvolink {
 
@@ -104,8 +104,8 @@ std::optional<DiscoverReply> ParseDiscoverReply(std::string_view payload) {
     if (!ip || !mac || !version || !model) {
         return std::nullopt;
     }
-    DiscoverReply reply{std::string(*ip), std::string(*mac), std::string(*version),
-                        std::string(*model), std::nullopt, "512K"};
+    DiscoverReply reply{std::string(*ip),    std::string(*mac), std::string(*version),
+                        std::string(*model), std::nullopt,      "512K"};
     if (const auto hostName = fields.Next()) {
         reply.hostName = std::string(*hostName);
         const auto flash = fields.Next();
@@ -155,15 +155,14 @@ std::optional<std::string> deviceTarget(std::string_view rowAddress,
     } else if (hostAddress[0] < 224) {
         networkOctets = 3;
     }
-    const bool local = networkOctets > 0 && std::equal(card.begin(), card.begin() + networkOctets,
-                                                       hostAddress.begin());
+    const bool local = networkOctets > 0 &&
+                       std::equal(card.begin(), card.begin() + networkOctets, hostAddress.begin());
     return local ? FormatDottedAddress(card) : std::string(wire::kBroadcast);
 }
 
 bool IsNumericHostText(std::string_view host) {
-    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
-        return c == '.' || (c >= '0' && c <= '9');
-    });
+    return !host.empty() && std::all_of(host.begin(), host.end(),
+                                        [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
 }
 
 }  // namespace parvolink

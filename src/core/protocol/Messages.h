@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/devices/DeviceList.h"
 #include "base/DottedAddress.h"
+#include "core/devices/DeviceList.h"
 
 namespace parvolink {
 
@@ -94,7 +94,8 @@ bool ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply);
 // Where a request to the card at rowAddress goes: its normalised address when it is on the
 // classful network of hostAddress, else "255.255.255.255"; nothing when rowAddress is not a
 // dotted quad (such a request is not sent).
-std::optional<std::string> deviceTarget(std::string_view rowAddress, const Ipv4Address& hostAddress);
+std::optional<std::string> deviceTarget(std::string_view rowAddress,
+                                        const Ipv4Address& hostAddress);
 
 // True for texts of digits and dots only, which are addresses and never host names to look up.
 bool IsNumericHostText(std::string_view host);

@@ -133,8 +133,7 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& fro
             }
             break;
         case ReplyCommand::Snmpv3:
-            if (first && Awaits(Awaited::Snmpv3, from) &&
-                host_.StoreUserTable(reply->payload)) {
+            if (first && Awaits(Awaited::Snmpv3, from) && host_.StoreUserTable(reply->payload)) {
                 awaited_ = Awaited::Nothing;
                 pendingReply_ = PendingReply::Snmpv3Ready;
             }

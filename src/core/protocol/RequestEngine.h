@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/DottedAddress.h"
 #include "base/Message.h"
 #include "core/devices/DeviceList.h"
-#include "base/DottedAddress.h"
 
 namespace parvolink {
 
@@ -113,6 +113,7 @@ public:
 
     // Encodes line and sends it to host; false when the send failed.
     bool Send(std::string_view line, std::string_view host);
+
 private:
     // A reply that only the operation asking for it may take.
     enum class Awaited { Nothing, Configure, Snmpv3 };

@@ -26,7 +26,9 @@ constexpr std::size_t kFlashSizeDigits = 15;  // characters of the flash-size co
 constexpr std::uint64_t kLargestServable = 65535ull * 512 - 1;
 
 // A field byte is printable from space (0x20) up to 'y' (0x79) inclusive.
-constexpr bool IsPrintable(unsigned char c) { return c >= 0x20 && c < 0x7A; }
+constexpr bool IsPrintable(unsigned char c) {
+    return c >= 0x20 && c < 0x7A;
+}
 }  // namespace firmware
 
 // The text of the "File Information:" box for the file at path: empty when path is empty or the

@@ -1,10 +1,11 @@
 #include "core/upgrade/TftpServer.h"
 
-#include <algorithm>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace parvolink {
@@ -126,7 +127,9 @@ TftpActions TftpServer::OnTick() {
     return actions;
 }
 
-bool TftpServer::TakeTransferStarted() { return std::exchange(transferStarted_, false); }
+bool TftpServer::TakeTransferStarted() {
+    return std::exchange(transferStarted_, false);
+}
 
 int TftpServer::FindConnection(const Ipv4Address& address) const {
     for (std::size_t i = 0; i < connections_.size(); ++i) {
@@ -141,7 +144,9 @@ void TftpServer::RemoveConnection(const Ipv4Address& address) {
     std::erase_if(connections_, [&](const Connection& c) { return c.peerAddress == address; });
 }
 
-TftpServer::ServedFile::~ServedFile() { ::close(descriptor); }
+TftpServer::ServedFile::~ServedFile() {
+    ::close(descriptor);
+}
 
 std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
     const std::filesystem::path chosen(firmware_.firmwarePath);
@@ -179,8 +184,8 @@ void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
     packet[3] = static_cast<char>(connection.blockNumber & 0xFF);
     // Read anew for every send, retransmissions included: nothing is cached. A read that
     // fails counts as the end of the file.
-    const auto offset = static_cast<off_t>(connection.blockNumber - 1) *
-                        static_cast<off_t>(tftp::kBlockSize);
+    const auto offset =
+        static_cast<off_t>(connection.blockNumber - 1) * static_cast<off_t>(tftp::kBlockSize);
     const ssize_t read =
         ::pread(connection.file->descriptor, packet.data() + 4, tftp::kBlockSize, offset);
     const auto got = static_cast<std::size_t>(std::max<ssize_t>(read, 0));

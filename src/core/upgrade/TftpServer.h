@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/DottedAddress.h"
 #include "base/Message.h"
 #include "core/devices/SettingsFile.h"
-#include "base/DottedAddress.h"
 
 namespace parvolink {
 

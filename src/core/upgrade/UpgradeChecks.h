@@ -17,8 +17,8 @@ inline const Message kNoDevice{"Please select a device before upgrading!", "Warn
 inline const Message kFileTooLarge{
     "This file is too large to be sent by TFTP: 33553919 bytes at most.", "Warning",
     MessageIcon::None};
-inline const Message kNotAnAddress{"The IP address of the selected device is not valid.",
-                                   "Warning", MessageIcon::None};
+inline const Message kNotAnAddress{"The IP address of the selected device is not valid.", "Warning",
+                                   MessageIcon::None};
 inline const Message kFlashMismatch{
     "Flash size mismatch, please make sure the selected device and file are matched!", "Warning",
     MessageIcon::None};

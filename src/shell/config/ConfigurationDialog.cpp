@@ -53,7 +53,9 @@ void ConfigurationDialog::SetChoice(const RadioPair& pair, int choice) {
     pair.group->setExclusive(true);
 }
 
-int ConfigurationDialog::Choice(const RadioPair& pair) { return pair.group->checkedId(); }
+int ConfigurationDialog::Choice(const RadioPair& pair) {
+    return pair.group->checkedId();
+}
 
 ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     : QDialog(parent), prompter_(prompter) {

@@ -60,8 +60,8 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
         grid->addWidget(new QLabel(QString("%1.").arg(row + 1)), row + 1, 0);
         for (int column = 0; column < 4; ++column) {
             auto* text = new QLabel;
-            text->setObjectName(QString::number(kTableIds[static_cast<std::size_t>(row)]
-                                                         [static_cast<std::size_t>(column)]));
+            text->setObjectName(QString::number(
+                kTableIds[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]));
             text->setAlignment(Qt::AlignCenter);
             text->setMinimumWidth(du.X(60));
             text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -164,7 +164,9 @@ void UsmDialog::OnSubmitKey() {
     Close(Result::SubmitKey);
 }
 
-void UsmDialog::OnResetSnmpv3() { Close(Result::Reset); }
+void UsmDialog::OnResetSnmpv3() {
+    Close(Result::Reset);
+}
 
 void UsmDialog::reject() {
     if (usm_ != nullptr) {

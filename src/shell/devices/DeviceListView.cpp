@@ -66,8 +66,8 @@ void DeviceListView::Show(const DeviceList& list) {
             }
         }
     }
-    QTreeWidgetItem* chosen = list.selected() == DeviceList::kNone ? nullptr
-                                                                   : topLevelItem(list.selected());
+    QTreeWidgetItem* chosen =
+        list.selected() == DeviceList::kNone ? nullptr : topLevelItem(list.selected());
     if (chosen == nullptr) {
         clearSelection();
     } else if (!chosen->isSelected()) {

@@ -1,11 +1,11 @@
 #include "shell/protocol/DatagramSocket.h"
 
-#include <QTimer>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -28,7 +28,9 @@ Ipv4Address ToIpv4Address(const QHostAddress& address) {
 DatagramSocket::DatagramSocket(std::size_t largest, Handling handling, QObject* parent)
     : QObject(parent), largest_(largest), handling_(handling) {}
 
-DatagramSocket::~DatagramSocket() { Close(); }
+DatagramSocket::~DatagramSocket() {
+    Close();
+}
 
 bool DatagramSocket::Bind(std::uint16_t port) {
     Close();
@@ -107,9 +109,9 @@ void DatagramSocket::ReadPending() {
         sockaddr_in from{};
         socklen_t length = sizeof from;
         // MSG_TRUNC gives a longer datagram's whole length, so it is known to be too long.
-        const ssize_t size = ::recvfrom(fd_, reading_.bytes.data(), reading_.bytes.size(),
-                                        MSG_DONTWAIT | MSG_TRUNC,
-                                        reinterpret_cast<sockaddr*>(&from), &length);
+        const ssize_t size =
+            ::recvfrom(fd_, reading_.bytes.data(), reading_.bytes.size(), MSG_DONTWAIT | MSG_TRUNC,
+                       reinterpret_cast<sockaddr*>(&from), &length);
         if (size < 0) {
             break;  // nothing more waits (or the socket failed: the notifier tells again)
         }

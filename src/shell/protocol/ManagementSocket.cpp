@@ -1,10 +1,11 @@
 #include "shell/protocol/ManagementSocket.h"
 
-#include <QHostInfo>
 #include <sys/socket.h>
 
-#include "kit/Text.h"
+#include <QHostInfo>
+
 #include "core/protocol/Messages.h"
+#include "kit/Text.h"
 
 namespace parvolink {
 
@@ -21,8 +22,8 @@ ManagementSocket::OpenResult ManagementSocket::Open() {
     // while their neighbours are looked for.
     const int bufferSize = 4 << 20;
     const int fd = Descriptor();
-    for (const auto& [forced, plain] : {std::pair{SO_RCVBUFFORCE, SO_RCVBUF},
-                                       std::pair{SO_SNDBUFFORCE, SO_SNDBUF}}) {
+    for (const auto& [forced, plain] :
+         {std::pair{SO_RCVBUFFORCE, SO_RCVBUF}, std::pair{SO_SNDBUFFORCE, SO_SNDBUF}}) {
         if (::setsockopt(fd, SOL_SOCKET, forced, &bufferSize, sizeof bufferSize) != 0) {
             ::setsockopt(fd, SOL_SOCKET, plain, &bufferSize, sizeof bufferSize);
         }

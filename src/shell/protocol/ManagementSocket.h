@@ -22,12 +22,10 @@ public:
     // of digits and dots only is never looked up, and fails).
     SendOutcome Send(std::string_view wire, std::string_view host, quint16 port);
 
-
     // Called with every reply datagram and its sender, in arrival order (see DatagramSocket).
     void OnReceive(std::function<void(std::string_view, const Ipv4Address&)> handler) {
         OnDatagram([handler = std::move(handler)](const Received& d) { handler(d.bytes, d.from); });
     }
-
 };
 
 }  // namespace parvolink

@@ -2,8 +2,8 @@
 // messages are posted), so datagrams are handled at once, without a hop through the event loop.
 #pragma once
 
-#include "shell/protocol/DatagramSocket.h"
 #include "core/upgrade/TftpServer.h"
+#include "shell/protocol/DatagramSocket.h"
 
 namespace parvolink {
 

@@ -10,19 +10,21 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "core/upgrade/FirmwareFile.h"
+#include "core/upgrade/UpgradeChecks.h"
 #include "kit/DialogUnits.h"
 #include "kit/Icons.h"
 #include "kit/Prompter.h"
 #include "kit/Text.h"
-#include "core/upgrade/FirmwareFile.h"
-#include "core/upgrade/UpgradeChecks.h"
 
 namespace parvolink {
 namespace {
 
 // Paths are the file system's bytes, not Latin-1 text: the TFTP server compares them with
 // what the card asks for.
-std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string PathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 QString PathText(const std::string& bytes) {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
