@@ -34,7 +34,7 @@ MainDialog::MainDialog(MainDialogServices services)
     setObjectName("102");
     // Coarse timers drift by up to 5 %: a countdown of seconds must keep to seconds.
     operationTimer_.setTimerType(Qt::PreciseTimer);
-    operationTimer_.setInterval(1000);
+    operationTimer_.setInterval(services_.operationTick);
     // A tick may open a modal dialog, and the ticks must go on inside it. Qt never fires a
     // timer again while its own timeout is being handled, so each tick runs just after it.
     connect(&operationTimer_, &QTimer::timeout, this,
@@ -45,7 +45,7 @@ MainDialog::MainDialog(MainDialogServices services)
         engine_.OnDatagram(datagram, from);
     });
     tftpTimer_.setTimerType(Qt::PreciseTimer);
-    tftpTimer_.setInterval(100);
+    tftpTimer_.setInterval(services_.tftpTick);
     connect(&tftpTimer_, &QTimer::timeout, this,
             [this] { QTimer::singleShot(0, this, &MainDialog::OnTftpTick); });
     tftpServerSocket_.OnDatagram([this](const DatagramSocket::Received& d) {
@@ -159,7 +159,7 @@ void MainDialog::OnDiscoverFinished() {
     discover_->setText("&Discover");
     discoverProgress_->hide();
     EnableButtons(false);
-    const bool tickFellDue = discoverRunner_.Elapsed() >= 1000;
+    const bool tickFellDue = discoverRunner_.Elapsed() >= operationTimer_.interval();
     operationTimer_.start();
     if (tickFellDue) {
         engine_.Tick();  // the one tick that fell due during the sweep: buttons back ~2 s later
@@ -205,7 +205,7 @@ void MainDialog::OnTftpTick() {
 
 void MainDialog::Apply(const TftpActions& actions) {
     for (const TftpDatagram& datagram : actions.sends) {
-        tftpServerSocket_.SendTo(datagram.bytes, datagram.to.address, datagram.to.port);
+        SendTftp(datagram);
     }
     if (actions.endProgress && upgradeProgress_->isVisible()) {
         upgradeProgress_->done(1);
@@ -215,18 +215,41 @@ void MainDialog::Apply(const TftpActions& actions) {
     }
 }
 
+void MainDialog::SendTftp(const TftpDatagram& datagram) {
+    // A block the socket could not queue yet goes as soon as it can, rather than after the 3 s
+    // of retransmission; one the system refused is left to retransmission.
+    if (!tftpWaiting_.empty() ||
+        tftpServerSocket_.SendTo(datagram.bytes, datagram.to.address, datagram.to.port) ==
+            SendOutcome::NotQueued) {
+        tftpWaiting_.push_back(datagram);
+        tftpServerSocket_.WhenWritable([this] { SendWaitingTftp(); });
+    }
+}
+
+void MainDialog::SendWaitingTftp() {
+    while (!tftpWaiting_.empty()) {
+        const TftpDatagram& next = tftpWaiting_.front();
+        if (tftpServerSocket_.SendTo(next.bytes, next.to.address, next.to.port) ==
+            SendOutcome::NotQueued) {
+            tftpServerSocket_.WhenWritable([this] { SendWaitingTftp(); });
+            return;
+        }
+        tftpWaiting_.pop_front();
+    }
+}
+
 void MainDialog::OnAdd() {
-    parvolink::OnAdd(deviceList_, *this);
+    AddRow(deviceList_, *this);
     RefreshList();
 }
 
 void MainDialog::OnModify() {
-    parvolink::OnModify(deviceList_, *this);
+    ModifyRow(deviceList_, *this);
     RefreshList();
 }
 
 void MainDialog::OnRemove() {
-    parvolink::OnRemove(deviceList_);
+    RemoveRow(deviceList_);
     RefreshList();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -46,6 +48,10 @@ struct MainDialogServices {
     quint16 tftpPort = kTftpPort;
     // Where requests go instead of the management socket, when set: tests record them.
     std::function<bool(std::string_view wire, std::string_view host)> sendRequest{};
+    // The operation timer's second and the TFTP timer's tenth: tests that wait for countdowns
+    // and retransmissions run them faster.
+    std::chrono::milliseconds operationTick{1000};
+    std::chrono::milliseconds tftpTick{100};
 };
 
 namespace mainwindow {
@@ -112,6 +118,8 @@ private:
     void OnDiscoverFinished();
     void OnTftpTick();
     void Apply(const TftpActions& actions);
+    void SendTftp(const TftpDatagram& datagram);
+    void SendWaitingTftp();
 
     bool RunAccountDialog(AccountValues& values) override;
     // One message box at a time: at once when none is open, else once the open one and those
@@ -150,6 +158,7 @@ private:
     bool tftpSocketReady_ = false;
     bool refreshPending_ = false;
     MessageQueue messages_;
+    std::deque<TftpDatagram> tftpWaiting_;  // blocks the socket could not queue yet, in order
     bool messagesPosted_ = false;
     bool progressRunning_ = false;
     AccountDialog* accountDialog_ = nullptr;

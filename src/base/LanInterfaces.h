@@ -36,8 +36,8 @@ std::optional<std::size_t> RowForLanText(const std::vector<InterfaceRow>& table,
                                          std::string_view text);
 
 // The PC's own address from what its host name resolves to: the first address that is not
-// loopback. Debian maps the host name to 127.0.1.1; a Windows PC would have given its LAN
-// address, so the first usable interface address stands in then. 0.0.0.0 when the name did
+// loopback. Debian maps the host name to 127.0.1.1, which tells nothing of the LAN, so the
+// first usable interface address stands in then. 0.0.0.0 when the name did
 // not resolve at all.
 Ipv4Address ChooseHostAddress(const std::vector<Ipv4Address>& resolved,
                               const std::vector<InterfaceRow>& table);

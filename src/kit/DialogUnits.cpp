@@ -6,7 +6,7 @@ namespace parvolink {
 
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    // Windows' average width: the 52 letters measured together, rounded.
+    // The average character width: the 52 letters measured together, rounded.
     const int letters =
         metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     charWidth_ = (letters / 26 + 1) / 2;

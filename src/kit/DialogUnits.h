@@ -1,5 +1,5 @@
-// Places widgets from dialog-unit positions as Windows does: a horizontal unit is a quarter of
-// the dialog font's average character width, a vertical unit an eighth of its height.
+// Places widgets from dialog-unit positions as dialog templates do: a horizontal unit is a quarter
+// of the dialog font's average character width, a vertical unit an eighth of its height.
 #pragma once
 
 #include <QFont>

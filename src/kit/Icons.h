@@ -6,9 +6,9 @@
 
 namespace parvolink {
 
-QPixmap ApplicationPicture(int size = 32);  // resource 128: a network card with its link light
-QPixmap DiscoverPicture(int size = 32);     // resource 136: a magnifying glass over a network
-QPixmap UpgradePicture(int size = 32);      // resource 137: an arrow into a chip
+QPixmap ApplicationPicture(int size = 32);  // a network card with its link light
+QPixmap DiscoverPicture(int size = 32);     // a magnifying glass over a network
+QPixmap UpgradePicture(int size = 32);      // an arrow into a chip
 QIcon ApplicationIcon();
 
 }  // namespace parvolink

@@ -14,6 +14,9 @@ using testing::WhenModal;
 
 class ConfigurationRoadLanTest : public LanTest {
 protected:
+    // Cards answer in milliseconds: the countdowns need not take seconds.
+    ConfigurationRoadLanTest() { fastTicks = true; }
+
     void Click(QWidget* parent, const char* id) { parent->findChild<QPushButton*>(id)->click(); }
     bool ButtonsBack(MainDialog& window) {
         return window.findChild<QPushButton*>("1007")->isEnabled();
@@ -99,7 +102,7 @@ TEST_F(ConfigurationRoadLanTest, CardIgnoringTheWriteGivesNoResponse) {
     Configure(window, [&](ConfigurationDialog* d) { Click(d, "1"); });
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingSetConfigure);
     EXPECT_FALSE(ButtonsBack(window));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 13000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kNoResponse});
     EXPECT_TRUE(ButtonsBack(window));
 }

@@ -56,6 +56,7 @@ TEST_F(ConfigureLanTest, WrongPasswordIsReported) {
 
 TEST_F(ConfigureLanTest, SilentCardLetsTheCountdownRunOut) {
     StartCards({"--silent"});
+    fastTicks = true;
     MainDialog& window = ConfigureCard("lanterns");
     EXPECT_TRUE(window.operationTimer().isActive());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 6000));

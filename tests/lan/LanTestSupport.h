@@ -67,8 +67,12 @@ protected:
 
     // The TFTP server takes any free port unless a test needs port 69 itself.
     MainDialog& OpenWindow(quint16 tftpPort = 0) {
-        window_ = std::make_unique<MainDialog>(
-            MainDialogServices{network_, prompter, dir.path(), tftpPort});
+        MainDialogServices services{network_, prompter, dir.path(), tftpPort};
+        if (fastTicks) {
+            services.operationTick = std::chrono::milliseconds(50);
+            services.tftpTick = std::chrono::milliseconds(5);
+        }
+        window_ = std::make_unique<MainDialog>(std::move(services));
         window_->show();
         return *window_;
     }
@@ -89,6 +93,8 @@ protected:
 
     TempDir dir;
     RecordingPrompter prompter;
+    // Countdowns and retransmissions twenty times faster, for tests that wait them out.
+    bool fastTicks = false;
 
 private:
     SystemNetworkEnvironment network_;

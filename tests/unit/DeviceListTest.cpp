@@ -100,7 +100,7 @@ TEST(DeviceList, RemoveKeepsPasswordsWithTheirRows) {
             list.SetAccount(*i, "acct-" + name, "pw-" + name);
         }
         list.Select(c.removed);
-        OnRemove(list);
+        RemoveRow(list);
         ASSERT_EQ(list.size(), c.left.size());
         EXPECT_EQ(list.selected(), c.selectedAfter) << "removed " << c.removed;
         for (std::size_t i = 0; i < c.left.size(); ++i) {
@@ -112,12 +112,12 @@ TEST(DeviceList, RemoveKeepsPasswordsWithTheirRows) {
 
 TEST(DeviceList, RemoveWithoutSelectionOrLastRow) {
     DeviceList list;
-    OnRemove(list);  // empty: nothing
+    RemoveRow(list);  // empty: nothing
     list.Append(Discovered("a"));
-    OnRemove(list);  // nothing selected: nothing
+    RemoveRow(list);  // nothing selected: nothing
     EXPECT_EQ(list.size(), 1u);
     list.Select(0);
-    OnRemove(list);
+    RemoveRow(list);
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(list.selected(), DeviceList::kNone);
 }
@@ -127,7 +127,7 @@ TEST(DeviceListOperations, AddAppendsPaddedAddressAndSelectsIt) {
     list.Append(Discovered("192.168.1.10"));  // another text of the same address
     ScriptedHost host;
     host.runs.push_back({AccountValues{{192, 168, 1, 10}, "admin", ""}, {}});
-    OnAdd(list, host);
+    AddRow(list, host);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(host.shown.at(0).ipAddress, (Ipv4Address{0, 0, 0, 0}));
     const DeviceEntry& row = list.row(1);
@@ -171,7 +171,7 @@ TEST(DeviceListOperations, AddRefusals) {
                                      c.meanwhile(list);
                                  }
                              }});
-        OnAdd(list, host);
+        AddRow(list, host);
         EXPECT_EQ(host.shown.size(), c.dialogOpened ? 1u : 0u);
         if (c.message) {
             ASSERT_EQ(host.messages.size(), 1u);
@@ -195,8 +195,8 @@ TEST(DeviceListOperations, CancelChangesNothing) {
     ScriptedHost host;
     host.runs.push_back({std::nullopt, {}});
     host.runs.push_back({std::nullopt, {}});
-    OnAdd(list, host);
-    OnModify(list, host);
+    AddRow(list, host);
+    ModifyRow(list, host);
     EXPECT_EQ(list.size(), 1u);
     EXPECT_EQ(list.row(0), before.row(0));
     EXPECT_EQ(list.selected(), 0);
@@ -209,7 +209,7 @@ TEST(DeviceListOperations, ModifyOpensWithTheRowAndUpdatesIt) {
     list.Select(0);
     ScriptedHost host;
     host.runs.push_back({AccountValues{{192, 168, 1, 10}, "root", "pw"}, {}});
-    OnModify(list, host);
+    ModifyRow(list, host);
     ASSERT_EQ(host.shown.size(), 1u);
     EXPECT_EQ(host.shown[0].ipAddress, (Ipv4Address{192, 168, 1, 10}));
     EXPECT_EQ(host.shown[0].account, "");
@@ -230,7 +230,7 @@ TEST(DeviceListOperations, ModifyOfAnEditableAddressStoresItPadded) {
     list.Select(0);
     ScriptedHost host;
     host.runs.push_back({AccountValues{{0, 1, 1, 9}, "root", "pw"}, {}});
-    OnModify(list, host);
+    ModifyRow(list, host);
     EXPECT_EQ(list.row(0).ipAddress, "000.001.001.009");
 }
 
@@ -242,7 +242,7 @@ TEST(DeviceListOperations, ModifyRefusesAnotherRowsAddress) {
     ScriptedHost host;
     host.runs.push_back({AccountValues{{10, 0, 0, 9}, "x", "y"}, {}});
     const DeviceList before = list;
-    OnModify(list, host);
+    ModifyRow(list, host);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0], devices::kDuplicate);
     EXPECT_EQ(list.row(0), before.row(0));
@@ -259,7 +259,7 @@ TEST(DeviceListOperations, ModifyEditsTheRowItOpenedOn) {
                              list.Append(Discovered("002.002.002.002"));
                              list.Select(1);
                          }});
-    OnModify(list, host);
+    ModifyRow(list, host);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(list.row(0).account, "x");
     EXPECT_EQ(list.row(1).account, "");
@@ -276,7 +276,7 @@ TEST(DeviceListOperations, ModifyChangesNothingWhenItsRowHasGone) {
                              list.Append(Discovered("003.003.003.003"));
                              list.Select(0);
                          }});
-    OnModify(list, host);
+    ModifyRow(list, host);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(list.row(0).ipAddress, "003.003.003.003");
     EXPECT_EQ(list.row(0).account, "");
@@ -285,9 +285,9 @@ TEST(DeviceListOperations, ModifyChangesNothingWhenItsRowHasGone) {
 TEST(DeviceListOperations, ModifyWithoutSelectionDoesNothing) {
     DeviceList list;
     ScriptedHost host;
-    OnModify(list, host);
+    ModifyRow(list, host);
     list.Append(Discovered("001.001.001.001"));
-    OnModify(list, host);
+    ModifyRow(list, host);
     EXPECT_TRUE(host.shown.empty());
 }
 

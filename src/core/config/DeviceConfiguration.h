@@ -99,7 +99,7 @@ inline const Message kResetQuestion{"All of settings will be back to default val
 // addresses by ParseDottedAddress (bytes not reached keep their values), numbers leniently,
 // year + 2000, field 23 only when a TAB ends it. A payload of fewer than 22 fields leaves the
 // record as it was and returns false.
-bool ParseConfigureReply(std::string_view payload, DeviceConfiguration& record);
+[[nodiscard]] bool ParseConfigureReply(std::string_view payload, DeviceConfiguration& record);
 
 // The fields that follow the identity fields in "SetConfigure", field 23 only when present.
 // A TAB inside a text would shift every later field: it is sent as a space.
@@ -153,14 +153,16 @@ ConfigurationForm FormFromRecord(const DeviceConfiguration& record);
 // The dialog's OK checks, in order: the four addresses complete (each stored into record as it
 // is checked), then the two ports integers from 1 to 65535. On success the time zone is stored
 // too (255 for none). Returns the first failure's message; the dialog then stays open.
-std::optional<Message> CheckForm(const ConfigurationForm& form, DeviceConfiguration& record);
+[[nodiscard]] std::optional<Message> CheckForm(const ConfigurationForm& form,
+                                               DeviceConfiguration& record);
 
 // After OK: the record takes the form's values, then the date and the time are read and checked
 // field by field, each stored as it is read. Returns the first failure's message: nothing is
 // sent then.
-std::optional<Message> TakeOverForm(const ConfigurationForm& form, DeviceConfiguration& record);
+[[nodiscard]] std::optional<Message> TakeOverForm(const ConfigurationForm& form,
+                                                  DeviceConfiguration& record);
 
-// The port boxes' rule: an integer (MFC's "Please enter an integer.") from 1 to 65535.
+// The port boxes' rule: an integer ("Please enter an integer.") from 1 to 65535.
 std::optional<Message> CheckPort(std::string_view text, std::string_view name, std::int32_t& value);
 
 }  // namespace parvolink

@@ -43,7 +43,7 @@ struct UsmConfiguration {
 
 // Overwrites the table part from an "SNMPv3" payload: texts cut to 8 characters, the context
 // name only when a TAB ends field 12. Fewer than 11 fields leave it as it was: false.
-bool ParseSnmpv3Reply(std::string_view payload, UsmConfiguration& usm);
+[[nodiscard]] bool ParseSnmpv3Reply(std::string_view payload, UsmConfiguration& usm);
 
 // Level code (0 to 3) of a user row.
 int LevelOf(std::int32_t securityLevels, int row);
@@ -62,8 +62,10 @@ UsmRowText RowText(const UsmConfiguration& usm, int row);
 // Submit Key: checks the choice and the passwords the level needs, then records the row and
 // derives its keys from the passwords and the engine identifier. Key bytes a level does not
 // use are zero. Returns the message of the first check that fails; usm is then unchanged.
-std::optional<Message> SubmitKey(UsmConfiguration& usm, int index, std::string_view name, int level,
-                                 std::string_view authPassword, std::string_view privPassword);
+[[nodiscard]] std::optional<Message> SubmitKey(UsmConfiguration& usm, int index,
+                                               std::string_view name, int level,
+                                               std::string_view authPassword,
+                                               std::string_view privPassword);
 
 // The fields after the identity fields: index, name, level, then the two raw 16-byte keys,
 // each followed by a TAB (the keys may hold any byte, TAB and NUL included).

@@ -12,7 +12,7 @@ bool devices::AddressAcceptable(const std::array<std::optional<std::uint8_t>, 4>
     return allFilled && anyNonZero;
 }
 
-void OnAdd(DeviceList& list, DeviceListHost& host) {
+void AddRow(DeviceList& list, DeviceListHost& host) {
     if (list.full()) {
         host.ShowMessage(devices::kTooMany);
         return;
@@ -38,7 +38,7 @@ void OnAdd(DeviceList& list, DeviceListHost& host) {
     list.Select(static_cast<int>(*index));
 }
 
-void OnModify(DeviceList& list, DeviceListHost& host) {
+void ModifyRow(DeviceList& list, DeviceListHost& host) {
     const int edited = list.selected();
     const DeviceEntry* row = list.selectedRow();
     if (row == nullptr) {
@@ -66,7 +66,7 @@ void OnModify(DeviceList& list, DeviceListHost& host) {
     list.SetAccount(index, values.account, values.password);
 }
 
-void OnRemove(DeviceList& list) {
+void RemoveRow(DeviceList& list) {
     if (list.selected() != DeviceList::kNone) {
         list.Remove(static_cast<std::size_t>(list.selected()));
     }

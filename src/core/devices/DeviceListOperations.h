@@ -44,11 +44,11 @@ constexpr bool AddressEditable(const Ipv4Address& address) {
 }
 }  // namespace devices
 
-void OnAdd(DeviceList& list, DeviceListHost& host);
+void AddRow(DeviceList& list, DeviceListHost& host);
 // Edits the row selected when the dialog opens, whatever is selected when it closes; nothing
 // changes when that row has gone or moved. A row whose address could not be edited keeps its
 // address text as it was (a discovered card's own form, which its next reply matches).
-void OnModify(DeviceList& list, DeviceListHost& host);
-void OnRemove(DeviceList& list);
+void ModifyRow(DeviceList& list, DeviceListHost& host);
+void RemoveRow(DeviceList& list);
 
 }  // namespace parvolink

@@ -34,7 +34,7 @@ std::filesystem::path SettingsFilePath(const std::filesystem::path& directory);
 // ends at a NUL, and the CRs that end a line are not part of it. Only the first
 // kLongestSettingsFile bytes are read. Empty optional when the file cannot be opened or is not
 // a regular file (a FIFO or a device there would hang start-up).
-std::optional<FirmwareSettings> ReadSettings(const std::filesystem::path& directory);
+[[nodiscard]] std::optional<FirmwareSettings> ReadSettings(const std::filesystem::path& directory);
 
 // Creates or replaces the file in directory: the new contents go to a temporary file beside it,
 // which then takes the old one's place, so a full disk or any other failure leaves the old file

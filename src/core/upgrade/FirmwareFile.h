@@ -46,10 +46,10 @@ std::uint64_t FlashLimitBytes(std::string_view flashSize);
 std::optional<std::uint64_t> FirmwareFileSize(const std::filesystem::path& path);
 
 // True when the file at path is too large for TFTP to serve (kLargestServable).
-bool TooLargeToServe(const std::filesystem::path& path);
+[[nodiscard]] bool TooLargeToServe(const std::filesystem::path& path);
 
 // True when the file at path can be read and fits a card whose flash-size column reads
 // flashSize. A file that cannot be read never fits, however large the flash.
-bool checkFlashSize(const std::filesystem::path& path, std::string_view flashSize);
+[[nodiscard]] bool checkFlashSize(const std::filesystem::path& path, std::string_view flashSize);
 
 }  // namespace parvolink

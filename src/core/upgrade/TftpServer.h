@@ -67,9 +67,10 @@ public:
     TftpServer(const TftpServer&) = delete;
     TftpServer& operator=(const TftpServer&) = delete;
 
-    TftpActions OnDatagram(std::span<const std::uint8_t> datagram, const TftpPeer& from);
+    [[nodiscard]] TftpActions OnDatagram(std::span<const std::uint8_t> datagram,
+                                         const TftpPeer& from);
     // One 100 ms tick: retransmission and abandonment.
-    TftpActions OnTick();
+    [[nodiscard]] TftpActions OnTick();
 
     // True once after a read request was accepted: the progress window should open. A
     // transfer that ended before anyone asked leaves it false.

@@ -26,6 +26,7 @@ inline const Message kFlashMismatch{
 
 // A file must be named and small enough for TFTP, a card selected, the file must fit the
 // card's flash, and the card's address must be a dotted quad (a request could go nowhere else).
-std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEntry* selected);
+[[nodiscard]] std::optional<Message> CheckUpgradeNow(std::string_view filePath,
+                                                     const DeviceEntry* selected);
 
 }  // namespace parvolink

@@ -38,10 +38,11 @@ public:
     // Binds port (0: any free one) on every local IPv4 address, for this socket alone; false
     // when another socket holds it or the process may not bind it (ports below 1024 need root
     // or CAP_NET_BIND_SERVICE).
-    bool Bind(std::uint16_t port);
+    [[nodiscard]] bool Bind(std::uint16_t port);
     void OnDatagram(std::function<void(const Received&)> handler) { handler_ = std::move(handler); }
     // Hands one datagram to the system without ever waiting for room in the socket's queue.
-    SendOutcome SendTo(std::string_view bytes, const Ipv4Address& address, std::uint16_t port);
+    [[nodiscard]] SendOutcome SendTo(std::string_view bytes, const Ipv4Address& address,
+                                     std::uint16_t port);
     // Calls resume once, from the event loop, when the socket can queue a datagram again. A
     // later call replaces an earlier resume not yet called.
     void WhenWritable(std::function<void()> resume);

@@ -16,11 +16,11 @@ public:
 
     explicit ManagementSocket(QObject* parent = nullptr);
 
-    OpenResult Open();
+    [[nodiscard]] OpenResult Open();
 
     // Sends wire bytes to port of host: a dotted address, else a host name to resolve (a text
     // of digits and dots only is never looked up, and fails).
-    SendOutcome Send(std::string_view wire, std::string_view host, quint16 port);
+    [[nodiscard]] SendOutcome Send(std::string_view wire, std::string_view host, quint16 port);
 
     // Called with every reply datagram and its sender, in arrival order (see DatagramSocket).
     void OnReceive(std::function<void(std::string_view, const Ipv4Address&)> handler) {
