@@ -5,12 +5,13 @@
 #include <QPushButton>
 
 #include "app/Version.h"
+#include "kit/ControlIds.h"
 #include "kit/Icons.h"
 
 namespace parvolink {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    setObjectName("100");
+    setObjectName(ids::about::kDialog);
     setWindowTitle("About Parvolink");
     auto* layout = new QGridLayout(this);
     auto* picture = new QLabel(this);
@@ -22,7 +23,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
                                  this),
                       1, 1);
     auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("1");
+    ok->setObjectName(ids::kOk);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(ok, 0, 2, Qt::AlignTop);

@@ -11,6 +11,7 @@
 #include "app/Version.h"
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
+#include "kit/ControlIds.h"
 #include "kit/Icons.h"
 #include "kit/IpAddressEdit.h"
 #include "kit/Prompter.h"
@@ -31,7 +32,7 @@ MainDialog::MainDialog(MainDialogServices services)
                       [this](std::function<void()> resume) {
                           managementSocket_.WhenWritable(std::move(resume));
                       }) {
-    setObjectName("102");
+    setObjectName(ids::mainwindow::kDialog);
     // Coarse timers drift by up to 5 %: a countdown of seconds must keep to seconds.
     operationTimer_.setTimerType(Qt::PreciseTimer);
     operationTimer_.setInterval(services_.operationTick);

@@ -9,6 +9,7 @@
 
 #include "app/MainDialog.h"
 #include "core/upgrade/UpgradeChecks.h"
+#include "kit/ControlIds.h"
 #include "kit/DialogUnits.h"
 #include "kit/Icons.h"
 #include "kit/IpAddressEdit.h"
@@ -57,10 +58,11 @@ void MainDialog::BuildControls() {
         l->setGeometry(du.X(x), du.Y(y), pixmap.width(), pixmap.height());
     };
 
-    discover_ = button("1001", "&Discover", du.Rect(288, 5, 62, 14));
+    discover_ = button(ids::mainwindow::kDiscover, "&Discover", du.Rect(288, 5, 62, 14));
     discover_->setDefault(true);
-    configuration_ = button("1007", "&Configuration...", du.Rect(288, 43, 62, 14));
-    upgrade_ = button("1008", "&Upgrade...", du.Rect(288, 63, 62, 14));
+    configuration_ =
+        button(ids::mainwindow::kConfiguration, "&Configuration...", du.Rect(288, 43, 62, 14));
+    upgrade_ = button(ids::mainwindow::kUpgrade, "&Upgrade...", du.Rect(288, 63, 62, 14));
 
     const QRect hintPlaces[] = {du.Rect(34, 7, 250, 9), du.Rect(34, 16, 250, 27),
                                 du.Rect(34, 45, 250, 17), du.Rect(34, 64, 250, 17)};
@@ -74,15 +76,15 @@ void MainDialog::BuildControls() {
     auto* lan = new QGroupBox("LAN", this);
     lan->setGeometry(du.Rect(360, 1, 110, 82));
     lanBox_ = new QComboBox(this);
-    lanBox_->setObjectName("1044");
+    lanBox_->setObjectName(ids::mainwindow::kLan);
     lanBox_->setGeometry(du.Rect(365, 13, 101, 13));
     label("Subnet:", du.Rect(366, 28, 95, 9), this);
     subnet_ = new IpAddressEdit(this);
-    subnet_->setObjectName("1016");
+    subnet_->setObjectName(ids::mainwindow::kSubnet);
     subnet_->setGeometry(du.Rect(365, 39, 100, 13));
     label("Subnet Mask:", du.Rect(366, 55, 95, 9), this);
     subnetMask_ = new IpAddressEdit(this);
-    subnetMask_->setObjectName("1017");
+    subnetMask_->setObjectName(ids::mainwindow::kSubnetMask);
     subnetMask_->setGeometry(du.Rect(365, 66, 100, 13));
 
     discoverProgress_ = new QProgressBar(this);
@@ -92,21 +94,21 @@ void MainDialog::BuildControls() {
     discoverProgress_->hide();
 
     auto* devices = new QGroupBox("Device List", this);
-    devices->setObjectName("1006");
+    devices->setObjectName(ids::mainwindow::kDeviceGroup);
     devices->setGeometry(du.Rect(6, 82, 465, 122));
     listView_ = new DeviceListView(this);
-    listView_->setObjectName("1000");
+    listView_->setObjectName(ids::mainwindow::kDeviceList);
     listView_->setGeometry(du.Rect(13, 94, 339, 104));
     listView_->setContextMenuPolicy(Qt::PreventContextMenu);
     listView_->OnUserSelection([this](int row) { deviceList_.Select(row); });
 
-    add_ = button("1002", "&Add...", du.Rect(357, 93, 50, 14));
+    add_ = button(ids::mainwindow::kAdd, "&Add...", du.Rect(357, 93, 50, 14));
     label("Add an new item of SNMP device to the Device List manually.", du.Rect(359, 111, 110, 18),
           this);
-    modify_ = button("1003", "&Modify...", du.Rect(358, 130, 50, 14));
+    modify_ = button(ids::mainwindow::kModify, "&Modify...", du.Rect(358, 130, 50, 14));
     label("Set the account and password for the selected device.", du.Rect(358, 147, 110, 18),
           this);
-    remove_ = button("1004", "&Remove", du.Rect(358, 165, 50, 14));
+    remove_ = button(ids::mainwindow::kRemove, "&Remove", du.Rect(358, 165, 50, 14));
     label("Remove the selected device from the Device List.", du.Rect(359, 183, 110, 18), this);
 
     connect(add_, &QPushButton::clicked, this, &MainDialog::OnAdd);
@@ -137,7 +139,7 @@ void MainDialog::BuildWindowMenu() {
     windowMenu_->addAction("&Close", this, &QDialog::reject);
     windowMenu_->addSeparator();
     QAction* about = windowMenu_->addAction("&About Parvolink...", this, &MainDialog::OnAbout);
-    about->setObjectName("16");
+    about->setObjectName(ids::mainwindow::kAbout);
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(shortcut, &QShortcut::activated, this,
             [this] { windowMenu_->popup(mapToGlobal(QPoint(0, 0))); });

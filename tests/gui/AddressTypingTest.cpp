@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "app/MainDialog.h"
+#include "kit/ControlIds.h"
 #include "kit/IpAddressEdit.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/devices/AccountDialog.h"
@@ -137,15 +138,15 @@ protected:
 TEST_F(AddressBoxesTest, TheAccountDialogAddsTheAddressTyped) {
     WhenModal<AccountDialog>([](AccountDialog* account) {
         TypeAsUser("192.168.1.10");
-        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>(account, ids::kOk), Qt::LeftButton);
     });
-    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), ids::mainwindow::kAdd), Qt::LeftButton);
     ASSERT_EQ(dialog->deviceList().size(), 1u);
     EXPECT_EQ(dialog->deviceList().row(0).ipAddress, "192.168.001.010");
 }
 
 TEST_F(AddressBoxesTest, TheSubnetBoxesTakeTheAddressTyped) {
-    for (const char* id : {"1016", "1017"}) {
+    for (const char* id : {ids::mainwindow::kSubnet, ids::mainwindow::kSubnetMask}) {
         auto* box = Find<IpAddressEdit>(dialog.get(), id);
         box->Field(0)->setFocus();
         box->Field(0)->selectAll();
@@ -168,16 +169,17 @@ TEST_F(AddressBoxesTest, TheConfigurationDialogSendsTheAddressesTyped) {
     WhenModal<ConfigurationDialog>([](ConfigurationDialog* d) {
         d->activateWindow();  // a window of its own: keys go to it once it is active
         ASSERT_TRUE(QTest::qWaitForWindowActive(d));
-        const std::pair<const char*, const char*> typed[] = {{"1029", "198.51.100.77"},
-                                                             {"1016", "255.255.254.0"},
-                                                             {"1017", "198.51.100.254"},
-                                                             {"1018", "10.0.0.255"}};
+        const std::pair<const char*, const char*> typed[] = {
+            {ids::configuration::kIpAddress, "198.51.100.77"},
+            {ids::configuration::kSubnetMask, "255.255.254.0"},
+            {ids::configuration::kGateway, "198.51.100.254"},
+            {ids::configuration::kDns, "10.0.0.255"}};
         for (const auto& [id, text] : typed) {
             Find<IpAddressEdit>(d, id)->Field(0)->setFocus();
             Find<IpAddressEdit>(d, id)->Field(0)->selectAll();
             TypeAsUser(text);
         }
-        QTest::mouseClick(Find<QPushButton>(d, "1"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>(d, ids::kOk), Qt::LeftButton);
     });
     ASSERT_EQ(configuration.Run(record, {}), ConfigurationDialog::Result::Accepted);
     EXPECT_TRUE(prompter.shown.empty());

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "app/MainDialog.h"
+#include "kit/ControlIds.h"
 #include "kit/IpAddressEdit.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "support/FakeEngineHost.h"
@@ -48,20 +49,25 @@ protected:
 TEST_F(ConfigurationDialogTest, FilledFromTheRecord) {
     RunWith(GatesFor("2.1", "NMC"), [](ConfigurationDialog* d) {
         EXPECT_EQ(d->windowTitle(), "Configuration");
-        EXPECT_EQ(Find<QLineEdit>(d, "1013")->text(), "CARD-1");
-        EXPECT_EQ(Find<QLineEdit>(d, "1031")->text(), "03/09/2007");
-        EXPECT_EQ(Find<QLineEdit>(d, "1032")->text(), "08:30:05");
-        EXPECT_EQ(Find<QLineEdit>(d, "1025")->text(), "80");
-        EXPECT_EQ(Find<QComboBox>(d, "1036")->currentIndex(), 13);
-        EXPECT_EQ(Find<QComboBox>(d, "1036")->count(), 28);
-        EXPECT_TRUE(Find<QRadioButton>(d, "1021")->isChecked());  // HTTP enabled
-        EXPECT_TRUE(Find<QRadioButton>(d, "1020")->isChecked());  // DHCP disabled
-        EXPECT_TRUE(Find<QRadioButton>(d, "1028")->isChecked());  // manual time
-        EXPECT_TRUE(Find<QRadioButton>(d, "1034")->isChecked());  // 2: administrator Allow Any
-        EXPECT_TRUE(Find<QRadioButton>(d, "1035")->isChecked());
-        EXPECT_EQ(Find<IpAddressEdit>(d, "1018")->Address(), (Ipv4Address{198, 51, 100, 9}));
-        EXPECT_EQ(Find<QLineEdit>(d, "1013")->maxLength(), 16);
-        EXPECT_FALSE(Find<QLabel>(d, "1040")->text().isEmpty());
+        EXPECT_EQ(Find<QLineEdit>(d, ids::configuration::kNetbiosName)->text(), "CARD-1");
+        EXPECT_EQ(Find<QLineEdit>(d, ids::configuration::kDate)->text(), "03/09/2007");
+        EXPECT_EQ(Find<QLineEdit>(d, ids::configuration::kTime)->text(), "08:30:05");
+        EXPECT_EQ(Find<QLineEdit>(d, ids::configuration::kHttpPort)->text(), "80");
+        EXPECT_EQ(Find<QComboBox>(d, ids::configuration::kTimeZone)->currentIndex(), 13);
+        EXPECT_EQ(Find<QComboBox>(d, ids::configuration::kTimeZone)->count(), 28);
+        EXPECT_TRUE(
+            Find<QRadioButton>(d, ids::configuration::kHttpEnable)->isChecked());  // HTTP enabled
+        EXPECT_TRUE(
+            Find<QRadioButton>(d, ids::configuration::kDhcpDisable)->isChecked());  // DHCP disabled
+        EXPECT_TRUE(
+            Find<QRadioButton>(d, ids::configuration::kManualTime)->isChecked());  // manual time
+        EXPECT_TRUE(Find<QRadioButton>(d, ids::configuration::kAdministratorAny)
+                        ->isChecked());  // 2: administrator Allow Any
+        EXPECT_TRUE(Find<QRadioButton>(d, ids::configuration::kManagerInLan)->isChecked());
+        EXPECT_EQ(Find<IpAddressEdit>(d, ids::configuration::kDns)->Address(),
+                  (Ipv4Address{198, 51, 100, 9}));
+        EXPECT_EQ(Find<QLineEdit>(d, ids::configuration::kNetbiosName)->maxLength(), 16);
+        EXPECT_FALSE(Find<QLabel>(d, ids::configuration::kFirstTimeHint)->text().isEmpty());
         d->reject();
     });
 }
@@ -81,11 +87,13 @@ TEST_F(ConfigurationDialogTest, GatesShowButtonsAndRowsByVersionAndModel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version);
         RunWith(GatesFor(c.version, c.model), [&](ConfigurationDialog* d) {
-            EXPECT_EQ(Find<QPushButton>(d, "3")->isVisible(), c.reset);
-            EXPECT_EQ(Find<QPushButton>(d, "4")->isVisible(), c.snmpv3);
-            EXPECT_EQ(Find<QLabel>(d, "1042")->text(), c.managerLabel);
-            EXPECT_EQ(Find<QLabel>(d, "1041")->text().isEmpty(), !c.readOnlyRow);
-            EXPECT_EQ(Find<QRadioButton>(d, "1039")->isVisible(), c.readOnlyRow);
+            EXPECT_EQ(Find<QPushButton>(d, ids::configuration::kReset)->isVisible(), c.reset);
+            EXPECT_EQ(Find<QPushButton>(d, ids::configuration::kSnmpv3)->isVisible(), c.snmpv3);
+            EXPECT_EQ(Find<QLabel>(d, ids::configuration::kManagerLabel)->text(), c.managerLabel);
+            EXPECT_EQ(Find<QLabel>(d, ids::configuration::kReadOnlyLabel)->text().isEmpty(),
+                      !c.readOnlyRow);
+            EXPECT_EQ(Find<QRadioButton>(d, ids::configuration::kReadOnlyAny)->isVisible(),
+                      c.readOnlyRow);
             d->reject();
         });
     }
@@ -94,31 +102,34 @@ TEST_F(ConfigurationDialogTest, GatesShowButtonsAndRowsByVersionAndModel) {
 TEST_F(ConfigurationDialogTest, WithoutUserLimitationTheRadiosAreDisabledAtInTheLan) {
     ASSERT_TRUE(ParseConfigureReply(kReply.substr(0, kReply.size() - 2), record));
     RunWith({}, [](ConfigurationDialog* d) {
-        for (const char* id : {"1033", "1034", "1035", "1037", "1038", "1039"}) {
+        for (const char* id :
+             {ids::configuration::kAdministratorInLan, ids::configuration::kAdministratorAny,
+              ids::configuration::kManagerInLan, ids::configuration::kManagerAny,
+              ids::configuration::kReadOnlyInLan, ids::configuration::kReadOnlyAny}) {
             EXPECT_FALSE(Find<QRadioButton>(d, id)->isEnabled()) << id;
         }
-        EXPECT_TRUE(Find<QRadioButton>(d, "1033")->isChecked());
+        EXPECT_TRUE(Find<QRadioButton>(d, ids::configuration::kAdministratorInLan)->isChecked());
         d->reject();
     });
 }
 
 TEST_F(ConfigurationDialogTest, OkChecksKeepTheDialogOpenUntilTheyPass) {
     const auto result = RunWith({}, [&](ConfigurationDialog* d) {
-        Find<IpAddressEdit>(d, "1016")->Field(2)->clear();
-        Find<QLineEdit>(d, "1025")->setText("0");
-        Click(d, "1");
+        Find<IpAddressEdit>(d, ids::configuration::kSubnetMask)->Field(2)->clear();
+        Find<QLineEdit>(d, ids::configuration::kHttpPort)->setText("0");
+        Click(d, ids::kOk);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].message.text, "Fields of Subnet Mask can't be empty!");
         EXPECT_EQ(prompter.shown[0].parent, d);
         EXPECT_TRUE(d->isVisible());
-        QTest::keyClicks(Find<IpAddressEdit>(d, "1016")->Field(2), "254");
-        Click(d, "1");
+        QTest::keyClicks(Find<IpAddressEdit>(d, ids::configuration::kSubnetMask)->Field(2), "254");
+        Click(d, ids::kOk);
         ASSERT_EQ(prompter.shown.size(), 2u);
         EXPECT_EQ(prompter.shown[1].message.text,
                   "The value of HTTP Port is out of the limitation!");
-        Find<QLineEdit>(d, "1025")->setText("8080");
-        Find<QComboBox>(d, "1036")->setCurrentIndex(23);
-        Click(d, "1");
+        Find<QLineEdit>(d, ids::configuration::kHttpPort)->setText("8080");
+        Find<QComboBox>(d, ids::configuration::kTimeZone)->setCurrentIndex(23);
+        Click(d, ids::kOk);
     });
     EXPECT_EQ(result, ConfigurationDialog::Result::Accepted);
     EXPECT_EQ(record.subnetMask, (Ipv4Address{255, 255, 254, 0}));
@@ -128,11 +139,11 @@ TEST_F(ConfigurationDialogTest, OkChecksKeepTheDialogOpenUntilTheyPass) {
 
 TEST_F(ConfigurationDialogTest, ResetAsksFirst) {
     const auto result = RunWith(GatesFor("2.0", "NMC"), [&](ConfigurationDialog* d) {
-        Find<QLineEdit>(d, "1025")->setText("not checked");
-        Click(d, "3");  // answered No
+        Find<QLineEdit>(d, ids::configuration::kHttpPort)->setText("not checked");
+        Click(d, ids::configuration::kReset);  // answered No
         EXPECT_TRUE(d->isVisible());
         prompter.answerYes = true;
-        Click(d, "3");
+        Click(d, ids::configuration::kReset);
     });
     EXPECT_EQ(result, ConfigurationDialog::Result::Reset);
     ASSERT_EQ(prompter.asked.size(), 2u);
@@ -171,8 +182,8 @@ TEST_F(ConfigurationOperation, RefusedDateEndsTheOperation) {
     ConfigureReply(kReply.substr(0, kReply.size() - 1));
     ASSERT_EQ(window.engine().pendingReply(), PendingReply::ConfigureReady);
     WhenModal<ConfigurationDialog>([](ConfigurationDialog* d) {
-        Find<QLineEdit>(d, "1031")->setText("13/01/2007");
-        Click(d, "1");
+        Find<QLineEdit>(d, ids::configuration::kDate)->setText("13/01/2007");
+        Click(d, ids::kOk);
     });
     window.engine().Tick();
     ASSERT_EQ(prompter.shown.size(), 1u);
@@ -215,7 +226,7 @@ TEST_F(ConfigurationOperation, TheCountdownGoesOnWhileTheDialogIsOpen) {
     ConfigureReply(kReply.substr(0, kReply.size() - 1));
     bool buttonsBackInside = false;
     WhenModal<ConfigurationDialog>([&](ConfigurationDialog* d) {
-        auto* add = Find<QPushButton>(&window, "1002");
+        auto* add = Find<QPushButton>(&window, ids::mainwindow::kAdd);
         buttonsBackInside = QTest::qWaitFor([&] { return add->isEnabled(); }, 5000);
         EXPECT_TRUE(d->isVisible());
         d->reject();

@@ -9,6 +9,7 @@
 
 #include "app/MainDialog.h"
 #include "core/protocol/RequestEngine.h"
+#include "kit/ControlIds.h"
 #include "shell/upgrade/UpgradeDialog.h"
 #include "support/FakeEngineHost.h"
 #include "support/GuiTestSupport.h"
@@ -69,7 +70,7 @@ protected:
         window.findChild<UpgradeDialog*>()->ChooseFilesWith(
             [firmware] { return QString::fromStdString(firmware.string()); });
         WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
-            d->findChild<QPushButton*>("1032")->click();
+            d->findChild<QPushButton*>(ids::upgrade::kBrowse)->click();
             d->reject();
         });
         window.OnUpgrade();

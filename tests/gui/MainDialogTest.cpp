@@ -16,6 +16,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainDialog.h"
+#include "kit/ControlIds.h"
 #include "kit/IpAddressEdit.h"
 #include "shell/devices/AccountDialog.h"
 #include "support/GuiTestSupport.h"
@@ -30,7 +31,9 @@ using testing::RecordingPrompter;
 using testing::TempDir;
 using testing::WhenModal;
 
-const char* const kButtonIds[] = {"1008", "1004", "1003", "1001", "1007", "1002"};
+const char* const kButtonIds[] = {ids::mainwindow::kUpgrade,       ids::mainwindow::kRemove,
+                                  ids::mainwindow::kModify,        ids::mainwindow::kDiscover,
+                                  ids::mainwindow::kConfiguration, ids::mainwindow::kAdd};
 
 class MainDialogTest : public ::testing::Test {
 protected:
@@ -54,7 +57,8 @@ protected:
         return QString("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
     }
     static QStringList RowTexts(QWidget* parent, int row) {
-        QTreeWidgetItem* item = Find<QTreeWidget>(parent, "1000")->topLevelItem(row);
+        QTreeWidgetItem* item =
+            Find<QTreeWidget>(parent, ids::mainwindow::kDeviceList)->topLevelItem(row);
         QStringList texts;
         for (int c = 0; item != nullptr && c < item->columnCount(); ++c) {
             texts << item->text(c);
@@ -78,19 +82,19 @@ TEST_F(MainDialogTest, StartsWithTitleLanBoxSubnetAndColumns) {
     EXPECT_EQ(dialog->hostAddress(), (Ipv4Address{192, 168, 1, 20}));
     EXPECT_EQ(dialog->windowTitle(), "Vellacor Parvolink v1.5.7");
     EXPECT_TRUE(prompter.shown.empty());
-    auto* lan = Find<QComboBox>(dialog.get(), "1044");
+    auto* lan = Find<QComboBox>(dialog.get(), ids::mainwindow::kLan);
     ASSERT_EQ(lan->count(), 2);
     EXPECT_EQ(lan->itemText(0), "192.168.001.020");
     EXPECT_EQ(lan->itemText(1), "010.000.000.005");
     EXPECT_EQ(lan->currentIndex(), 0);
-    EXPECT_EQ(Address(dialog.get(), "1016"), "192.168.1.0");
-    EXPECT_EQ(Address(dialog.get(), "1017"), "255.255.255.0");
+    EXPECT_EQ(Address(dialog.get(), ids::mainwindow::kSubnet), "192.168.1.0");
+    EXPECT_EQ(Address(dialog.get(), ids::mainwindow::kSubnetMask), "255.255.255.0");
 
     lan->setCurrentIndex(1);
-    EXPECT_EQ(Address(dialog.get(), "1016"), "10.0.0.0");
-    EXPECT_EQ(Address(dialog.get(), "1017"), "255.0.0.0");
+    EXPECT_EQ(Address(dialog.get(), ids::mainwindow::kSubnet), "10.0.0.0");
+    EXPECT_EQ(Address(dialog.get(), ids::mainwindow::kSubnetMask), "255.0.0.0");
 
-    auto* view = Find<QTreeWidget>(dialog.get(), "1000");
+    auto* view = Find<QTreeWidget>(dialog.get(), ids::mainwindow::kDeviceList);
     ASSERT_EQ(view->columnCount(), 8);
     EXPECT_EQ(view->headerItem()->text(6), "Mac Address");
     EXPECT_EQ(view->columnWidth(6), 130);
@@ -98,14 +102,14 @@ TEST_F(MainDialogTest, StartsWithTitleLanBoxSubnetAndColumns) {
     for (const char* id : kButtonIds) {
         EXPECT_TRUE(Find<QPushButton>(dialog.get(), id)->isEnabled()) << id;
     }
-    EXPECT_TRUE(Find<QPushButton>(dialog.get(), "1001")->isDefault());
+    EXPECT_TRUE(Find<QPushButton>(dialog.get(), ids::mainwindow::kDiscover)->isDefault());
 }
 
 TEST_F(MainDialogTest, WithoutInterfacesTheLanBoxStaysEmpty) {
     network.table = {{{127, 0, 0, 1}, {255, 0, 0, 0}}, {{0, 0, 0, 0}, {0, 0, 0, 0}}};
     auto dialog = Open();
-    EXPECT_EQ(Find<QComboBox>(dialog.get(), "1044")->count(), 0);
-    const auto fields = Find<IpAddressEdit>(dialog.get(), "1016")->Fields();
+    EXPECT_EQ(Find<QComboBox>(dialog.get(), ids::mainwindow::kLan)->count(), 0);
+    const auto fields = Find<IpAddressEdit>(dialog.get(), ids::mainwindow::kSubnet)->Fields();
     EXPECT_FALSE(fields[0].has_value());
 }
 
@@ -121,7 +125,7 @@ TEST_F(MainDialogTest, TakenTftpPortDisablesOnlyUpgrade) {
     const auto check = [&] {
         for (const char* id : kButtonIds) {
             EXPECT_EQ(Find<QPushButton>(dialog.get(), id)->isEnabled(),
-                      std::string_view(id) != "1008")
+                      std::string_view(id) != ids::mainwindow::kUpgrade)
                 << id;
         }
     };
@@ -189,23 +193,25 @@ TEST_F(MainDialogTest, DiscoverProgressIsPlacedClearAndTimersArePrecise) {
 TEST_F(MainDialogTest, AddThroughTheAccountDialog) {
     auto dialog = Open();
     WhenModal<AccountDialog>([&](AccountDialog* account) {
-        auto* address = Find<IpAddressEdit>(account, "1009");
+        auto* address = Find<IpAddressEdit>(account, ids::account::kAddress);
         EXPECT_TRUE(address->isEnabled());
         const char* octets[] = {"192", "168", "1", "10"};
         for (int i = 0; i < 4; ++i) {
             Type(address->Field(i), octets[i]);
         }
-        Type(Find<QLineEdit>(account, "1012"), "administrator");  // 8 characters kept
-        Type(Find<QLineEdit>(account, "1011"), "lanterns99");
-        EXPECT_EQ(Find<QLineEdit>(account, "1011")->echoMode(), QLineEdit::Password);
-        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
+        Type(Find<QLineEdit>(account, ids::account::kAccount),
+             "administrator");  // 8 characters kept
+        Type(Find<QLineEdit>(account, ids::account::kPassword), "lanterns99");
+        EXPECT_EQ(Find<QLineEdit>(account, ids::account::kPassword)->echoMode(),
+                  QLineEdit::Password);
+        QTest::mouseClick(Find<QPushButton>(account, ids::kOk), Qt::LeftButton);
     });
-    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), ids::mainwindow::kAdd), Qt::LeftButton);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(RowTexts(dialog.get(), 0),
               (QStringList{"192.168.001.010", "", "administ", "********", "", "", "", ""}));
     EXPECT_EQ(dialog->deviceList().row(0).password, "lanterns");
-    auto* view = Find<QTreeWidget>(dialog.get(), "1000");
+    auto* view = Find<QTreeWidget>(dialog.get(), ids::mainwindow::kDeviceList);
     ASSERT_EQ(view->selectedItems().size(), 1);
     EXPECT_EQ(view->indexOfTopLevelItem(view->selectedItems()[0]), 0);
 }
@@ -213,19 +219,20 @@ TEST_F(MainDialogTest, AddThroughTheAccountDialog) {
 TEST_F(MainDialogTest, AccountDialogRefusesAnIncompleteAddressAndCancelChangesNothing) {
     auto dialog = Open();
     WhenModal<AccountDialog>([&](AccountDialog* account) {
-        auto* address = Find<IpAddressEdit>(account, "1009");
+        auto* address = Find<IpAddressEdit>(account, ids::account::kAddress);
         Type(address->Field(0), "10");
         address->Field(2)->clear();  // a blank field
-        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>(account, ids::kOk), Qt::LeftButton);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].message, devices::kFillInAddress);
         EXPECT_EQ(prompter.shown[0].parent, account);
         EXPECT_TRUE(account->isVisible());
         QTest::keyClick(account, Qt::Key_Escape);
     });
-    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), ids::mainwindow::kAdd), Qt::LeftButton);
     EXPECT_TRUE(dialog->deviceList().empty());
-    EXPECT_EQ(Find<QTreeWidget>(dialog.get(), "1000")->topLevelItemCount(), 0);
+    EXPECT_EQ(Find<QTreeWidget>(dialog.get(), ids::mainwindow::kDeviceList)->topLevelItemCount(),
+              0);
 }
 
 TEST_F(MainDialogTest, ModifyShowsTheRowWithItsAddressFixed) {
@@ -235,13 +242,13 @@ TEST_F(MainDialogTest, ModifyShowsTheRowWithItsAddressFixed) {
     list.SetAccount(0, "admin", "lanterns");
     list.Select(0);
     WhenModal<AccountDialog>([&](AccountDialog* account) {
-        EXPECT_FALSE(Find<IpAddressEdit>(account, "1009")->isEnabled());
-        EXPECT_EQ(Find<QLineEdit>(account, "1012")->text(), "admin");
-        EXPECT_EQ(Find<QLineEdit>(account, "1011")->text(), "lanterns");
-        Type(Find<QLineEdit>(account, "1012"), "root");
-        QTest::mouseClick(Find<QPushButton>(account, "1"), Qt::LeftButton);
+        EXPECT_FALSE(Find<IpAddressEdit>(account, ids::account::kAddress)->isEnabled());
+        EXPECT_EQ(Find<QLineEdit>(account, ids::account::kAccount)->text(), "admin");
+        EXPECT_EQ(Find<QLineEdit>(account, ids::account::kPassword)->text(), "lanterns");
+        Type(Find<QLineEdit>(account, ids::account::kAccount), "root");
+        QTest::mouseClick(Find<QPushButton>(account, ids::kOk), Qt::LeftButton);
     });
-    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1003"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), ids::mainwindow::kModify), Qt::LeftButton);
     EXPECT_EQ(RowTexts(dialog.get(), 0)[2], "root");
     EXPECT_EQ(list.row(0).password, "lanterns");
 }
@@ -251,7 +258,7 @@ TEST_F(MainDialogTest, FullListRefusesAddWithoutOpeningTheDialog) {
     for (int i = 0; i < 255; ++i) {
         dialog->deviceList().Append({.ipAddress = std::to_string(i)});
     }
-    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1002"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), ids::mainwindow::kAdd), Qt::LeftButton);
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{devices::kTooMany});
     EXPECT_EQ(prompter.shown[0].parent, dialog.get());
 }
@@ -264,13 +271,13 @@ TEST_F(MainDialogTest, RemoveAndUserSelectionKeepViewAndListTogether) {
         list.SetAccount(list.size() - 1, name, "pw-" + name);
     }
     dialog->OnRemove();  // nothing selected: nothing happens
-    auto* view = Find<QTreeWidget>(dialog.get(), "1000");
+    auto* view = Find<QTreeWidget>(dialog.get(), ids::mainwindow::kDeviceList);
     ASSERT_EQ(view->topLevelItemCount(), 3);
     // The user clicks the middle row, then Remove.
     const QRect middle = view->visualItemRect(view->topLevelItem(1));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, middle.center());
     EXPECT_EQ(list.selected(), 1);
-    QTest::mouseClick(Find<QPushButton>(dialog.get(), "1004"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(dialog.get(), ids::mainwindow::kRemove), Qt::LeftButton);
     ASSERT_EQ(view->topLevelItemCount(), 2);
     EXPECT_EQ(RowTexts(dialog.get(), 1)[0], "c");
     EXPECT_TRUE(view->topLevelItem(1)->isSelected());

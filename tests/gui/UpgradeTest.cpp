@@ -7,6 +7,7 @@
 #include "app/MainDialog.h"
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
+#include "kit/ControlIds.h"
 #include "shell/upgrade/UpgradeDialog.h"
 #include "support/GuiTestSupport.h"
 #include "support/TempDir.h"
@@ -36,8 +37,8 @@ protected:
         window.deviceList().Append({.ipAddress = "card"});
         Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
         WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
-            Click(d, "1032");
-            Click(d, "2");
+            Click(d, ids::upgrade::kBrowse);
+            Click(d, ids::kCancel);
         });
         window.OnUpgrade();
     }
@@ -69,19 +70,22 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
     window.deviceList().Append({.ipAddress = "card"});
     Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
     WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
-        Click(d, "1008");
-        Click(d, "1032");  // Browse
-        EXPECT_EQ(d->findChild<QLineEdit*>("1012")->text().toStdString(), firmware.string());
-        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(),
+        Click(d, ids::upgrade::kUpgradeNow);
+        Click(d, ids::upgrade::kBrowse);  // Browse
+        EXPECT_EQ(d->findChild<QLineEdit*>(ids::upgrade::kFileName)->text().toStdString(),
+                  firmware.string());
+        EXPECT_EQ(d->findChild<QLineEdit*>(ids::upgrade::kFileInformation)->text(),
                   "This is not a correct upgrade file!!!");
-        Click(d, "1008");
+        Click(d, ids::upgrade::kUpgradeNow);
         window.deviceList().Select(0);
-        Click(d, "1008");  // no flash size: nothing fits
+        Click(d, ids::upgrade::kUpgradeNow);  // no flash size: nothing fits
         window.deviceList().row(0).flashSize = "256K";
-        Click(d, "1008");  // no dotted quad: said at once, not after 15 s of waiting
+        Click(
+            d,
+            ids::upgrade::kUpgradeNow);  // no dotted quad: said at once, not after 15 s of waiting
         EXPECT_TRUE(sentTo.empty());
         window.deviceList().row(0).ipAddress = "198.51.100.7";
-        Click(d, "1008");
+        Click(d, ids::upgrade::kUpgradeNow);
     });
     window.OnUpgrade();
     EXPECT_EQ(prompter.Messages(),
@@ -90,7 +94,7 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
     EXPECT_EQ(sentTo, std::vector<std::string>{"198.51.100.7"});
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingUpgrade);
     EXPECT_EQ(window.engine().countdown(), 15);
-    EXPECT_FALSE(window.findChild<QPushButton*>("1002")->isEnabled());
+    EXPECT_FALSE(window.findChild<QPushButton*>(ids::mainwindow::kAdd)->isEnabled());
     EXPECT_EQ(dir.Read("Parvolink.ini"), firmware.string() + "\r\ncard.bin\r\n");
 }
 
@@ -161,7 +165,7 @@ TEST_F(UpgradeTest, ProgressBarStartsWhereTheTransferIs) {
     };
     for (const Case c : {Case{0, 0, 1}, Case{400, 120, 400}, Case{2, 5, 2}}) {
         WhenModal<UpgradeProgressDialog>([&](UpgradeProgressDialog* p) {
-            auto* bar = p->findChild<QProgressBar*>("1034");
+            auto* bar = p->findChild<QProgressBar*>(ids::upgrade::kProgressBar);
             EXPECT_EQ(bar->minimum(), 0);
             EXPECT_EQ(bar->maximum(), c.maximum);
             EXPECT_EQ(bar->value(), std::min(c.position, c.maximum));
@@ -177,12 +181,12 @@ TEST_F(UpgradeTest, BrowseRefusesAFileTooLargeForTftp) {
     window.deviceList().Append({.ipAddress = "card"});
     Dialog()->ChooseFilesWith([&] { return QString::fromStdString(huge.string()); });
     WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
-        Click(d, "1032");
+        Click(d, ids::upgrade::kBrowse);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].message, upgrade::kFileTooLarge);
         EXPECT_EQ(prompter.shown[0].parent, d);
-        EXPECT_TRUE(d->findChild<QLineEdit*>("1012")->text().isEmpty());
-        Click(d, "2");
+        EXPECT_TRUE(d->findChild<QLineEdit*>(ids::upgrade::kFileName)->text().isEmpty());
+        Click(d, ids::kCancel);
     });
     window.OnUpgrade();
     EXPECT_EQ(window.firmware().firmwarePath, "");

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "kit/ControlIds.h"
 #include "shell/config/UsmDialog.h"
 #include "support/GuiTestSupport.h"
 
@@ -38,32 +39,32 @@ TEST_F(UsmDialogTest, ShowsTheTableAndFillsTheEditLineFromARow) {
         EXPECT_EQ(Find<QLabel>(d, "1060")->text(), "********");
         EXPECT_EQ(Find<QLabel>(d, "1086")->text(), "");  // row 2: no privacy password
         EXPECT_EQ(Find<QLabel>(d, "1108")->text(), "Auth, Priv");
-        EXPECT_EQ(Find<QLineEdit>(d, "1012")->text(), "public");
-        EXPECT_EQ(Find<QComboBox>(d, "1082")->currentIndex(), -1);
-        EXPECT_EQ(Find<QComboBox>(d, "1052")->currentIndex(), -1);
-        Find<QLineEdit>(d, "1053")->setText("typed");
-        Find<QComboBox>(d, "1082")->setCurrentIndex(1);
+        EXPECT_EQ(Find<QLineEdit>(d, ids::usm::kContextName)->text(), "public");
+        EXPECT_EQ(Find<QComboBox>(d, ids::usm::kIndex)->currentIndex(), -1);
+        EXPECT_EQ(Find<QComboBox>(d, ids::usm::kLevel)->currentIndex(), -1);
+        Find<QLineEdit>(d, ids::usm::kAuthPassword)->setText("typed");
+        Find<QComboBox>(d, ids::usm::kIndex)->setCurrentIndex(1);
         d->OnIndexChange(1);
-        EXPECT_EQ(Find<QLineEdit>(d, "1051")->text(), "ops");
-        EXPECT_EQ(Find<QComboBox>(d, "1052")->currentText(), "Auth, noPriv");
-        EXPECT_EQ(Find<QLineEdit>(d, "1053")->text(), "");
+        EXPECT_EQ(Find<QLineEdit>(d, ids::usm::kUserName)->text(), "ops");
+        EXPECT_EQ(Find<QComboBox>(d, ids::usm::kLevel)->currentText(), "Auth, noPriv");
+        EXPECT_EQ(Find<QLineEdit>(d, ids::usm::kAuthPassword)->text(), "");
         d->OnResetSnmpv3();
     });
 }
 
 TEST_F(UsmDialogTest, ShortPasswordKeepsTheDialogOpenThenSubmitDerivesTheKey) {
     const auto result = RunWith([&](UsmDialog* d) {
-        Find<QComboBox>(d, "1082")->setCurrentIndex(2);
-        Find<QLineEdit>(d, "1051")->setText("newuser");
-        Find<QComboBox>(d, "1052")->setCurrentIndex(AuthNoPriv);
-        Find<QLineEdit>(d, "1053")->setText("1234567");
-        QTest::mouseClick(Find<QPushButton>(d, "1"), Qt::LeftButton);
+        Find<QComboBox>(d, ids::usm::kIndex)->setCurrentIndex(2);
+        Find<QLineEdit>(d, ids::usm::kUserName)->setText("newuser");
+        Find<QComboBox>(d, ids::usm::kLevel)->setCurrentIndex(AuthNoPriv);
+        Find<QLineEdit>(d, ids::usm::kAuthPassword)->setText("1234567");
+        QTest::mouseClick(Find<QPushButton>(d, ids::usm::kSubmitKey), Qt::LeftButton);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].message.text,
                   "The length of Auth Password of should >=8 bytes.");
         EXPECT_TRUE(d->isVisible());
-        Find<QLineEdit>(d, "1053")->setText("12345678");
-        QTest::mouseClick(Find<QPushButton>(d, "1"), Qt::LeftButton);
+        Find<QLineEdit>(d, ids::usm::kAuthPassword)->setText("12345678");
+        QTest::mouseClick(Find<QPushButton>(d, ids::usm::kSubmitKey), Qt::LeftButton);
     });
     EXPECT_EQ(result, UsmDialog::Result::SubmitKey);
     EXPECT_EQ(usm.submitIndex, 2);
@@ -74,7 +75,7 @@ TEST_F(UsmDialogTest, ShortPasswordKeepsTheDialogOpenThenSubmitDerivesTheKey) {
 
 TEST_F(UsmDialogTest, EscapeUpdatesTheContextName) {
     const auto result = RunWith([](UsmDialog* d) {
-        Find<QLineEdit>(d, "1012")->setText("private9");
+        Find<QLineEdit>(d, ids::usm::kContextName)->setText("private9");
         QTest::keyClick(d, Qt::Key_Escape);
     });
     EXPECT_EQ(result, UsmDialog::Result::UpdateContextName);

@@ -3,6 +3,7 @@
 
 #include "LanTestSupport.h"
 #include "core/protocol/RequestEngine.h"
+#include "kit/ControlIds.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/devices/AccountDialog.h"
 
@@ -19,22 +20,22 @@ protected:
 
     void Click(QWidget* parent, const char* id) { parent->findChild<QPushButton*>(id)->click(); }
     bool ButtonsBack(MainDialog& window) {
-        return window.findChild<QPushButton*>("1007")->isEnabled();
+        return window.findChild<QPushButton*>(ids::mainwindow::kConfiguration)->isEnabled();
     }
 
     // Discover, then Modify the card at 198.51.100.2 with the given account.
     MainDialog& DiscoverAndSetAccount(const QString& password) {
         MainDialog& window = OpenWindow();
-        Click(&window, "1001");
+        Click(&window, ids::mainwindow::kDiscover);
         EXPECT_TRUE(QTest::qWaitFor([&] { return window.deviceList().size() >= 3; }, 5000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return ButtonsBack(window); }, 5000));
         window.deviceList().Select(window.deviceList().FindRowByIp("198.51.100.2"));
         WhenModal<AccountDialog>([&](AccountDialog* account) {
-            account->findChild<QLineEdit*>("1012")->setText("admin");
-            account->findChild<QLineEdit*>("1011")->setText(password);
-            Click(account, "1");
+            account->findChild<QLineEdit*>(ids::account::kAccount)->setText("admin");
+            account->findChild<QLineEdit*>(ids::account::kPassword)->setText(password);
+            Click(account, ids::kOk);
         });
-        Click(&window, "1003");
+        Click(&window, ids::mainwindow::kModify);
         return window;
     }
 
@@ -45,7 +46,7 @@ protected:
             opened = true;
             action(d);
         });
-        Click(&window, "1007");
+        Click(&window, ids::mainwindow::kConfiguration);
         ASSERT_TRUE(QTest::qWaitFor([&] { return opened; }, 5000));
     }
 };
@@ -55,18 +56,18 @@ TEST_F(ConfigurationRoadLanTest, EditedSettingsAreWrittenAndReadBack) {
     MainDialog& window = DiscoverAndSetAccount("lanterns");
     EXPECT_EQ(window.deviceList().selectedRow()->ipAddress, "198.51.100.2");  // kept as found
     Configure(window, [&](ConfigurationDialog* d) {
-        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(), "CARD-1");
-        d->findChild<QLineEdit*>("1013")->setText("UPS-ROOM-A");
-        d->findChild<QLineEdit*>("1025")->setText("8080");
-        Click(d, "1");
+        EXPECT_EQ(d->findChild<QLineEdit*>(ids::configuration::kNetbiosName)->text(), "CARD-1");
+        d->findChild<QLineEdit*>(ids::configuration::kNetbiosName)->setText("UPS-ROOM-A");
+        d->findChild<QLineEdit*>(ids::configuration::kHttpPort)->setText("8080");
+        Click(d, ids::kOk);
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUpdateSuccessfully});
     EXPECT_TRUE(ButtonsBack(window));
 
     Configure(window, [&](ConfigurationDialog* d) {
-        EXPECT_EQ(d->findChild<QLineEdit*>("1013")->text(), "UPS-ROOM-A");
-        EXPECT_EQ(d->findChild<QLineEdit*>("1025")->text(), "8080");
+        EXPECT_EQ(d->findChild<QLineEdit*>(ids::configuration::kNetbiosName)->text(), "UPS-ROOM-A");
+        EXPECT_EQ(d->findChild<QLineEdit*>(ids::configuration::kHttpPort)->text(), "8080");
         d->reject();
     });
     const auto writes = LogLines("SetConfigure");
@@ -86,7 +87,7 @@ TEST_F(ConfigurationRoadLanTest, WrongPasswordOpensNoDialog) {
         }
     });
     watcher.start(20);
-    Click(&window, "1007");
+    Click(&window, ids::mainwindow::kConfiguration);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 3000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ButtonsBack(window); }, 3000));
     QTest::qWait(1200);
@@ -99,7 +100,7 @@ TEST_F(ConfigurationRoadLanTest, WrongPasswordOpensNoDialog) {
 TEST_F(ConfigurationRoadLanTest, CardIgnoringTheWriteGivesNoResponse) {
     StartCards({"--ignore-writes"});
     MainDialog& window = DiscoverAndSetAccount("lanterns");
-    Configure(window, [&](ConfigurationDialog* d) { Click(d, "1"); });
+    Configure(window, [&](ConfigurationDialog* d) { Click(d, ids::kOk); });
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingSetConfigure);
     EXPECT_FALSE(ButtonsBack(window));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));

@@ -2,6 +2,7 @@
 
 #include "LanTestSupport.h"
 #include "core/protocol/RequestEngine.h"
+#include "kit/ControlIds.h"
 
 namespace parvolink {
 namespace {
@@ -17,7 +18,7 @@ protected:
         list.Append({.ipAddress = "198.051.100.002"});
         list.SetAccount(0, "admin", password);
         list.Select(0);
-        window.findChild<QPushButton*>("1007")->click();
+        window.findChild<QPushButton*>(ids::mainwindow::kConfiguration)->click();
         return window;
     }
 };
@@ -37,7 +38,7 @@ TEST_F(ConfigureLanTest, LocalCardGetsTheRequestTwiceAndItsReplyIsStored) {
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0], "198.51.100.2 direct " + line);
     EXPECT_EQ(requests[1], "198.51.100.2 broadcast " + line);
-    EXPECT_FALSE(window.findChild<QPushButton*>("1001")->isEnabled());
+    EXPECT_FALSE(window.findChild<QPushButton*>(ids::mainwindow::kDiscover)->isEnabled());
     EXPECT_TRUE(prompter.shown.empty());
 }
 
@@ -50,7 +51,7 @@ TEST_F(ConfigureLanTest, WrongPasswordIsReported) {
     }
     // The operation ends at the next tick, quietly.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 3000));
-    EXPECT_TRUE(window.findChild<QPushButton*>("1007")->isEnabled());
+    EXPECT_TRUE(window.findChild<QPushButton*>(ids::mainwindow::kConfiguration)->isEnabled());
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::Idle);
 }
 
@@ -60,7 +61,9 @@ TEST_F(ConfigureLanTest, SilentCardLetsTheCountdownRunOut) {
     MainDialog& window = ConfigureCard("lanterns");
     EXPECT_TRUE(window.operationTimer().isActive());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 6000));
-    for (const char* id : {"1001", "1002", "1003", "1004", "1007", "1008"}) {
+    for (const char* id :
+         {ids::mainwindow::kDiscover, ids::mainwindow::kAdd, ids::mainwindow::kModify,
+          ids::mainwindow::kRemove, ids::mainwindow::kConfiguration, ids::mainwindow::kUpgrade}) {
         EXPECT_TRUE(window.findChild<QPushButton*>(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(prompter.shown.empty());

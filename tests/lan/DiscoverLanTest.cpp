@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "LanTestSupport.h"
+#include "kit/ControlIds.h"
 #include "kit/IpAddressEdit.h"
 
 namespace parvolink {
@@ -19,7 +20,7 @@ protected:
     }
     // Presses Discover and waits until the sweep is over and count rows are listed.
     void DiscoverAll(MainDialog& window, std::size_t rows) {
-        Button(window, "1001")->click();
+        Button(window, ids::mainwindow::kDiscover)->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Discovering(); }, 10000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.deviceList().size() >= rows; }, 5000));
         QTest::qWait(200);  // any reply still on its way
@@ -50,9 +51,10 @@ TEST_F(DiscoverLanTest, ListsEveryCardOfTheSubnetOnce) {
     EXPECT_EQ(list.selected(), static_cast<int>(kCards) - 1);  // the last new row
     EXPECT_TRUE(prompter.shown.empty());
     // Buttons come back with the countdown, about two seconds after the sweep.
-    EXPECT_FALSE(Button(window, "1002")->isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Button(window, "1002")->isEnabled(); }, 4000));
-    EXPECT_EQ(Button(window, "1001")->text(), "&Discover");
+    EXPECT_FALSE(Button(window, ids::mainwindow::kAdd)->isEnabled());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Button(window, ids::mainwindow::kAdd)->isEnabled(); }, 4000));
+    EXPECT_EQ(Button(window, ids::mainwindow::kDiscover)->text(), "&Discover");
 }
 
 TEST_F(DiscoverLanTest, SecondDiscoverUpdatesInPlaceAndKeepsAccounts) {
@@ -66,7 +68,8 @@ TEST_F(DiscoverLanTest, SecondDiscoverUpdatesInPlaceAndKeepsAccounts) {
     list.SetAccount(5, "root", "pw5");
     list.row(5).model = "stale";
     list.Select(7);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Button(window, "1001")->isEnabled(); }, 4000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Button(window, ids::mainwindow::kDiscover)->isEnabled(); }, 4000));
     DiscoverAll(window, kCards + 1);
     EXPECT_EQ(list.size(), kCards + 1);
     EXPECT_EQ(list.row(0).password, "secret");
@@ -81,13 +84,15 @@ TEST_F(DiscoverLanTest, StopEndsALongSweep) {
     StartCards();
     MainDialog& window = OpenWindow();
     // A /16 takes minutes to sweep.
-    window.findChild<IpAddressEdit*>("1017")->SetAddress({255, 255, 0, 0});
-    QPushButton* discover = Button(window, "1001");
+    window.findChild<IpAddressEdit*>(ids::mainwindow::kSubnetMask)->SetAddress({255, 255, 0, 0});
+    QPushButton* discover = Button(window, ids::mainwindow::kDiscover);
     discover->click();
     EXPECT_TRUE(window.Discovering());
     EXPECT_EQ(discover->text(), "&Stop");
     EXPECT_TRUE(discover->isEnabled());
-    for (const char* id : {"1002", "1003", "1004", "1007", "1008"}) {
+    for (const char* id :
+         {ids::mainwindow::kAdd, ids::mainwindow::kModify, ids::mainwindow::kRemove,
+          ids::mainwindow::kConfiguration, ids::mainwindow::kUpgrade}) {
         EXPECT_FALSE(Button(window, id)->isEnabled()) << id;
     }
     auto* progress = window.findChild<QProgressBar*>();
@@ -97,7 +102,8 @@ TEST_F(DiscoverLanTest, StopEndsALongSweep) {
     EXPECT_FALSE(window.Discovering());
     EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(discover->text(), "&Discover");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Button(window, "1002")->isEnabled(); }, 4000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Button(window, ids::mainwindow::kAdd)->isEnabled(); }, 4000));
     EXPECT_TRUE(discover->isEnabled());
 }
 

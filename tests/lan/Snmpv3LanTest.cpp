@@ -5,6 +5,7 @@
 
 #include "LanTestSupport.h"
 #include "core/protocol/RequestEngine.h"
+#include "kit/ControlIds.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/config/UsmDialog.h"
 
@@ -44,18 +45,19 @@ TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
     bool submitted = false;
     WhenModal<ConfigurationDialog>([&](ConfigurationDialog* config) {
         WhenModal<UsmDialog>([&](UsmDialog* d) {
-            d->findChild<QComboBox*>("1082")->setCurrentIndex(3);
-            d->findChild<QLineEdit*>("1051")->setText("ops");
-            d->findChild<QComboBox*>("1052")->setCurrentIndex(AuthNoPriv);
-            d->findChild<QLineEdit*>("1053")->setText("maplesyrup");
-            d->findChild<QPushButton*>("1")->click();
+            d->findChild<QComboBox*>(ids::usm::kIndex)->setCurrentIndex(3);
+            d->findChild<QLineEdit*>(ids::usm::kUserName)->setText("ops");
+            d->findChild<QComboBox*>(ids::usm::kLevel)->setCurrentIndex(AuthNoPriv);
+            d->findChild<QLineEdit*>(ids::usm::kAuthPassword)->setText("maplesyrup");
+            d->findChild<QPushButton*>(ids::usm::kSubmitKey)->click();
             submitted = true;
         });
-        config->findChild<QPushButton*>("4")->click();  // the query; the user dialog follows
+        config->findChild<QPushButton*>(ids::configuration::kSnmpv3)
+            ->click();  // the query; the user dialog follows
         ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
         config->reject();
     });
-    window.findChild<QPushButton*>("1007")->click();
+    window.findChild<QPushButton*>(ids::mainwindow::kConfiguration)->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return submitted && !prompter.shown.empty(); }, 8000));
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUsmUpdateSuccessfully});
 

@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "LanTestSupport.h"
+#include "kit/ControlIds.h"
 #include "kit/IpAddressEdit.h"
 
 namespace parvolink {
@@ -16,9 +17,11 @@ const char* const kCards[] = {"198.18.1.5", "198.18.2.17", "198.18.3.200", "198.
 TEST_F(LanTest, SparseSlash22ListsEveryCard) {
     StartCards({"--unicast-only"});
     MainDialog& window = OpenWindow();
-    ASSERT_EQ(window.findChild<IpAddressEdit*>("1016")->Address(), (Ipv4Address{198, 18, 0, 0}));
-    ASSERT_EQ(window.findChild<IpAddressEdit*>("1017")->Address(), (Ipv4Address{255, 255, 252, 0}));
-    window.findChild<QPushButton*>("1001")->click();
+    ASSERT_EQ(window.findChild<IpAddressEdit*>(ids::mainwindow::kSubnet)->Address(),
+              (Ipv4Address{198, 18, 0, 0}));
+    ASSERT_EQ(window.findChild<IpAddressEdit*>(ids::mainwindow::kSubnetMask)->Address(),
+              (Ipv4Address{255, 255, 252, 0}));
+    window.findChild<QPushButton*>(ids::mainwindow::kDiscover)->click();
     // 1021 addresses make 48 pauses of 100 ms; silent neighbours must not stretch that much.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Discovering(); }, 20000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.deviceList().size() >= 4; }, 3000));

@@ -2,6 +2,7 @@
 #include <QPushButton>
 
 #include "LanTestSupport.h"
+#include "kit/ControlIds.h"
 #include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {
@@ -28,10 +29,10 @@ protected:
         window.findChild<UpgradeDialog*>()->ChooseFilesWith(
             [this] { return QString::fromStdString(firmware.string()); });
         WhenModal<UpgradeDialog>([](UpgradeDialog* d) {
-            d->findChild<QPushButton*>("1032")->click();
-            d->findChild<QPushButton*>("1008")->click();
+            d->findChild<QPushButton*>(ids::upgrade::kBrowse)->click();
+            d->findChild<QPushButton*>(ids::upgrade::kUpgradeNow)->click();
         });
-        window.findChild<QPushButton*>("1008")->click();
+        window.findChild<QPushButton*>(ids::upgrade::kUpgradeNow)->click();
         return window;
     }
 

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "kit/ControlIds.h"
 #include "kit/DialogUnits.h"
 #include "kit/IpAddressEdit.h"
 #include "kit/Prompter.h"
@@ -34,11 +35,12 @@ IpAddressEdit* Address(const char* id, QWidget* parent) {
 
 }  // namespace
 
-ConfigurationDialog::RadioPair ConfigurationDialog::MakePair(int firstId, const char* first,
-                                                             int secondId, const char* second) {
+ConfigurationDialog::RadioPair ConfigurationDialog::MakePair(const char* firstId, const char* first,
+                                                             const char* secondId,
+                                                             const char* second) {
     RadioPair pair{new QButtonGroup(this), {new QRadioButton(first), new QRadioButton(second)}};
-    pair.buttons[0]->setObjectName(QString::number(firstId));
-    pair.buttons[1]->setObjectName(QString::number(secondId));
+    pair.buttons[0]->setObjectName(firstId);
+    pair.buttons[1]->setObjectName(secondId);
     pair.group->addButton(pair.buttons[0], 0);
     pair.group->addButton(pair.buttons[1], 1);
     return pair;
@@ -59,7 +61,7 @@ int ConfigurationDialog::Choice(const RadioPair& pair) {
 
 ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     : QDialog(parent), prompter_(prompter) {
-    setObjectName("131");
+    setObjectName(ids::configuration::kDialog);
     setWindowTitle("Configuration");
     setFont(DialogFont());
     using namespace configuration;
@@ -73,9 +75,11 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     // System Identification
     auto* identification = new QGroupBox("System Identification", this);
     auto* idGrid = new QGridLayout(identification);
-    netbiosName_ = Edit("1013", identification, kIdentificationBoxLength);
-    systemContact_ = Edit("1012", identification, kIdentificationBoxLength);
-    systemLocation_ = Edit("1014", identification, kIdentificationBoxLength);
+    netbiosName_ = Edit(ids::configuration::kNetbiosName, identification, kIdentificationBoxLength);
+    systemContact_ =
+        Edit(ids::configuration::kSystemContact, identification, kIdentificationBoxLength);
+    systemLocation_ =
+        Edit(ids::configuration::kSystemLocation, identification, kIdentificationBoxLength);
     idGrid->addWidget(new QLabel("*Host Name(NetBIOS):"), 0, 0);
     idGrid->addWidget(netbiosName_, 0, 1);
     idGrid->addWidget(new QLabel("System Contactor:"), 1, 0);
@@ -86,18 +90,19 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     // Date/Time
     auto* dateTime = new QGroupBox("Date/Time", this);
     auto* dtGrid = new QGridLayout(dateTime);
-    timeSource_ = MakePair(1027, "*SNTP", 1028, "Manual");
+    timeSource_ =
+        MakePair(ids::configuration::kSntp, "*SNTP", ids::configuration::kManualTime, "Manual");
     dtGrid->addWidget(timeSource_.buttons[0], 0, 0);
     dtGrid->addWidget(timeSource_.buttons[1], 0, 1);
     timeZone_ = new QComboBox(dateTime);
-    timeZone_->setObjectName("1036");
+    timeZone_->setObjectName(ids::configuration::kTimeZone);
     for (std::string_view name : kTimeZoneNames) {
         timeZone_->addItem(FromText(name));
     }
-    timeServer1_ = Edit("1015", dateTime);
-    timeServer2_ = Edit("1030", dateTime);
-    date_ = Edit("1031", dateTime);
-    time_ = Edit("1032", dateTime);
+    timeServer1_ = Edit(ids::configuration::kTimeServer1, dateTime);
+    timeServer2_ = Edit(ids::configuration::kTimeServer2, dateTime);
+    date_ = Edit(ids::configuration::kDate, dateTime);
+    time_ = Edit(ids::configuration::kTime, dateTime);
     dtGrid->addWidget(new QLabel("Time Zone:"), 1, 0);
     dtGrid->addWidget(timeZone_, 1, 1, 1, 3);
     dtGrid->addWidget(new QLabel("*1st Time Server Name or IP:"), 2, 0);
@@ -115,10 +120,10 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     // System Configuration
     auto* system = new QGroupBox("System Configuration", this);
     auto* sysGrid = new QGridLayout(system);
-    ipAddr_ = Address("1029", system);
-    subnetMask_ = Address("1016", system);
-    gatewayAddr_ = Address("1017", system);
-    dnsAddr_ = Address("1018", system);
+    ipAddr_ = Address(ids::configuration::kIpAddress, system);
+    subnetMask_ = Address(ids::configuration::kSubnetMask, system);
+    gatewayAddr_ = Address(ids::configuration::kGateway, system);
+    dnsAddr_ = Address(ids::configuration::kDns, system);
     const std::pair<const char*, IpAddressEdit*> addresses[] = {{"*IP Address:", ipAddr_},
                                                                 {"*Subnet Mask:", subnetMask_},
                                                                 {"Gateway IP:", gatewayAddr_},
@@ -128,14 +133,17 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
         sysGrid->addWidget(new QLabel(label), row, 0);
         sysGrid->addWidget(edit, row++, 1, 1, 2);
     }
-    dhcp_ = MakePair(1019, "Enable", 1020, "*Disable");
-    http_ = MakePair(1021, "Enable", 1022, "Disable");
-    telnet_ = MakePair(1023, "Enable", 1024, "Disable");
+    dhcp_ = MakePair(ids::configuration::kDhcpEnable, "Enable", ids::configuration::kDhcpDisable,
+                     "*Disable");
+    http_ = MakePair(ids::configuration::kHttpEnable, "Enable", ids::configuration::kHttpDisable,
+                     "Disable");
+    telnet_ = MakePair(ids::configuration::kTelnetEnable, "Enable",
+                       ids::configuration::kTelnetDisable, "Disable");
     pairRow(sysGrid, row++, new QLabel("BOOTP/DHCP Client:"), dhcp_);
     pairRow(sysGrid, row++, new QLabel("HTTP Server:"), http_);
     pairRow(sysGrid, row++, new QLabel("Telnet Server:"), telnet_);
-    httpPort_ = Edit("1025", system);
-    telnetPort_ = Edit("1026", system);
+    httpPort_ = Edit(ids::configuration::kHttpPort, system);
+    telnetPort_ = Edit(ids::configuration::kTelnetPort, system);
     sysGrid->addWidget(new QLabel("HTTP Server Port:"), row, 0);
     sysGrid->addWidget(httpPort_, row++, 1, 1, 2);
     sysGrid->addWidget(new QLabel("Telnet Server Port:"), row, 0);
@@ -144,13 +152,16 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     // User Limitation
     auto* users = new QGroupBox("User Limitation", this);
     auto* userGrid = new QGridLayout(users);
-    limitation_ = {MakePair(1033, "In The LAN", 1034, "Allow Any"),
-                   MakePair(1035, "In The LAN", 1037, "Allow Any"),
-                   MakePair(1038, "In The LAN", 1039, "Allow Any")};
+    limitation_ = {MakePair(ids::configuration::kAdministratorInLan, "In The LAN",
+                            ids::configuration::kAdministratorAny, "Allow Any"),
+                   MakePair(ids::configuration::kManagerInLan, "In The LAN",
+                            ids::configuration::kManagerAny, "Allow Any"),
+                   MakePair(ids::configuration::kReadOnlyInLan, "In The LAN",
+                            ids::configuration::kReadOnlyAny, "Allow Any")};
     managerLabel_ = new QLabel("Device Manager:");
-    managerLabel_->setObjectName("1042");
+    managerLabel_->setObjectName(ids::configuration::kManagerLabel);
     readOnlyLabel_ = new QLabel("Read Only User:");
-    readOnlyLabel_->setObjectName("1041");
+    readOnlyLabel_->setObjectName(ids::configuration::kReadOnlyLabel);
     pairRow(userGrid, 0, new QLabel("Administrator:"), limitation_[0]);
     pairRow(userGrid, 1, managerLabel_, limitation_[1]);
     pairRow(userGrid, 2, readOnlyLabel_, limitation_[2]);
@@ -158,18 +169,18 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     auto* note = new QLabel(FromText(kStaticAddressNote), this);
     note->setWordWrap(true);
     firstTimeHint_ = new QLabel(this);
-    firstTimeHint_->setObjectName("1040");
+    firstTimeHint_->setObjectName(ids::configuration::kFirstTimeHint);
     firstTimeHint_->setWordWrap(true);
 
     auto* ok = new QPushButton("&OK", this);
-    ok->setObjectName("1");
+    ok->setObjectName(ids::kOk);
     ok->setDefault(true);
     auto* cancel = new QPushButton("&Cancel", this);
-    cancel->setObjectName("2");
+    cancel->setObjectName(ids::kCancel);
     reset_ = new QPushButton("Reset to &Default", this);
-    reset_->setObjectName("3");
+    reset_->setObjectName(ids::configuration::kReset);
     snmpv3_ = new QPushButton("&SNMPv3...", this);
-    snmpv3_->setObjectName("4");
+    snmpv3_->setObjectName(ids::configuration::kSnmpv3);
     connect(ok, &QPushButton::clicked, this, &ConfigurationDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(reset_, &QPushButton::clicked, this, &ConfigurationDialog::OnResetToDefault);

@@ -44,7 +44,8 @@ private:
         QButtonGroup* group;
         std::array<QRadioButton*, 2> buttons;
     };
-    RadioPair MakePair(int firstId, const char* first, int secondId, const char* second);
+    RadioPair MakePair(const char* firstId, const char* first, const char* secondId,
+                       const char* second);
     static void SetChoice(const RadioPair& pair, int choice);
     static int Choice(const RadioPair& pair);
     void Fill(const ConfigurationForm& form);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "kit/ControlIds.h"
 #include "kit/DialogUnits.h"
 #include "kit/Prompter.h"
 #include "kit/Text.h"
@@ -45,7 +46,7 @@ QLineEdit* Edit(const char* id, int maxLength, bool masked) {
 }  // namespace
 
 UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), prompter_(prompter) {
-    setObjectName("135");
+    setObjectName(ids::usm::kDialog);
     setWindowTitle("SNMPv3 USM");
     setFont(DialogFont());
     const DialogUnits du(font());
@@ -71,20 +72,20 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
     }
 
     index_ = new QComboBox;
-    index_->setObjectName("1082");
+    index_->setObjectName(ids::usm::kIndex);
     for (int row = 1; row <= usm::kUsers; ++row) {
         index_->addItem(QString::number(row));
     }
-    name_ = Edit("1051", static_cast<int>(usm::kTextLength), false);
+    name_ = Edit(ids::usm::kUserName, static_cast<int>(usm::kTextLength), false);
     level_ = new QComboBox;
-    level_->setObjectName("1052");
+    level_->setObjectName(ids::usm::kLevel);
     for (std::string_view name : usm::kLevelNames) {
         level_->addItem(FromText(name));
     }
-    authPassword_ = Edit("1053", static_cast<int>(usm::kPasswordLength), true);
-    privPassword_ = Edit("1050", static_cast<int>(usm::kPasswordLength), true);
+    authPassword_ = Edit(ids::usm::kAuthPassword, static_cast<int>(usm::kPasswordLength), true);
+    privPassword_ = Edit(ids::usm::kPrivPassword, static_cast<int>(usm::kPasswordLength), true);
     auto* submit = new QPushButton("&Submit Key");
-    submit->setObjectName("1");
+    submit->setObjectName(ids::usm::kSubmitKey);
     submit->setDefault(true);
     grid->addWidget(Heading("Index"), usm::kUsers + 1, 0);
     grid->addWidget(Heading("Key"), usm::kUsers + 1, 5);
@@ -96,10 +97,10 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
     grid->addWidget(submit, usm::kUsers + 2, 5);
 
     auto* reset = new QPushButton("&Reset SNMPv3 Configuration", this);
-    reset->setObjectName("1062");
-    contextName_ = Edit("1012", static_cast<int>(usm::kTextLength), false);
+    reset->setObjectName(ids::usm::kReset);
+    contextName_ = Edit(ids::usm::kContextName, static_cast<int>(usm::kTextLength), false);
     auto* update = new QPushButton("&Update Context Name", this);
-    update->setObjectName("2");
+    update->setObjectName(ids::usm::kUpdateContext);
     update->setAutoDefault(false);
     reset->setAutoDefault(false);
     auto* bottom = new QHBoxLayout;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "kit/ControlIds.h"
 #include "kit/DialogUnits.h"
 #include "kit/Icons.h"
 #include "kit/IpAddressEdit.h"
@@ -16,7 +17,7 @@ namespace parvolink {
 
 AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
     : QDialog(parent), prompter_(prompter) {
-    setObjectName("130");
+    setObjectName(ids::account::kDialog);
     setWindowTitle("IP & Account");
     setFont(DialogFont());
 
@@ -28,7 +29,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
 
     grid->addWidget(new QLabel("IP Address:", group), 0, 1);
     address_ = new IpAddressEdit(group);
-    address_->setObjectName("1009");
+    address_->setObjectName(ids::account::kAddress);
     grid->addWidget(address_, 0, 2, 1, 2, Qt::AlignLeft);
 
     auto* caption = new QLabel("Administrator Account", group);
@@ -37,7 +38,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
 
     grid->addWidget(new QLabel("Account:", group), 2, 1);
     account_ = new QLineEdit(group);
-    account_->setObjectName("1012");
+    account_->setObjectName(ids::account::kAccount);
     account_->setMaxLength(static_cast<int>(devices::kAccountLength));
     account_->setFixedWidth(DialogUnits(font()).X(60));
     grid->addWidget(account_, 2, 2);
@@ -45,7 +46,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
 
     grid->addWidget(new QLabel("Password:", group), 3, 1);
     password_ = new QLineEdit(group);
-    password_->setObjectName("1011");
+    password_->setObjectName(ids::account::kPassword);
     password_->setMaxLength(static_cast<int>(devices::kPasswordLength));
     password_->setEchoMode(QLineEdit::Password);
     password_->setFixedWidth(DialogUnits(font()).X(60));
@@ -53,7 +54,7 @@ AccountDialog::AccountDialog(Prompter& prompter, QWidget* parent)
     grid->addWidget(new QLabel("Default: lanterns", group), 3, 3);
 
     auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("1");
+    ok->setObjectName(ids::kOk);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &AccountDialog::accept);
 

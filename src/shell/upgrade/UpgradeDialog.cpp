@@ -12,6 +12,7 @@
 
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
+#include "kit/ControlIds.h"
 #include "kit/DialogUnits.h"
 #include "kit/Icons.h"
 #include "kit/Prompter.h"
@@ -33,35 +34,35 @@ QString PathText(const std::string& bytes) {
 
 UpgradeDialog::UpgradeDialog(Prompter& prompter, FirmwareSettings& firmware, QWidget* parent)
     : QDialog(parent), prompter_(prompter), firmware_(firmware) {
-    setObjectName("132");
+    setObjectName(ids::upgrade::kDialog);
     setWindowTitle("Upgrade");
     setFont(DialogFont());
     const DialogUnits du(font());
     setFixedSize(du.X(211), du.Y(102));
 
     auto* upgradeNow = new QPushButton("&Upgrade Now", this);
-    upgradeNow->setObjectName("1008");
+    upgradeNow->setObjectName(ids::upgrade::kUpgradeNow);
     upgradeNow->setGeometry(du.Rect(33, 84, 56, 14));
     upgradeNow->setDefault(true);
     auto* exit = new QPushButton("&Exit", this);
-    exit->setObjectName("2");
+    exit->setObjectName(ids::kCancel);
     exit->setGeometry(du.Rect(122, 84, 50, 14));
     auto* group = new QGroupBox("Select Firmware File", this);
     group->setGeometry(du.Rect(5, 3, 201, 77));
     (new QLabel("Firmware File Name:", this))->setGeometry(du.Rect(13, 23, 104, 8));
     auto* browse = new QPushButton("&Browse...", this);
-    browse->setObjectName("1032");
+    browse->setObjectName(ids::upgrade::kBrowse);
     browse->setGeometry(du.Rect(121, 14, 50, 14));
     auto* icon = new QLabel(this);
     icon->setPixmap(UpgradePicture(std::min(du.X(20), du.Y(20))));
     icon->setGeometry(du.Rect(179, 12, 20, 20));
     fileName_ = new QLineEdit(this);
-    fileName_->setObjectName("1012");
+    fileName_->setObjectName(ids::upgrade::kFileName);
     fileName_->setReadOnly(true);
     fileName_->setGeometry(du.Rect(26, 35, 172, 12));
     (new QLabel("File Information:", this))->setGeometry(du.Rect(13, 50, 111, 8));
     fileInformation_ = new QLineEdit(this);
-    fileInformation_->setObjectName("1013");
+    fileInformation_->setObjectName(ids::upgrade::kFileInformation);
     fileInformation_->setReadOnly(true);
     fileInformation_->setGeometry(du.Rect(26, 62, 172, 12));
 
@@ -108,19 +109,19 @@ void UpgradeDialog::OnUpgradeNow() {
 
 UpgradeProgressDialog::UpgradeProgressDialog(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setObjectName("133");
+    setObjectName(ids::upgrade::kProgressDialog);
     setWindowTitle("Upgrading Now");
     setFont(DialogFont());
     const DialogUnits du(font());
     setFixedSize(du.X(187), du.Y(25));
     auto* bar = new QProgressBar(this);
-    bar->setObjectName("1034");
+    bar->setObjectName(ids::upgrade::kProgressBar);
     bar->setGeometry(du.Rect(8, 7, 171, 11));
     bar->setTextVisible(false);
 }
 
 void UpgradeProgressDialog::Run(int blockCount, int position) {
-    auto* bar = findChild<QProgressBar*>("1034");
+    auto* bar = findChild<QProgressBar*>(ids::upgrade::kProgressBar);
     // A range of 0..0 would show a busy bar: a file under one block shows an empty one.
     bar->setRange(0, std::max(blockCount, 1));
     SetPosition(position);
@@ -136,7 +137,7 @@ void UpgradeProgressDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void UpgradeProgressDialog::SetPosition(int position) {
-    auto* bar = findChild<QProgressBar*>("1034");
+    auto* bar = findChild<QProgressBar*>(ids::upgrade::kProgressBar);
     bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
 }
 
