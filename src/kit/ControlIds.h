@@ -84,8 +84,8 @@ inline constexpr const char* kManagerLabel = "1042";
 
 namespace usm {
 inline constexpr const char* kDialog = "135";
-inline constexpr const char* kSubmitKey = "1";        // "&Submit Key"
-inline constexpr const char* kUpdateContext = "2";    // "&Update Context Name"
+inline constexpr const char* kSubmitKey = "1";      // "&Submit Key"
+inline constexpr const char* kUpdateContext = "2";  // "&Update Context Name"
 inline constexpr const char* kReset = "1062";
 inline constexpr const char* kIndex = "1082";
 inline constexpr const char* kUserName = "1051";
