@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "LanTestSupport.h"
+#include "cardsim/LogEscape.h"
 #include "core/protocol/RequestEngine.h"
 #include "kit/ControlIds.h"
 #include "shell/config/ConfigurationDialog.h"
@@ -15,21 +16,9 @@ namespace {
 using testing::LanTest;
 using testing::WhenModal;
 
-// As the simulator's log writes bytes: TAB as \t, other bytes outside 0x20..0x7E as \xNN.
+// A key as the simulator's log writes it.
 std::string Logged(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        char hex[5];
-        if (b == '\t') {
-            out += "\\t";
-        } else if (b < 0x20 || b >= 0x7F) {
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            out += hex;
-        } else {
-            out += static_cast<char>(b);
-        }
-    }
-    return out;
+    return cardsim::LogEscape({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 using Snmpv3LanTest = LanTest;

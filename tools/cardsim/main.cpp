@@ -24,6 +24,7 @@
 
 #include "CardSimulator.h"
 #include "FirmwareFetch.h"
+#include "LogEscape.h"
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
 
@@ -145,22 +146,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         options.addresses = LocalAddresses();
     }
     return !options.addresses.empty();
-}
-
-std::string Printable(std::string_view line) {
-    std::string out;
-    for (unsigned char c : line) {
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c >= 0x7F) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
 }
 
 void SendFrom(int fd, const Outgoing& out) {
@@ -302,7 +287,7 @@ int main(int argc, char** argv) {
             }
             if (log.is_open()) {
                 log << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
-                    << Printable(line) << std::endl;
+                    << cardsim::LogEscape(line) << std::endl;
             }
             for (const std::string& reply : cardsim::Answer(card, line, !direct, options.faults)) {
                 outgoing.push_back({Clock::now() + std::chrono::milliseconds(options.lateMs),
