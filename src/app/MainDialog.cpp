@@ -205,37 +205,16 @@ void MainDialog::OnTftpTick() {
 }
 
 void MainDialog::Apply(const TftpActions& actions) {
+    // A block the socket could not queue yet goes as soon as it can, rather than after the 3 s
+    // of retransmission.
     for (const TftpDatagram& datagram : actions.sends) {
-        SendTftp(datagram);
+        tftpServerSocket_.SendInOrder(datagram.bytes, datagram.to.address, datagram.to.port);
     }
     if (actions.endProgress && upgradeProgress_->isVisible()) {
         upgradeProgress_->done(1);
     }
     if (actions.message) {
         PostMessage(*actions.message);
-    }
-}
-
-void MainDialog::SendTftp(const TftpDatagram& datagram) {
-    // A block the socket could not queue yet goes as soon as it can, rather than after the 3 s
-    // of retransmission; one the system refused is left to retransmission.
-    if (!tftpWaiting_.empty() ||
-        tftpServerSocket_.SendTo(datagram.bytes, datagram.to.address, datagram.to.port) ==
-            SendOutcome::NotQueued) {
-        tftpWaiting_.push_back(datagram);
-        tftpServerSocket_.WhenWritable([this] { SendWaitingTftp(); });
-    }
-}
-
-void MainDialog::SendWaitingTftp() {
-    while (!tftpWaiting_.empty()) {
-        const TftpDatagram& next = tftpWaiting_.front();
-        if (tftpServerSocket_.SendTo(next.bytes, next.to.address, next.to.port) ==
-            SendOutcome::NotQueued) {
-            tftpServerSocket_.WhenWritable([this] { SendWaitingTftp(); });
-            return;
-        }
-        tftpWaiting_.pop_front();
     }
 }
 

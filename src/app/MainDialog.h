@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QTimer>
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -118,8 +117,6 @@ private:
     void OnDiscoverFinished();
     void OnTftpTick();
     void Apply(const TftpActions& actions);
-    void SendTftp(const TftpDatagram& datagram);
-    void SendWaitingTftp();
 
     bool RunAccountDialog(AccountValues& values) override;
     // One message box at a time: at once when none is open, else once the open one and those
@@ -158,7 +155,6 @@ private:
     bool tftpSocketReady_ = false;
     bool refreshPending_ = false;
     MessageQueue messages_;
-    std::deque<TftpDatagram> tftpWaiting_;  // blocks the socket could not queue yet, in order
     bool messagesPosted_ = false;
     bool progressRunning_ = false;
     AccountDialog* accountDialog_ = nullptr;

@@ -53,6 +53,7 @@ bool DatagramSocket::Bind(std::uint16_t port) {
 }
 
 void DatagramSocket::Close() {
+    waiting_.clear();
     readable_.reset();
     writable_.reset();
     if (fd_ >= 0) {
@@ -100,6 +101,26 @@ void DatagramSocket::WhenWritable(std::function<void()> resume) {
         });
     }
     writable_->setEnabled(true);
+}
+
+void DatagramSocket::SendInOrder(std::string_view bytes, const Ipv4Address& address,
+                                 std::uint16_t port) {
+    if (waiting_.empty() && SendTo(bytes, address, port) != SendOutcome::NotQueued) {
+        return;
+    }
+    waiting_.push_back({std::string(bytes), address, port});
+    WhenWritable([this] { SendWaiting(); });
+}
+
+void DatagramSocket::SendWaiting() {
+    while (!waiting_.empty()) {
+        const Waiting& next = waiting_.front();
+        if (SendTo(next.bytes, next.address, next.port) == SendOutcome::NotQueued) {
+            WhenWritable([this] { SendWaiting(); });
+            return;
+        }
+        waiting_.pop_front();
+    }
 }
 
 void DatagramSocket::ReadPending() {

@@ -46,6 +46,10 @@ public:
     // Calls resume once, from the event loop, when the socket can queue a datagram again. A
     // later call replaces an earlier resume not yet called.
     void WhenWritable(std::function<void()> resume);
+    // Sends in order: a datagram the socket cannot queue yet waits, with any sent after it,
+    // until the socket is writable, instead of being lost. A datagram the system refuses is
+    // dropped. Uses WhenWritable: not for a socket whose caller waits on that itself.
+    void SendInOrder(std::string_view bytes, const Ipv4Address& address, std::uint16_t port);
     void Close();
     std::uint16_t LocalPort() const;
 
@@ -54,8 +58,15 @@ protected:
     int Descriptor() const { return fd_; }
 
 private:
+    struct Waiting {
+        std::string bytes;
+        Ipv4Address address{};
+        std::uint16_t port = 0;
+    };
+
     void ReadPending();
     void HandleQueued();
+    void SendWaiting();
 
     std::size_t largest_;
     Handling handling_;
@@ -65,6 +76,7 @@ private:
     std::function<void()> resume_;
     std::function<void(const Received&)> handler_;
     std::deque<Received> received_;
+    std::deque<Waiting> waiting_;
     Received reading_;  // reused for every datagram read
 };
 
