@@ -191,6 +191,22 @@ TEST(DiscoverReply, UpdatesInPlaceAndMatchesExactText) {
     EXPECT_EQ(list.size(), 3u);
 }
 
+TEST(DiscoverReply, TwoCardsAtOneAddressAreFlaggedNotMerged) {
+    DeviceList list;
+    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "00:aa", "2.1", "NMC", "first", "512K"}));
+    // The same card again: no flag.
+    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "00:aa", "2.1", "NMC", "first", "512K"}));
+    EXPECT_EQ(list.row(0).otherMacAddress, "");
+    // Another card at the same address: the row keeps the first card and names the other.
+    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "00:bb", "1.0", "X", "second", "256K"}));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.row(0).macAddress, "00:aa");
+    EXPECT_EQ(list.row(0).otherMacAddress, "00:bb");
+    EXPECT_EQ(list.row(0).hostName, "first");
+    EXPECT_EQ(list.row(0).version, "2.1");
+    EXPECT_EQ(list.row(0).flashSize, "512K");
+}
+
 TEST(DiscoverReply, ShortRepliesAndAFullListChangeNothing) {
     EXPECT_EQ(ParseDiscoverReply("10.0.0.5\tmac\t2.1\t"), std::nullopt);
     EXPECT_EQ(ParseDiscoverReply("10.0.0.5\tmac\t2.1\tNMC"), std::nullopt);

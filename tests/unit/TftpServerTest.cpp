@@ -160,6 +160,8 @@ TEST_F(TftpServerTest, ElevenHostsTooManyAndSilentHostsAreDropped) {
     }
     const TftpActions eleventh = server.OnDatagram(Rrq("fw.bin"), Host(11));
     EXPECT_EQ(eleventh.message, tftp::kTooManyConnections);
+    EXPECT_EQ(eleventh.ended, (std::vector<TftpTransferEnd>{
+                                  {Host(11).address, TftpTransferEnd::Kind::TooManyConnections}}));
     EXPECT_TRUE(eleventh.sends.empty());
     EXPECT_EQ(server.connectionCount(), 10u);
     // Hosts 2 to 10 keep acknowledging; host 1 falls silent.
@@ -179,6 +181,9 @@ TEST_F(TftpServerTest, ElevenHostsTooManyAndSilentHostsAreDropped) {
         if (a.endProgress) {
             dropped = true;
             EXPECT_EQ(tick, 150);  // 15 s after the last progress
+            EXPECT_EQ(a.ended, (std::vector<TftpTransferEnd>{
+                                   {Host(1).address, TftpTransferEnd::Kind::Abandoned}}));
+            EXPECT_FALSE(server.ProgressOf(Host(1).address));
         }
     }
     EXPECT_TRUE(dropped);
@@ -195,7 +200,14 @@ TEST_F(TftpServerTest, OneTransferEndingLeavesTheOtherAndTheFileOpen) {
     static_cast<void>(server.OnDatagram(Rrq("fw.bin"), Host(1)));
     static_cast<void>(server.OnDatagram(Rrq("fw.bin"), Host(2)));
     static_cast<void>(server.OnDatagram(Ack(1), Host(1)));
-    EXPECT_EQ(server.OnDatagram(Ack(2), Host(1)).message, tftp::kUpgradeOk);
+    // Each host's own progress: 600 bytes take two blocks.
+    EXPECT_EQ(server.ProgressOf(Host(1).address)->block, 2);
+    EXPECT_EQ(server.ProgressOf(Host(1).address)->blockCount, 2);
+    EXPECT_EQ(server.ProgressOf(Host(2).address)->block, 1);
+    const TftpActions done = server.OnDatagram(Ack(2), Host(1));
+    EXPECT_EQ(done.message, tftp::kUpgradeOk);
+    EXPECT_EQ(done.ended, (std::vector<TftpTransferEnd>{
+                              {Host(1).address, TftpTransferEnd::Kind::Completed}}));
     const TftpActions a = server.OnDatagram(Ack(1), Host(2));
     ASSERT_EQ(a.sends.size(), 1u);
     EXPECT_EQ(a.sends[0].bytes, "\0\3\0\2"s + std::string(88, 'c'));

@@ -22,6 +22,9 @@ struct DeviceEntry {
     std::string macAddress{};
     std::string flashSize{};
     std::string password{};  // hidden, at most 8 characters
+    // Set when another card answered for the same address with this different MAC address:
+    // two cards share the address. The row keeps the card that answered first.
+    std::string otherMacAddress{};
     bool operator==(const DeviceEntry&) const = default;
 };
 

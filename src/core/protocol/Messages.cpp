@@ -129,6 +129,11 @@ bool ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply) {
         list.Select(index);
     }
     DeviceEntry& row = list.row(static_cast<std::size_t>(index));
+    if (!row.macAddress.empty() && row.macAddress != reply.macAddress) {
+        // Two cards answer at one address: flag it rather than let the later hide the first.
+        row.otherMacAddress = reply.macAddress;
+        return true;
+    }
     row.ipAddress = reply.ipAddress;
     row.macAddress = reply.macAddress;
     row.version = reply.version;

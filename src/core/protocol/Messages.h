@@ -88,7 +88,9 @@ std::optional<DiscoverReply> ParseDiscoverReply(std::string_view payload);
 
 // Writes the reply into the list: the row whose address text equals the reply's, or a new row
 // (password unknown, selected) appended at the end. An existing row keeps its account,
-// password and selection. Returns false when a new row was needed but the list is full.
+// password and selection. A reply whose MAC address differs from the row's (two cards at one
+// address) changes nothing but the row's otherMacAddress. Returns false when a new row was
+// needed but the list is full.
 bool ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply);
 
 // Where a request to the card at rowAddress goes: its normalised address when it is on the

@@ -66,6 +66,7 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
     if (index < 0) {
         if (connections_.size() >= tftp::kMaxConnections) {
             actions.message = tftp::kTooManyConnections;
+            actions.ended.push_back({from.address, TftpTransferEnd::Kind::TooManyConnections});
             return;
         }
         connections_.push_back({});
@@ -78,6 +79,7 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
         RemoveConnection(from.address);
         ReleaseIdleFile();
         actions.message = tftp::kCannotOpenFile;
+        actions.ended.push_back({from.address, TftpTransferEnd::Kind::CannotOpenFile});
         return;  // no transfer: the progress window is not opened for it
     }
     transferStarted_ = true;
@@ -97,7 +99,7 @@ void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& f
         return;
     }
     if (connection.lastBlock) {
-        EndTransfer(from.address, actions);
+        EndTransfer(from.address, TftpTransferEnd::Kind::Completed, actions);
         actions.message = tftp::kUpgradeOk;
         return;
     }
@@ -120,11 +122,20 @@ TftpActions TftpServer::OnTick() {
             SendBlock(connection, actions);
         } else {
             // Abandoned without a word to the host; later entries wait for the next tick.
-            EndTransfer(connection.peerAddress, actions);
+            EndTransfer(connection.peerAddress, TftpTransferEnd::Kind::Abandoned, actions);
             break;
         }
     }
     return actions;
+}
+
+std::optional<TftpServer::PeerProgress> TftpServer::ProgressOf(const Ipv4Address& address) const {
+    const int index = FindConnection(address);
+    if (index < 0) {
+        return std::nullopt;
+    }
+    const Connection& connection = connections_[static_cast<std::size_t>(index)];
+    return PeerProgress{connection.blockNumber, connection.file->blocksToSend};
 }
 
 bool TftpServer::TakeTransferStarted() {
@@ -166,6 +177,7 @@ std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
     const auto size = ::fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size)
                                                         : std::uint64_t{0};
     file->blockCount = static_cast<std::int16_t>(size / tftp::kBlockSize);
+    file->blocksToSend = static_cast<int>(size / tftp::kBlockSize + 1);
     current_ = file;
     return file;
 }
@@ -196,7 +208,9 @@ void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
     actions.sends.push_back({{connection.peerAddress, connection.peerPort}, std::move(packet)});
 }
 
-void TftpServer::EndTransfer(const Ipv4Address& address, TftpActions& actions) {
+void TftpServer::EndTransfer(const Ipv4Address& address, TftpTransferEnd::Kind kind,
+                             TftpActions& actions) {
+    actions.ended.push_back({address, kind});  // before address, maybe an entry's, goes
     RemoveConnection(address);
     ReleaseIdleFile();
     if (connections_.empty()) {

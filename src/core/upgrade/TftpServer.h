@@ -49,6 +49,14 @@ struct TftpDatagram {
     std::string bytes;
 };
 
+// How a host's transfer ended, for hosts that follow each card on its own.
+struct TftpTransferEnd {
+    enum class Kind { Completed, Abandoned, CannotOpenFile, TooManyConnections };
+    Ipv4Address peer{};
+    Kind kind = Kind::Completed;
+    bool operator==(const TftpTransferEnd&) const = default;
+};
+
 // What the host must do after an event, in this order: send, end the progress window, then
 // show the message (the server's tables are already settled). The progress bar follows
 // progress() on the host's own pace, not on every acknowledgement.
@@ -56,6 +64,7 @@ struct TftpActions {
     std::vector<TftpDatagram> sends;
     bool endProgress = false;
     std::optional<Message> message;
+    std::vector<TftpTransferEnd> ended;
 };
 
 class TftpServer {
@@ -81,6 +90,14 @@ public:
     int progress() const { return progress_; }
     std::size_t connectionCount() const { return connections_.size(); }
 
+    // A host's transfer as it stands: the block last sent and the number of blocks its file
+    // takes; nothing when that host has no transfer.
+    struct PeerProgress {
+        int block = 0;
+        int blockCount = 0;
+    };
+    std::optional<PeerProgress> ProgressOf(const Ipv4Address& address) const;
+
 private:
     // One firmware file open for the transfers that asked for it. Blocks are read at their
     // offset in one call each, the file's position never moved.
@@ -92,6 +109,7 @@ private:
         std::filesystem::path path;
         int descriptor;
         std::int16_t blockCount = 0;
+        int blocksToSend = 0;  // the last one short, empty when the size is a multiple of 512
     };
 
     struct Connection {
@@ -113,7 +131,7 @@ private:
     std::shared_ptr<ServedFile> OpenServedFile();
     void ReleaseIdleFile();
     void SendBlock(Connection& connection, TftpActions& actions);
-    void EndTransfer(const Ipv4Address& address, TftpActions& actions);
+    void EndTransfer(const Ipv4Address& address, TftpTransferEnd::Kind kind, TftpActions& actions);
 
     const FirmwareSettings& firmware_;
     std::vector<Connection> connections_;

@@ -1,0 +1,130 @@
+// One command carried out on one card, for programs that work on many cards at once: the card
+// is first identified by a Discover sent to its address (its MAC address, version, model and
+// flash size), then asked with the same requests, countdowns and checks as the window uses.
+// No I/O: it takes datagrams and one-second ticks and says what to send.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/DottedAddress.h"
+#include "core/config/DeviceConfiguration.h"
+#include "core/config/UsmConfiguration.h"
+#include "core/devices/DeviceList.h"
+#include "core/fleet/ConfigurationFields.h"
+
+namespace parvolink::fleet {
+
+// How a card's command ended; the numbers are the command line's exit codes.
+enum class Result {
+    Done = 0,
+    Refused = 1,     // the card said no, or answered "Error"
+    BadInput = 2,    // the request cannot be made as given; nothing was written
+    NoResponse = 3,  // the card did not answer in time
+    LocalFault = 4,  // this PC could not do its part
+};
+std::string_view ResultName(Result result);
+
+struct Job {
+    enum class Kind {
+        Identify,
+        ReadConfiguration,
+        WriteConfiguration,
+        ResetConfiguration,
+        ReadUsers,
+        WriteUser,
+        WriteContext,
+        ResetUsers,
+        Upgrade,
+    };
+    Job(Kind k = Kind::Identify) : kind(k) {}  // NOLINT: a job is named by its kind
+
+    Kind kind;
+    std::vector<FieldChange> changes;  // WriteConfiguration
+    struct User {
+        int index = 0;
+        std::string name;
+        int level = 0;
+        std::string authPassword;
+        std::string privPassword;
+    } user;                          // WriteUser
+    std::string context;             // WriteContext
+    std::filesystem::path firmware;  // Upgrade: checked against the card's flash size
+};
+
+// An encoded request and the host text it goes to (port 3456).
+struct Outgoing {
+    std::string wire;
+    std::string host;
+};
+
+class CardTask {
+public:
+    // address: the card's dotted address. hostAddress: this PC's, for the direct-or-broadcast
+    // rule of the window.
+    CardTask(const Ipv4Address& address, std::string account, std::string password,
+             const Ipv4Address& hostAddress, Job job);
+
+    // The first request.
+    [[nodiscard]] std::vector<Outgoing> Start();
+    // A datagram from the management socket; only the card's own replies are taken.
+    [[nodiscard]] std::vector<Outgoing> OnDatagram(std::string_view datagram,
+                                                   const Ipv4Address& from);
+    // One second.
+    [[nodiscard]] std::vector<Outgoing> Tick();
+
+    bool finished() const { return stage_ == Stage::Finished; }
+    // After an "OK" to Upgrade: the card now fetches the file; the host follows the transfer
+    // and ends the task with FinishFetch.
+    bool fetching() const { return stage_ == Stage::Fetch; }
+    void FinishFetch(Result result, std::string message);
+
+    Result result() const { return result_; }
+    // What the window would have said, on one line; empty when there is nothing to say.
+    const std::string& message() const { return message_; }
+    const Ipv4Address& address() const { return address_; }
+    // The card as its Discover reply described it (with the account and password given).
+    const DeviceEntry& card() const { return card_; }
+    const DeviceConfiguration& configuration() const { return configuration_; }
+    const UsmConfiguration& users() const { return users_; }
+
+private:
+    enum class Stage {
+        Identify,
+        Configure,
+        SetConfigure,
+        Reset,
+        Snmpv3,
+        SetSnmpv3,
+        ResetSnmpv3,
+        Upgrade,
+        Fetch,
+        Finished,
+    };
+
+    // Sends the stage's request and starts its countdown.
+    std::vector<Outgoing> Begin(Stage stage);
+    // What follows the reply the current stage awaited.
+    std::vector<Outgoing> Advance();
+    void Finish(Result result, std::string message);
+    // The window's direct-or-broadcast target for the card.
+    std::string Target() const;
+    std::vector<Outgoing> ToCard(const std::string& line, bool andBroadcast) const;
+
+    Ipv4Address address_;
+    std::string account_;
+    std::string password_;
+    Ipv4Address hostAddress_;
+    Job job_;
+    Stage stage_ = Stage::Identify;
+    int countdown_ = 0;
+    DeviceEntry card_;
+    DeviceConfiguration configuration_;
+    UsmConfiguration users_;
+    Result result_ = Result::Done;
+    std::string message_;
+};
+
+}  // namespace parvolink::fleet

@@ -1,0 +1,240 @@
+// A command on one card, carried out against the simulated card's answers: every datagram the
+// task sends is delivered to the card and every reply comes back, as over the network.
+#include <gtest/gtest.h>
+
+#include "cardsim/CardSimulator.h"
+#include "core/fleet/CardTask.h"
+#include "core/protocol/DatagramCodec.h"
+#include "support/TempDir.h"
+
+namespace parvolink::fleet {
+namespace {
+
+const Ipv4Address kPc{198, 51, 100, 1};
+const Ipv4Address kCardAddress{198, 51, 100, 2};
+
+class CardTaskTest : public ::testing::Test {
+protected:
+    // Runs task to its end against card: at most ticks seconds.
+    void Run(CardTask& task, int ticks = 20) {
+        Deliver(task, task.Start());
+        for (int t = 0; t < ticks && !task.finished() && !task.fetching(); ++t) {
+            Deliver(task, task.Tick());
+        }
+    }
+    void Deliver(CardTask& task, const std::vector<Outgoing>& sends) {
+        for (const Outgoing& send : sends) {
+            sent.push_back(DecodedCommand(send.wire));
+            std::string line = DatagramCodec::DecodeText(send.wire);
+            while (!line.empty() && line.back() == '\0') {
+                line.pop_back();
+            }
+            const bool broadcast = send.host == "255.255.255.255";
+            for (const std::string& reply : cardsim::Answer(card, line, broadcast, faults)) {
+                Deliver(task, task.OnDatagram(DatagramCodec::EncodeText(reply), card.address));
+            }
+        }
+    }
+    static std::string DecodedCommand(const std::string& wire) {
+        const std::string line = DatagramCodec::DecodeText(wire);
+        const std::size_t start = line.find('\t') + 1;
+        return line.substr(start, line.find('\t', start) - start);
+    }
+    CardTask Task(Job job, std::string password = "lanterns") {
+        return CardTask(kCardAddress, "admin", std::move(password), kPc, std::move(job));
+    }
+    static Job Write(std::vector<FieldChange> changes) {
+        Job job{Job::Kind::WriteConfiguration};
+        job.changes = std::move(changes);
+        return job;
+    }
+
+    cardsim::Card card = cardsim::MakeCard(kCardAddress, 0);
+    cardsim::Faults faults;
+    std::vector<std::string> sent;  // commands, in order
+};
+
+TEST_F(CardTaskTest, ReadsTheConfigurationByName) {
+    CardTask task = Task({Job::Kind::ReadConfiguration});
+    Run(task);
+    ASSERT_EQ(task.result(), Result::Done) << task.message();
+    EXPECT_EQ(task.card().macAddress, card.macAddress);
+    const auto fields = ReadConfigurationFields(task.configuration(), GatesFor("2.1", "NMC-3"));
+    const auto value = [&](std::string_view name) {
+        for (const NamedValue& f : fields) {
+            if (f.name == name) {
+                return f.value;
+            }
+        }
+        return std::string("(missing)");
+    };
+    EXPECT_EQ(value("host-name"), "CARD-1");
+    EXPECT_EQ(value("ip-address"), "198.51.100.2");
+    EXPECT_EQ(value("dhcp"), "disabled");
+    EXPECT_EQ(value("http-port"), "80");
+    EXPECT_EQ(value("time-zone"), "GMT Dublin,Lisbon,London");
+    EXPECT_EQ(value("date"), "12/10/2026");
+    EXPECT_EQ(value("access-read-only"), "any");
+    EXPECT_EQ(sent, (std::vector<std::string>{"Discover", "Configure", "Configure"}));
+}
+
+TEST_F(CardTaskTest, WritesOnlyTheFieldsNamed) {
+    const std::vector<std::string> before = card.configuration;
+    CardTask task = Task(Write({{"sntp-server-1", "198.51.100.9"}, {"http", "disabled"}}));
+    Run(task);
+    ASSERT_EQ(task.result(), Result::Done) << task.message();
+    EXPECT_EQ(task.message(), "Update successfully.");
+    ASSERT_EQ(card.configuration.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::string expected = i == 14 ? "198.51.100.9" : i == 8 ? "0" : before[i];
+        EXPECT_EQ(card.configuration[i], expected) << "field " << i + 1;
+    }
+}
+
+// Values the dialog would refuse: the card is read, never written.
+TEST_F(CardTaskTest, RefusedValuesWriteNothing) {
+    const struct {
+        FieldChange change;
+        std::string message;
+    } cases[] = {
+        {{"http-port", "0"}, "The value of HTTP Port is out of the limitation!"},
+        {{"telnet-port", "x"}, "Please enter an integer."},
+        {{"ip-address", "10.0.0"}, "ip-address: \"10.0.0\" is not an address such as 192.168.1.10"},
+        {{"date", "13/01/2026"}, "The filed of month should between 1~12!"},
+        {{"time", "12:30"}, "The filed of second should between 0~59!"},
+        {{"host-name", "a-name-of-16-chr"}, "host-name: at most 15 characters"},
+        {{"dhcp", "maybe"}, "dhcp: takes enabled or disabled"},
+        {{"time-zone", "Mars"},
+         "time-zone: \"Mars\" is not a time zone of the card (GMT-12 Eniwetok,Kwajalein ... "
+         "GMT+12 Auckland,Wellington)"},
+    };
+    for (const auto& c : cases) {
+        sent.clear();
+        const std::vector<std::string> before = card.configuration;
+        CardTask task = Task(Write({{"contact", "x"}, c.change}));
+        Run(task);
+        EXPECT_EQ(task.result(), Result::BadInput) << c.change.name;
+        EXPECT_EQ(task.message(), c.message);
+        EXPECT_EQ(card.configuration, before);
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "SetConfigure"), 0);
+    }
+}
+
+TEST_F(CardTaskTest, CardFaultsAreReportedAsTheWindowWould) {
+    const struct {
+        const char* name;
+        cardsim::Faults faults;
+        std::string password;
+        Result result;
+        std::string message;
+        int seconds;
+    } cases[] = {
+        {"wrong password", {}, "guess", Result::Refused, "Account or Password mismatched.", 0},
+        {"error 1", {.error1 = true}, "lanterns", Result::Refused, "Packet format mismatched.", 0},
+        {"not OK", {.notOk = true}, "lanterns", Result::Refused,
+         "The card did not take the request: it answered \"FAIL\".", 0},
+        {"silent", {.silent = true}, "lanterns", Result::NoResponse,
+         "No response from the SNMP/Web device.", 3},
+        {"writes ignored", {.ignoreWrites = true}, "lanterns", Result::NoResponse,
+         "No response from the SNMP/Web device.", 10},
+        {"malformed", {.malformed = true}, "lanterns", Result::NoResponse,
+         "No response from the SNMP/Web device.", 3},
+    };
+    for (const auto& c : cases) {
+        faults = c.faults;
+        CardTask task = Task(Write({{"contact", "x"}}), c.password);
+        Deliver(task, task.Start());
+        int seconds = 0;
+        while (!task.finished() && seconds < 30) {
+            Deliver(task, task.Tick());
+            ++seconds;
+        }
+        EXPECT_EQ(task.result(), c.result) << c.name;
+        EXPECT_EQ(task.message(), c.message) << c.name;
+        // Refusals end at once; silence ends with the countdown of the request not answered.
+        EXPECT_EQ(c.seconds == 0 ? 0 : seconds, c.seconds == 0 ? 0 : c.seconds) << c.name;
+    }
+}
+
+TEST_F(CardTaskTest, OnlyTheCardsOwnRepliesAreTaken) {
+    CardTask task = Task({Job::Kind::Identify});
+    static_cast<void>(task.Start());
+    const std::string reply = DatagramCodec::EncodeText(
+        "QorinWebConfig\tDiscover\t198.51.100.2\t00:C0:B7:00:00:09\t2.1\tNMC\th\t0\t");
+    static_cast<void>(task.OnDatagram(reply, {198, 51, 100, 3}));
+    EXPECT_FALSE(task.finished());
+    static_cast<void>(task.OnDatagram(reply, kCardAddress));
+    EXPECT_EQ(task.result(), Result::Done);
+    EXPECT_EQ(task.card().macAddress, "00:C0:B7:00:00:09");
+}
+
+TEST_F(CardTaskTest, Snmpv3UserContextAndReset) {
+    Job user{Job::Kind::WriteUser};
+    user.user = {2, "ops", AuthPriv, "authpass1", "privpass1"};
+    CardTask setUser = Task(user);
+    Run(setUser);
+    ASSERT_EQ(setUser.result(), Result::Done) << setUser.message();
+    EXPECT_EQ(setUser.message(), "Update SNMPv3 USM successfully.");
+    EXPECT_EQ(card.userTable[5], "ops");
+
+    Job context{Job::Kind::WriteContext};
+    context.context = "rack7";
+    CardTask setContext = Task(context);
+    Run(setContext);
+    EXPECT_EQ(setContext.result(), Result::Done);
+    EXPECT_EQ(card.userTable[11], "rack7");
+
+    CardTask read = Task({Job::Kind::ReadUsers});
+    Run(read);
+    EXPECT_EQ(read.users().userNames[2], "ops");
+    EXPECT_EQ(LevelOf(read.users().securityLevels, 2), AuthPriv);
+
+    CardTask reset = Task({Job::Kind::ResetUsers});
+    Run(reset);
+    EXPECT_EQ(reset.result(), Result::Done);
+    EXPECT_EQ(card.userTable[5], "");
+}
+
+TEST_F(CardTaskTest, GatesAndChecksRefuseBeforeWriting) {
+    Job shortPassword{Job::Kind::WriteUser};
+    shortPassword.user = {1, "ops", AuthNoPriv, "short", ""};
+    CardTask task = Task(shortPassword);
+    Run(task);
+    EXPECT_EQ(task.result(), Result::BadInput);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "SetSNMPv3"), 0);
+
+    card.version = "1.11";
+    for (const Job::Kind kind : {Job::Kind::ReadUsers, Job::Kind::ResetConfiguration}) {
+        sent.clear();
+        CardTask old = Task({kind});
+        Run(old);
+        EXPECT_EQ(old.result(), Result::BadInput);
+        EXPECT_EQ(sent, std::vector<std::string>{"Discover"});
+    }
+}
+
+TEST_F(CardTaskTest, UpgradeChecksTheFlashBeforeAsking) {
+    testing::TempDir dir;
+    dir.Write("small.bin", std::string(1000, 'x'));
+    dir.Write("large.bin", std::string(300 * 1024, 'x'));
+    card.flashCode = "1";  // 256 KiB
+    Job large{Job::Kind::Upgrade};
+    large.firmware = dir.path() / "large.bin";
+    CardTask refused = Task(large);
+    Run(refused);
+    EXPECT_EQ(refused.result(), Result::BadInput);
+    EXPECT_EQ(refused.message(),
+              "Flash size mismatch, please make sure the selected device and file are matched!");
+    EXPECT_EQ(sent, std::vector<std::string>{"Discover"});
+
+    Job small{Job::Kind::Upgrade};
+    small.firmware = dir.path() / "small.bin";
+    CardTask accepted = Task(small);
+    Run(accepted);
+    EXPECT_TRUE(accepted.fetching());
+    accepted.FinishFetch(Result::Done, "Upgrade OK!");
+    EXPECT_EQ(accepted.result(), Result::Done);
+}
+
+}  // namespace
+}  // namespace parvolink::fleet
