@@ -21,6 +21,7 @@
 #include "shell/devices/AccountDialog.h"
 #include "shell/protocol/DiscoverRunner.h"
 #include "shell/protocol/ManagementSocket.h"
+#include "shell/protocol/NetworkFailures.h"
 #include "shell/upgrade/TftpServerSocket.h"
 
 class QComboBox;
@@ -54,13 +55,6 @@ struct MainDialogServices {
 };
 
 namespace mainwindow {
-inline const Message kCannotOpenUdp{"Can't open UDP port, network fail!", "Error",
-                                    MessageIcon::None};
-inline const Message kCannotSetBroadcast{"Can't set the sockopt, network fail!", "Error",
-                                         MessageIcon::None};
-inline const Message kCannotOpenTftp{"Can't open TFTP port, network fail!", "Error",
-                                     MessageIcon::None};
-
 // What the user is told when the management socket did not open; nothing when it did.
 std::optional<Message> OpenFailure(ManagementSocket::OpenResult result);
 }  // namespace mainwindow

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,17 @@ bool ParseDottedAddress(std::string_view text, Ipv4Address& address);
 
 // "%d.%d.%d.%d".
 std::string FormatDottedAddress(const Ipv4Address& address);
+
+// Exactly four decimal numbers of one to three digits, each at most 255, joined by dots: what
+// a user means by an address. Nothing for anything else ("10.1", "1.2.3.4 ", "300.1.2.3").
+std::optional<Ipv4Address> ParseStrictAddress(std::string_view text);
+
+// "A.B.C.D/P" with P from 0 to 32: the network (the address with its host bits cleared) and
+// its mask; nothing for anything else.
+struct Ipv4Network {
+    Ipv4Address subnet{};
+    Ipv4Address mask{};
+};
+std::optional<Ipv4Network> ParseNetwork(std::string_view text);
 
 }  // namespace parvolink

@@ -37,9 +37,9 @@ TEST(ConfigurationFields, AccessFollowsTheCard) {
     EXPECT_EQ(names(ReadConfigurationFields(record, GatesFor("2.1", "Projector"))),
               (std::vector<std::string>{"access-administrator=any", "access-device-manager=lan"}));
     DeviceConfiguration projector = record;
-    EXPECT_EQ(ApplyFieldChanges({{"access-read-only", "lan"}}, GatesFor("2.1", "Projector"),
-                                projector),
-              "access-read-only: this card has no such setting");
+    EXPECT_EQ(
+        ApplyFieldChanges({{"access-read-only", "lan"}}, GatesFor("2.1", "Projector"), projector),
+        "access-read-only: this card has no such setting");
     record.userLimitationPresent = false;
     EXPECT_TRUE(names(ReadConfigurationFields(record, GatesFor("2.1", "NMC"))).empty());
 }

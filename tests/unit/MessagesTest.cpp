@@ -224,3 +224,27 @@ TEST(DiscoverReply, ShortRepliesAndAFullListChangeNothing) {
 
 }  // namespace
 }  // namespace parvolink
+
+namespace parvolink {
+namespace {
+
+TEST(StrictAddress, OnlyWhatAUserMeansByAnAddress) {
+    EXPECT_EQ(ParseStrictAddress("198.51.100.2"), (Ipv4Address{198, 51, 100, 2}));
+    EXPECT_EQ(ParseStrictAddress("010.0.0.255"), (Ipv4Address{10, 0, 0, 255}));
+    for (const char* bad : {"10.1", "1.2.3.4 ", " 1.2.3.4", "300.1.2.3", "1.2.3.4.5", "1..2.3",
+                            "1.2.3.", "a.b.c.d", "1.2.3.0004", "-1.2.3.4", ""}) {
+        EXPECT_EQ(ParseStrictAddress(bad), std::nullopt) << bad;
+    }
+    const auto network = ParseNetwork("198.18.3.77/22");
+    ASSERT_TRUE(network);
+    EXPECT_EQ(network->subnet, (Ipv4Address{198, 18, 0, 0}));
+    EXPECT_EQ(network->mask, (Ipv4Address{255, 255, 252, 0}));
+    EXPECT_EQ(ParseNetwork("10.0.0.0/32")->mask, (Ipv4Address{255, 255, 255, 255}));
+    EXPECT_EQ(ParseNetwork("10.0.0.0/0")->mask, (Ipv4Address{0, 0, 0, 0}));
+    for (const char* bad : {"10.0.0.0", "10.0.0.0/33", "10.0.0.0/", "10.0.0/8", "10.0.0.0/2x"}) {
+        EXPECT_EQ(ParseNetwork(bad), std::nullopt) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace parvolink

@@ -206,8 +206,8 @@ TEST_F(TftpServerTest, OneTransferEndingLeavesTheOtherAndTheFileOpen) {
     EXPECT_EQ(server.ProgressOf(Host(2).address)->block, 1);
     const TftpActions done = server.OnDatagram(Ack(2), Host(1));
     EXPECT_EQ(done.message, tftp::kUpgradeOk);
-    EXPECT_EQ(done.ended, (std::vector<TftpTransferEnd>{
-                              {Host(1).address, TftpTransferEnd::Kind::Completed}}));
+    EXPECT_EQ(done.ended,
+              (std::vector<TftpTransferEnd>{{Host(1).address, TftpTransferEnd::Kind::Completed}}));
     const TftpActions a = server.OnDatagram(Ack(1), Host(2));
     ASSERT_EQ(a.sends.size(), 1u);
     EXPECT_EQ(a.sends[0].bytes, "\0\3\0\2"s + std::string(88, 'c'));

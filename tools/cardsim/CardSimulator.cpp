@@ -97,8 +97,15 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         if (broadcast && faults.unicastOnly) {
             return {};
         }
-        return {ReplyLine(command, {FormatDottedAddress(card.address), card.macAddress,
-                                    card.version, card.model, card.hostName, card.flashCode})};
+        std::vector<std::string> replies = {
+            ReplyLine(command, {FormatDottedAddress(card.address), card.macAddress, card.version,
+                                card.model, card.hostName, card.flashCode})};
+        if (!card.twinMac.empty()) {
+            replies.push_back(
+                ReplyLine(command, {FormatDottedAddress(card.address), card.twinMac, card.version,
+                                    card.model, "twin", card.flashCode}));
+        }
+        return replies;
     }
     const bool upgrade = command == wire::kUpgrade;
     const std::size_t identityFields = upgrade ? 2 : 4;

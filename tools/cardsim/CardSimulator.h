@@ -10,6 +10,16 @@
 
 namespace parvolink::cardsim {
 
+// How the cards misbehave, when told to.
+struct Faults {
+    bool silent = false;        // answer nothing
+    bool notOk = false;         // status fields other than "OK"
+    bool error1 = false;        // answer every request but Discover with "Error" '1'
+    bool malformed = false;     // answer with datagrams the program must drop
+    bool ignoreWrites = false;  // take "SetConfigure" and "SetSNMPv3" in silence
+    bool unicastOnly = false;   // answer a Discover only when it was sent to the card itself
+};
+
 struct Card {
     int number = 0;  // from 0, in the order the cards were made
     Ipv4Address address{};
@@ -22,16 +32,9 @@ struct Card {
     std::string password = "lanterns";
     std::vector<std::string> configuration;  // the "Configure" payload, field by field
     std::vector<std::string> userTable;      // the "SNMPv3" payload, field by field
-};
-
-// How the cards misbehave, when told to.
-struct Faults {
-    bool silent = false;        // answer nothing
-    bool notOk = false;         // status fields other than "OK"
-    bool error1 = false;        // answer every request but Discover with "Error" '1'
-    bool malformed = false;     // answer with datagrams the program must drop
-    bool ignoreWrites = false;  // take "SetConfigure" and "SetSNMPv3" in silence
-    bool unicastOnly = false;   // answer a Discover only when it was sent to the card itself
+    Faults faults;
+    int lateMs = 0;       // every answer this late
+    std::string twinMac;  // a second card at the same address answers Discover with it
 };
 
 // A card numbered n (from 0) at address, with its factory configuration.

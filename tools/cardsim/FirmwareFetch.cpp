@@ -3,6 +3,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
+#include "core/upgrade/FirmwareFile.h"
+
 namespace parvolink::cardsim {
 
 FirmwareFetch::FirmwareFetch(in_addr card, in_addr server, const std::string& name, int stallAfter)
@@ -44,7 +48,14 @@ bool FirmwareFetch::OnReadable() {
         return false;  // hung: no more ACKs
     }
     if (block == expected_) {
-        received_ += static_cast<std::size_t>(n - 4);
+        // The part of the version field (bytes 16388 to 16392) this block holds.
+        const std::size_t start = received_;
+        const std::size_t end = start + static_cast<std::size_t>(n - 4);
+        for (std::size_t at = std::max(start, firmware::kVersionOffset);
+             at < std::min(end, firmware::kVersionOffset + firmware::kVersionLength); ++at) {
+            versionField_ += static_cast<char>(data[4 + at - start]);
+        }
+        received_ = end;
         ++expected_;
     } else if (block != expected_ - 1) {
         return false;

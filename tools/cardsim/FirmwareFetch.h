@@ -21,12 +21,15 @@ public:
     // Reads what arrived; true once the last block is in.
     bool OnReadable();
     std::size_t bytes() const { return received_; }
+    // The bytes received of the file's version field, as a card reads its new version.
+    const std::string& versionField() const { return versionField_; }
 
 private:
     int fd_ = -1;
     int expected_ = 1;
     int stallAfter_ = 0;
     std::size_t received_ = 0;
+    std::string versionField_;
 };
 
 }  // namespace parvolink::cardsim

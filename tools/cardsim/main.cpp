@@ -19,6 +19,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,15 @@ using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t stopping = 0;
 
+// What --card sets for one card: "ADDRESS:SETTING,SETTING...".
+struct CardSettings {
+    Ipv4Address address{};
+    std::vector<std::string> settings;
+};
+
 struct Options {
     std::vector<Ipv4Address> addresses;
+    std::vector<CardSettings> cardSettings;
     cardsim::Faults faults;
     int lateMs = 0;
     std::string logPath;
@@ -60,8 +68,14 @@ void Usage() {
                  "                         [--stall-after N]\n"
                  "                         [--log FILE]\n"
                  "                         [--no-user-limitation] [--port P]\n"
+                 "                         [--card ADDRESS:SETTING[,SETTING]...]...\n"
                  "Without --address, every non-loopback IPv4 address here is a card.\n"
                  "Cards accept account \"admin\", password \"lanterns\".\n"
+                 "The faults below apply to every card; --card gives one card its own:\n"
+                 "  silent, not-ok, error1, malformed, ignore-writes, unicast-only,\n"
+                 "  late-ms=N, password=P, version=V, model=M, flash=256|512,\n"
+                 "  twin-mac=MAC (a second card at its address answers Discover)\n"
+                 "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
                  "  --not-ok      answer writes with a status other than \"OK\"\n"
                  "  --error1      answer every request but Discover with \"Error\" '1'\n"
@@ -136,6 +150,19 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.logPath = value();
         } else if (arg == "--no-user-limitation") {
             options.userLimitation = false;
+        } else if (arg == "--card") {
+            const std::string text = value();
+            const std::size_t colon = text.find(':');
+            CardSettings card;
+            if (colon == std::string::npos ||
+                !ParseDottedAddress(text.substr(0, colon), card.address)) {
+                return false;
+            }
+            std::istringstream rest(text.substr(colon + 1));
+            for (std::string setting; std::getline(rest, setting, ',');) {
+                card.settings.push_back(setting);
+            }
+            options.cardSettings.push_back(std::move(card));
         } else if (arg == "--port") {
             options.port = static_cast<std::uint16_t>(std::atoi(value().c_str()));
         } else {
@@ -146,6 +173,42 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         options.addresses = LocalAddresses();
     }
     return !options.addresses.empty();
+}
+
+// One card's own setting; false for one not known.
+bool Apply(cardsim::Card& card, const std::string& setting) {
+    const std::size_t equals = setting.find('=');
+    const std::string name = setting.substr(0, equals);
+    const std::string value = equals == std::string::npos ? "" : setting.substr(equals + 1);
+    cardsim::Faults& f = card.faults;
+    if (name == "silent") {
+        f.silent = true;
+    } else if (name == "not-ok") {
+        f.notOk = true;
+    } else if (name == "error1") {
+        f.error1 = true;
+    } else if (name == "malformed") {
+        f.malformed = true;
+    } else if (name == "ignore-writes") {
+        f.ignoreWrites = true;
+    } else if (name == "unicast-only") {
+        f.unicastOnly = true;
+    } else if (name == "late-ms") {
+        card.lateMs = std::atoi(value.c_str());
+    } else if (name == "password") {
+        card.password = value;
+    } else if (name == "version") {
+        card.version = value;
+    } else if (name == "model") {
+        card.model = value;
+    } else if (name == "flash" && (value == "256" || value == "512")) {
+        card.flashCode = value == "256" ? "1" : "0";
+    } else if (name == "twin-mac") {
+        card.twinMac = value;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void SendFrom(int fd, const Outgoing& out) {
@@ -185,6 +248,18 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < options.addresses.size(); ++i) {
         cards.push_back(
             cardsim::MakeCard(options.addresses[i], static_cast<int>(i), options.userLimitation));
+        cards.back().faults = options.faults;
+        cards.back().lateMs = options.lateMs;
+    }
+    for (const CardSettings& own : options.cardSettings) {
+        for (cardsim::Card& card : cards) {
+            for (const std::string& setting : own.settings) {
+                if (card.address == own.address && !Apply(card, setting)) {
+                    std::cerr << "parvolink-cardsim: unknown card setting \"" << setting << "\"\n";
+                    return 2;
+                }
+            }
+        }
     }
     std::ofstream log;
     if (!options.logPath.empty()) {
@@ -235,9 +310,17 @@ int main(int argc, char** argv) {
                 polled.begin() + 1, polled.end(),
                 [&](const pollfd& p) { return p.fd == it->second->fd() && (p.revents & POLLIN); });
             if (readable && it->second->OnReadable()) {
+                cardsim::Card& card = cards[static_cast<std::size_t>(it->first)];
+                std::string version = it->second->versionField();
+                while (!version.empty() && version.back() == ' ') {
+                    version.pop_back();
+                }
+                if (!version.empty()) {
+                    card.version = version;  // the card now runs the new firmware
+                }
                 if (log.is_open()) {
-                    log << FormatDottedAddress(cards[static_cast<std::size_t>(it->first)].address)
-                        << " fetched " << it->second->bytes() << " bytes" << std::endl;
+                    log << FormatDottedAddress(card.address) << " fetched " << it->second->bytes()
+                        << " bytes" << std::endl;
                 }
                 it = fetches.erase(it);
             } else {
@@ -289,10 +372,14 @@ int main(int argc, char** argv) {
                 log << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
                     << cardsim::LogEscape(line) << std::endl;
             }
-            for (const std::string& reply : cardsim::Answer(card, line, !direct, options.faults)) {
-                outgoing.push_back({Clock::now() + std::chrono::milliseconds(options.lateMs),
-                                    ToInAddr(card.address), from,
-                                    DatagramCodec::EncodeText(reply)});
+            for (const std::string& reply : cardsim::Answer(card, line, !direct, card.faults)) {
+                Outgoing out{Clock::now() + std::chrono::milliseconds(card.lateMs),
+                             ToInAddr(card.address), from, DatagramCodec::EncodeText(reply)};
+                // Cards answer with delays of their own: the queue stays in order of due time.
+                const auto at = std::upper_bound(
+                    outgoing.begin(), outgoing.end(), out.due,
+                    [](Clock::time_point due, const Outgoing& o) { return due < o.due; });
+                outgoing.insert(at, std::move(out));
                 if (!options.firmwareName.empty() &&
                     reply.rfind("QorinWebConfig\tUpgrade\tOK\t", 0) == 0) {
                     fetches[card.number] = std::make_unique<cardsim::FirmwareFetch>(

@@ -13,8 +13,7 @@ namespace parvolink {
 
 namespace devices {
 constexpr std::array<std::string_view, 7> kExportHeadings = {
-    "IP Address", "Host Name",  "Version",
-    "Model/Product", "Mac Address", "Flash Size",
+    "IP Address",           "Host Name", "Version", "Model/Product", "Mac Address", "Flash Size",
     "Duplicate Mac Address"};
 }  // namespace devices
 

@@ -60,10 +60,9 @@ std::vector<Outgoing> CardTask::Begin(Stage stage) {
             return ToCard(identity(wire::kSnmpv3), true);
         case Stage::SetSnmpv3:
             countdown_ = engine::kSetSnmpv3Ticks;
-            return ToCard(identity(wire::kSetSnmpv3) +
-                              (job_.kind == Job::Kind::WriteContext
-                                   ? SetSnmpv3ContextPayload(users_)
-                                   : SetSnmpv3UserPayload(users_)),
+            return ToCard(identity(wire::kSetSnmpv3) + (job_.kind == Job::Kind::WriteContext
+                                                            ? SetSnmpv3ContextPayload(users_)
+                                                            : SetSnmpv3UserPayload(users_)),
                           false);
         case Stage::ResetSnmpv3:
             sends = ToCard(identity(wire::kResetSnmpv3), false);
@@ -117,9 +116,8 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
             return std::nullopt;
         }
         if (*first != wire::kOk) {
-            Finish(Result::Refused,
-                   "The card did not take the request: it answered \"" + std::string(*first) +
-                       "\".");
+            Finish(Result::Refused, "The card did not take the request: it answered \"" +
+                                        std::string(*first) + "\".");
             return false;
         }
         return true;
@@ -177,9 +175,8 @@ std::vector<Outgoing> CardTask::Advance() {
                     return {};
                 case Kind::ResetConfiguration:
                     if (!gates.showReset) {
-                        Finish(Result::BadInput,
-                               "this card (version " + card_.version +
-                                   ") cannot be reset to its defaults from here");
+                        Finish(Result::BadInput, "this card (version " + card_.version +
+                                                     ") cannot be reset to its defaults from here");
                         return {};
                     }
                     [[fallthrough]];
@@ -191,9 +188,10 @@ std::vector<Outgoing> CardTask::Advance() {
                 case Kind::WriteContext:
                 case Kind::ResetUsers:
                     if (!gates.showSnmpv3) {
-                        Finish(Result::BadInput, "SNMPv3 needs a card of version 2.0 or later; "
-                                                 "this one is version " +
-                                                     card_.version);
+                        Finish(Result::BadInput,
+                               "SNMPv3 needs a card of version 2.0 or later; "
+                               "this one is version " +
+                                   card_.version);
                         return {};
                     }
                     return Begin(Stage::Snmpv3);
@@ -259,8 +257,9 @@ std::vector<Outgoing> CardTask::Tick() {
         return {};
     }
     if (--countdown_ <= 0) {
-        Finish(Result::NoResponse, OneLine(stage_ == Stage::Upgrade ? engine::kUpgradeNoResponse.text
-                                                                    : engine::kNoResponse.text));
+        Finish(Result::NoResponse,
+               OneLine(stage_ == Stage::Upgrade ? engine::kUpgradeNoResponse.text
+                                                : engine::kNoResponse.text));
     }
     return {};
 }

@@ -80,6 +80,8 @@ public:
     // and ends the task with FinishFetch.
     bool fetching() const { return stage_ == Stage::Fetch; }
     void FinishFetch(Result result, std::string message);
+    // Ends the task for a fault of the host's own (no socket, say).
+    void Fail(Result result, std::string message) { Finish(result, std::move(message)); }
 
     Result result() const { return result_; }
     // What the window would have said, on one line; empty when there is nothing to say.

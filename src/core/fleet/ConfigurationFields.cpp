@@ -1,7 +1,6 @@
 #include "core/fleet/ConfigurationFields.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace parvolink::fleet {
 namespace {
@@ -29,8 +28,7 @@ const std::vector<Field>& Fields() {
     static const std::vector<Field> fields = {
         {"contact", Kind::Text, &Form::systemContact, nullptr, nullptr, kContactLength},
         {"host-name", Kind::Text, &Form::netbiosName, nullptr, nullptr, kNetbiosLength},
-        {"location", Kind::Text, &Form::systemLocation, nullptr, nullptr,
-         kIdentificationBoxLength},
+        {"location", Kind::Text, &Form::systemLocation, nullptr, nullptr, kIdentificationBoxLength},
         {"ip-address", Kind::Address, nullptr, &Form::ipAddr},
         {"subnet-mask", Kind::Address, nullptr, &Form::subnetMask},
         {"gateway", Kind::Address, nullptr, &Form::gatewayAddr},
@@ -70,23 +68,11 @@ std::string AddressText(const Form::AddressFields& fields) {
 
 // Four decimal numbers from 0 to 255, as the address box takes them.
 std::optional<Form::AddressFields> ParseAddress(std::string_view text) {
-    Form::AddressFields fields{};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::size_t dot = i < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const std::string_view part = text.substr(0, dot);
-        unsigned value = 0;
-        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (part.empty() || part.size() > 3 || ec != std::errc() || end != part.data() + part.size() ||
-            value > 255) {
-            return std::nullopt;
-        }
-        fields[i] = static_cast<std::uint8_t>(value);
-        text.remove_prefix(i < 3 ? dot + 1 : dot);
+    const auto address = ParseStrictAddress(text);
+    if (!address) {
+        return std::nullopt;
     }
-    return fields;
+    return Form::AddressFields{(*address)[0], (*address)[1], (*address)[2], (*address)[3]};
 }
 
 // A choice between two words: index 0 or 1, or nothing for another word.
@@ -123,15 +109,14 @@ NamedValue Read(const Field& field, const Form& form) {
         case Kind::TimeSource:
             return {std::string(field.name), form.timeSource == 0 ? "sntp" : "manual"};
         case Kind::TimeZone:
-            return {std::string(field.name),
-                    form.timeZone < 0 ? ""
-                                      : std::string(configuration::kTimeZoneNames.at(
-                                            static_cast<std::size_t>(form.timeZone)))};
+            return {std::string(field.name), form.timeZone < 0
+                                                 ? ""
+                                                 : std::string(configuration::kTimeZoneNames.at(
+                                                       static_cast<std::size_t>(form.timeZone)))};
         case Kind::Access:
-            return {std::string(field.name), form.limitation.at(static_cast<std::size_t>(
-                                                 field.userClass)) == 0
-                                                 ? "lan"
-                                                 : "any"};
+            return {
+                std::string(field.name),
+                form.limitation.at(static_cast<std::size_t>(field.userClass)) == 0 ? "lan" : "any"};
     }
     return {};
 }

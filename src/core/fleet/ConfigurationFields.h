@@ -38,8 +38,7 @@ std::optional<FieldChange> ParseFieldChange(std::string_view argument, std::stri
 // the first fault as one line (a value the control cannot hold, or the dialog's message), or
 // nothing when the record may be sent.
 std::optional<std::string> ApplyFieldChanges(const std::vector<FieldChange>& changes,
-                                             const DialogGates& gates,
-                                             DeviceConfiguration& record);
+                                             const DialogGates& gates, DeviceConfiguration& record);
 
 // A message of the window on one line: its line breaks become single spaces.
 std::string OneLine(std::string text);

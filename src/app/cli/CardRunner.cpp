@@ -1,0 +1,149 @@
+#include "app/cli/CardRunner.h"
+
+#include <algorithm>
+
+#include "app/cli/FirmwareServer.h"
+#include "core/protocol/Messages.h"
+#include "shell/protocol/ManagementSocket.h"
+#include "shell/protocol/NetworkFailures.h"
+
+namespace parvolink::cli {
+
+struct CardRunner::Slot {
+    std::unique_ptr<fleet::CardTask> task;
+    std::unique_ptr<ManagementSocket> socket;
+    QTimer tick;
+    int secondsWithoutFetch = 0;
+    bool ended = false;
+};
+
+namespace {
+
+// How a card's fetch ended, as the command reports it.
+std::pair<fleet::Result, std::string> FetchOutcome(TftpTransferEnd::Kind kind) {
+    using Kind = TftpTransferEnd::Kind;
+    switch (kind) {
+        case Kind::Completed:
+            return {fleet::Result::Done, fleet::OneLine(tftp::kUpgradeOk.text)};
+        case Kind::Abandoned:
+            return {fleet::Result::NoResponse, "The card stopped fetching the firmware file."};
+        case Kind::CannotOpenFile:
+            return {fleet::Result::LocalFault, tftp::kCannotOpenFile.text};
+        case Kind::TooManyConnections:
+            return {fleet::Result::LocalFault, tftp::kTooManyConnections.text};
+    }
+    return {fleet::Result::LocalFault, ""};
+}
+
+}  // namespace
+
+CardRunner::CardRunner(int parallel, FirmwareServer* firmware, QObject* parent)
+    : QObject(parent), parallel_(parallel), firmware_(firmware) {
+    if (firmware_ != nullptr) {
+        firmware_->OnEnded([this](const TftpTransferEnd& end) {
+            for (auto& slot : running_) {
+                if (slot->task->fetching() && slot->task->address() == end.peer) {
+                    auto [result, message] = FetchOutcome(end.kind);
+                    slot->task->FinishFetch(result, std::move(message));
+                    AfterEvent(*slot);
+                }
+            }
+        });
+    }
+}
+
+CardRunner::~CardRunner() = default;
+
+void CardRunner::Run(std::vector<std::unique_ptr<fleet::CardTask>> tasks, Ended ended,
+                     std::function<void()> allEnded) {
+    for (auto& task : tasks) {
+        waiting_.push_back(std::move(task));
+    }
+    ended_ = std::move(ended);
+    allEnded_ = std::move(allEnded);
+    StartNext();
+    if (running_.empty()) {
+        QMetaObject::invokeMethod(this, &CardRunner::Reap, Qt::QueuedConnection);
+        reapQueued_ = true;
+    }
+}
+
+std::vector<const fleet::CardTask*> CardRunner::Running() const {
+    std::vector<const fleet::CardTask*> tasks;
+    for (const auto& slot : running_) {
+        if (!slot->ended) {
+            tasks.push_back(slot->task.get());
+        }
+    }
+    return tasks;
+}
+
+void CardRunner::StartNext() {
+    while (static_cast<int>(running_.size()) < parallel_ && !waiting_.empty()) {
+        auto slot = std::make_unique<Slot>();
+        slot->task = std::move(waiting_.front());
+        waiting_.pop_front();
+        Slot& s = *slot;
+        running_.push_back(std::move(slot));
+        s.socket = std::make_unique<ManagementSocket>();
+        if (s.socket->Open() != ManagementSocket::OpenResult::Ready) {
+            // No socket for this card: it is told, and the others go on.
+            s.task->Fail(fleet::Result::LocalFault, mainwindow::kCannotOpenUdp.text);
+            AfterEvent(s);
+            continue;
+        }
+        s.socket->OnReceive([this, &s](std::string_view bytes, const Ipv4Address& from) {
+            Send(s, s.task->OnDatagram(bytes, from));
+            AfterEvent(s);
+        });
+        s.tick.setTimerType(Qt::PreciseTimer);
+        s.tick.setInterval(1000);
+        connect(&s.tick, &QTimer::timeout, this, [this, &s] {
+            if (s.task->fetching()) {
+                const bool started = firmware_ && firmware_->ProgressOf(s.task->address());
+                if (!started && ++s.secondsWithoutFetch > FirmwareServer::kFirstRequestSeconds) {
+                    s.task->FinishFetch(fleet::Result::NoResponse,
+                                        "The card did not ask for the firmware file.");
+                }
+            } else {
+                Send(s, s.task->Tick());
+            }
+            AfterEvent(s);
+        });
+        s.tick.start();
+        Send(s, s.task->Start());
+        AfterEvent(s);
+    }
+}
+
+void CardRunner::Send(Slot& slot, const std::vector<fleet::Outgoing>& sends) {
+    for (const fleet::Outgoing& send : sends) {
+        // As in the window, a send that fails is not reported: the countdown tells.
+        static_cast<void>(slot.socket->Send(send.wire, send.host, wire::kManagementPort));
+    }
+}
+
+void CardRunner::AfterEvent(Slot& slot) {
+    if (!slot.task->finished() || slot.ended) {
+        return;
+    }
+    slot.ended = true;
+    slot.tick.stop();
+    ended_(*slot.task);
+    if (!reapQueued_) {
+        // Not here: this may run inside the slot's own socket handler.
+        reapQueued_ = true;
+        QMetaObject::invokeMethod(this, &CardRunner::Reap, Qt::QueuedConnection);
+    }
+}
+
+void CardRunner::Reap() {
+    reapQueued_ = false;
+    std::erase_if(running_, [](const std::unique_ptr<Slot>& slot) { return slot->ended; });
+    StartNext();
+    if (running_.empty() && waiting_.empty() && allEnded_) {
+        std::exchange(allEnded_, nullptr)();
+    }
+}
+
+}  // namespace parvolink::cli

@@ -1,0 +1,51 @@
+// parvolink-cli's run: passwords and files checked before anything is sent, then a discover
+// or the command on every card, with progress on a terminal, and the exit code.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+#include "app/cli/CommandLine.h"
+#include "app/cli/Output.h"
+
+namespace parvolink::cli {
+
+class CardRunner;
+class DiscoverSession;
+class FirmwareServer;
+
+class CliProgram : public QObject {
+    Q_OBJECT
+public:
+    explicit CliProgram(CliOptions options);
+    ~CliProgram() override;
+
+    // Runs the command in the application's event loop; returns the exit code.
+    int Run();
+
+private:
+    // Checks and secrets before the network: false (with the exit code set) on a fault.
+    bool Prepare();
+    bool StartDiscover();
+    void RunCards();
+    void End(int code);
+    void ShowProgress();
+    void ClearProgress();
+
+    CliOptions options_;
+    std::string password_;
+    Ipv4Address hostAddress_{};
+    std::unique_ptr<Output> output_;
+    std::unique_ptr<DiscoverSession> discover_;
+    std::unique_ptr<FirmwareServer> firmware_;
+    std::unique_ptr<CardRunner> runner_;
+    QTimer progress_;
+    bool showProgress_ = false;
+    bool progressShown_ = false;
+    int exitCode_ = 0;
+    int cardsEnded_ = 0;
+    int cardsTotal_ = 0;
+};
+
+}  // namespace parvolink::cli

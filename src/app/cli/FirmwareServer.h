@@ -1,0 +1,44 @@
+// The TFTP server of parvolink-cli: the window's server on port 69, serving one firmware file,
+// with each card's transfer followed on its own (its progress, and how it ended).
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "core/devices/SettingsFile.h"
+#include "core/upgrade/TftpServer.h"
+#include "shell/upgrade/TftpServerSocket.h"
+
+namespace parvolink::cli {
+
+class FirmwareServer : public QObject {
+    Q_OBJECT
+public:
+    // How long a card has, after its "OK" to Upgrade, to ask for the file.
+    static constexpr int kFirstRequestSeconds = 15;
+
+    explicit FirmwareServer(const std::string& path, QObject* parent = nullptr);
+
+    // Binds port 69 (or the port given, for tests); false when it cannot.
+    [[nodiscard]] bool Open(quint16 port);
+    // Called as each card's transfer ends.
+    void OnEnded(std::function<void(const TftpTransferEnd&)> handler) {
+        onEnded_ = std::move(handler);
+    }
+    std::optional<TftpServer::PeerProgress> ProgressOf(const Ipv4Address& card) const {
+        return server_.ProgressOf(card);
+    }
+
+private:
+    void Apply(const TftpActions& actions);
+
+    FirmwareSettings firmware_;
+    TftpServer server_{firmware_};
+    TftpServerSocket socket_;
+    QTimer tick_;
+    std::function<void(const TftpTransferEnd&)> onEnded_;
+};
+
+}  // namespace parvolink::cli

@@ -1,0 +1,197 @@
+#include "app/cli/Output.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <array>
+#include <cstdio>
+
+#include "base/CsvText.h"
+#include "core/devices/DeviceListExport.h"
+#include "core/fleet/ConfigurationFields.h"
+
+namespace parvolink::cli {
+namespace {
+
+using Command = CliOptions::Command;
+
+constexpr std::array<const char*, 7> kDiscoverKeys = {
+    "ip-address", "host-name", "version", "model", "mac-address", "flash-size", "duplicate-mac"};
+constexpr std::array<int, 7> kDiscoverWidths = {15, 15, 8, 14, 17, 10, 17};
+constexpr std::array<const char*, 3> kLevelKeys = {"noAuthNoPriv", "authNoPriv", "authPriv"};
+
+QString Q(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Padded(const std::string& text, int width) {
+    return text.size() >= static_cast<std::size_t>(width)
+               ? text + " "
+               : text + std::string(static_cast<std::size_t>(width) - text.size() + 1, ' ');
+}
+
+std::string LevelKey(int code) {
+    return code >= 0 && code < 3 ? kLevelKeys[static_cast<std::size_t>(code)]
+                                 : std::to_string(code);
+}
+
+bool Done(const fleet::CardTask& task) {
+    return task.result() == fleet::Result::Done;
+}
+
+std::vector<fleet::NamedValue> Fields(const fleet::CardTask& task) {
+    return fleet::ReadConfigurationFields(task.configuration(),
+                                          GatesFor(task.card().version, task.card().model));
+}
+
+std::vector<std::string> Heading(Command command) {
+    if (command == Command::Discover) {
+        return {kDiscoverKeys.begin(), kDiscoverKeys.end()};
+    }
+    std::vector<std::string> heading = {"card", "result", "message"};
+    if (command == Command::ConfigGet) {
+        for (const std::string_view name : fleet::ConfigurationFieldNames()) {
+            heading.emplace_back(name);
+        }
+    } else if (command == Command::Snmpv3List) {
+        heading.insert(heading.end(), {"engine-id", "context", "index", "user", "level"});
+    }
+    return heading;
+}
+
+}  // namespace
+
+QJsonObject CardRecord(const fleet::CardTask& task, Command command) {
+    QJsonObject record{{"card", Q(FormatDottedAddress(task.address()))},
+                       {"result", Q(std::string(fleet::ResultName(task.result())))},
+                       {"message", Q(task.message())}};
+    if (!Done(task)) {
+        return record;
+    }
+    if (command == Command::ConfigGet) {
+        QJsonObject configuration;
+        for (const fleet::NamedValue& field : Fields(task)) {
+            configuration[Q(field.name)] =
+                field.number ? QJsonValue(std::stoi(field.value)) : QJsonValue(Q(field.value));
+        }
+        record["version"] = Q(task.card().version);
+        record["configuration"] = configuration;
+    } else if (command == Command::Snmpv3List) {
+        const UsmConfiguration& users = task.users();
+        QJsonArray rows;
+        for (int i = 0; i < usm::kUsers; ++i) {
+            rows.append(QJsonObject{{"index", i},
+                                    {"user", Q(users.userNames[static_cast<std::size_t>(i)])},
+                                    {"level", Q(LevelKey(LevelOf(users.securityLevels, i)))}});
+        }
+        record["engine-id"] = Q(users.engineId);
+        record["context"] = Q(users.contextName);
+        record["users"] = rows;
+    }
+    return record;
+}
+
+Output::Output(std::ostream& out, Format format, Command command)
+    : out_(out), format_(format), command_(command) {
+    if (format_ == Format::Json) {
+        out_ << "[" << std::flush;
+    } else if (format_ == Format::Csv) {
+        Line(CsvLine(Heading(command_)));
+    } else if (command_ == Command::Discover) {
+        std::string heading;
+        for (std::size_t i = 0; i < kDiscoverKeys.size(); ++i) {
+            heading += Padded(kDiscoverKeys[i], kDiscoverWidths[i]);
+        }
+        Line(heading.substr(0, heading.find_last_not_of(' ') + 1) + "\n");
+    }
+}
+
+void Output::Found(const DeviceEntry& row) {
+    const std::vector<std::string> fields = ExportFields(row);
+    QJsonObject object;
+    for (std::size_t i = 0; i < kDiscoverKeys.size(); ++i) {
+        object[kDiscoverKeys[i]] = Q(fields[i]);
+    }
+    if (format_ == Format::Table) {
+        std::string line;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            line += Padded(fields[i], kDiscoverWidths[i]);
+        }
+        Line(line.substr(0, line.find_last_not_of(' ') + 1) + "\n");
+        return;
+    }
+    Record(object, fields);
+}
+
+void Output::Ended(const fleet::CardTask& task) {
+    const std::string card = FormatDottedAddress(task.address());
+    const std::string result(fleet::ResultName(task.result()));
+    if (format_ == Format::Json) {
+        Record(CardRecord(task, command_), {});
+    } else if (format_ == Format::Table) {
+        TableOf(task);
+    } else if (command_ == Command::ConfigGet && Done(task)) {
+        std::vector<std::string> row = {card, result, task.message()};
+        const auto fields = Fields(task);
+        for (const std::string_view name : fleet::ConfigurationFieldNames()) {
+            const auto it = std::find_if(fields.begin(), fields.end(),
+                                         [&](const fleet::NamedValue& f) { return f.name == name; });
+            row.push_back(it == fields.end() ? "" : it->value);
+        }
+        Line(CsvLine(row));
+    } else if (command_ == Command::Snmpv3List && Done(task)) {
+        const UsmConfiguration& users = task.users();
+        for (int i = 0; i < usm::kUsers; ++i) {
+            Line(CsvLine({card, result, task.message(), users.engineId, users.contextName,
+                          std::to_string(i), users.userNames[static_cast<std::size_t>(i)],
+                          LevelKey(LevelOf(users.securityLevels, i))}));
+        }
+    } else {
+        Line(CsvLine({card, result, task.message()}));
+    }
+}
+
+void Output::TableOf(const fleet::CardTask& task) {
+    const std::string card = FormatDottedAddress(task.address());
+    if (!Done(task) || (command_ != Command::ConfigGet && command_ != Command::Snmpv3List)) {
+        Line(Padded(card, 15) + Padded(std::string(fleet::ResultName(task.result())), 11) +
+             task.message() + "\n");
+        return;
+    }
+    std::string block = card + "\n";
+    if (command_ == Command::ConfigGet) {
+        for (const fleet::NamedValue& field : Fields(task)) {
+            block += "  " + Padded(field.name, 21) + field.value + "\n";
+        }
+    } else {
+        const UsmConfiguration& users = task.users();
+        block += "  engine-id " + users.engineId + "\n  context   " + users.contextName + "\n";
+        for (int i = 0; i < usm::kUsers; ++i) {
+            block += "  " + std::to_string(i) + " " +
+                     Padded(users.userNames[static_cast<std::size_t>(i)], 8) +
+                     LevelKey(LevelOf(users.securityLevels, i)) + "\n";
+        }
+    }
+    Line(block);
+}
+
+void Output::Record(const QJsonObject& object, const std::vector<std::string>& csv) {
+    if (format_ == Format::Csv) {
+        Line(CsvLine(csv));
+        return;
+    }
+    out_ << (first_ ? "\n" : ",\n") << QJsonDocument(object).toJson(QJsonDocument::Compact).data()
+         << std::flush;
+    first_ = false;
+}
+
+void Output::Line(const std::string& text) {
+    out_ << text << std::flush;
+}
+
+void Output::Finish() {
+    if (format_ == Format::Json) {
+        out_ << "\n]\n" << std::flush;
+    }
+}
+
+}  // namespace parvolink::cli

@@ -1,0 +1,44 @@
+// What parvolink-cli prints on standard output: one record per card as each one ends (or per
+// card found, for discover), in the format asked for. JSON is one array whose elements are
+// written as they come, so a reader sees a whole document only at the end.
+#pragma once
+
+#include <QJsonObject>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/CommandLine.h"
+#include "core/devices/DeviceList.h"
+#include "core/fleet/CardTask.h"
+
+namespace parvolink::cli {
+
+class Output {
+public:
+    Output(std::ostream& out, Format format, CliOptions::Command command);
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    // A card that discover found; again, flagged, when a second card answers for its address.
+    void Found(const DeviceEntry& row);
+    // A card whose command ended.
+    void Ended(const fleet::CardTask& task);
+    // Closes the JSON array; call once, at the end.
+    void Finish();
+
+private:
+    void Record(const QJsonObject& object, const std::vector<std::string>& csv);
+    void Line(const std::string& text);
+    void TableOf(const fleet::CardTask& task);
+
+    std::ostream& out_;
+    Format format_;
+    CliOptions::Command command_;
+    bool first_ = true;
+};
+
+// The card's record as JSON: "card", "result", "message", and what the command read.
+QJsonObject CardRecord(const fleet::CardTask& task, CliOptions::Command command);
+
+}  // namespace parvolink::cli

@@ -1,0 +1,23 @@
+// Passwords for parvolink-cli, never from its command line (others could read it there): from a
+// file named on it, an environment variable, or typed at the terminal without echo.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace parvolink::cli {
+
+struct SecretSource {
+    std::string what;    // "password", "authentication password", ...
+    std::string file;    // given with option, or empty
+    std::string option;  // "--password-file"
+    std::string variable;
+    std::string prompt;
+};
+
+// The first line of the file when one is named; else the variable's value when it is set;
+// else what the user types after the prompt (on standard error) when standard input is a
+// terminal. Nothing otherwise, with error naming what is missing or wrong.
+std::optional<std::string> ReadSecret(const SecretSource& source, std::string& error);
+
+}  // namespace parvolink::cli
