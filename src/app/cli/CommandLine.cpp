@@ -3,7 +3,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QTextStream>
 #include <algorithm>
 #include <array>
 #include <iostream>
@@ -129,9 +128,9 @@ std::vector<fleet::FieldChange> ChangesFromFile(const QString& path) {
         throw UsageError{"cannot read " + Text(path)};
     }
     std::vector<fleet::FieldChange> changes;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+    // Read whole: the file may be a pipe, whose end shows only once it is read.
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromLocal8Bit(raw).trimmed();
         if (!line.isEmpty() && !line.startsWith('#')) {
             changes.push_back(Change(Text(line)));
         }
