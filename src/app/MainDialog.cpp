@@ -2,13 +2,16 @@
 
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSaveFile>
 
 #include "app/AboutDialog.h"
 #include "app/NetworkEnvironment.h"
 #include "app/Version.h"
+#include "core/devices/DeviceListExport.h"
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
 #include "kit/ControlIds.h"
@@ -349,6 +352,27 @@ SequenceOutcome MainDialog::RunSnmpv3Sequence() {
             break;
     }
     return {SequenceOutcome::Kind::Accepted, SetSnmpv3UserPayload(usm_)};
+}
+
+void MainDialog::OnExportDeviceList() {
+    const QString defaultPath =
+        QString::fromStdString((services_.currentDirectory / "devices.csv").string());
+    const QString path = services_.chooseExportFile
+                             ? services_.chooseExportFile()
+                             : QFileDialog::getSaveFileName(this, "Export Device List", defaultPath,
+                                                            "CSV files (*.csv);;All files (*)");
+    if (path.isEmpty()) {
+        return;
+    }
+    // Whole or not at all: an old file of that name stays as it was when writing fails.
+    QSaveFile file(path);
+    const std::string csv = ExportDeviceListCsv(deviceList_);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.commit()) {
+        ShowMessage(mainwindow::CannotExport(path.toStdString()));
+    }
 }
 
 void MainDialog::OnAbout() {

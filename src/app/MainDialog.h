@@ -52,11 +52,17 @@ struct MainDialogServices {
     // and retransmissions run them faster.
     std::chrono::milliseconds operationTick{1000};
     std::chrono::milliseconds tftpTick{100};
+    // Asks where to export the device list (empty: cancelled); a save dialog when unset.
+    std::function<QString()> chooseExportFile{};
 };
 
 namespace mainwindow {
 // What the user is told when the management socket did not open; nothing when it did.
 std::optional<Message> OpenFailure(ManagementSocket::OpenResult result);
+// The device list could not be written to path.
+inline Message CannotExport(const std::string& path) {
+    return {"Can't write the file " + path + ".", "Warning", MessageIcon::Warning};
+}
 }  // namespace mainwindow
 
 class MainDialog : public QDialog, private DeviceListHost, private EngineHost {
@@ -97,6 +103,11 @@ public:
     // The window menu (Alt+Space, or a right click on the window's free area).
     QMenu* WindowMenu() const { return windowMenu_; }
     void OnAbout();
+    // Writes the rows, without accounts or passwords, to a CSV file the user names.
+    void OnExportDeviceList();
+    void SetExportFileChooser(std::function<QString()> chooser) {
+        services_.chooseExportFile = std::move(chooser);
+    }
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -138,6 +138,10 @@ void MainDialog::BuildWindowMenu() {
     windowMenu_->addAction("Mi&nimize", this, &QWidget::showMinimized);
     windowMenu_->addAction("&Close", this, &QDialog::reject);
     windowMenu_->addSeparator();
+    QAction* exportList =
+        windowMenu_->addAction("&Export Device List...", this, &MainDialog::OnExportDeviceList);
+    exportList->setObjectName(ids::mainwindow::kExportDeviceList);
+    windowMenu_->addSeparator();
     QAction* about = windowMenu_->addAction("&About Parvolink...", this, &MainDialog::OnAbout);
     about->setObjectName(ids::mainwindow::kAbout);
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);

@@ -21,7 +21,8 @@ inline constexpr const char* kUpgrade = "1008";
 inline constexpr const char* kSubnet = "1016";
 inline constexpr const char* kSubnetMask = "1017";
 inline constexpr const char* kLan = "1044";
-inline constexpr const char* kAbout = "16";  // the window menu's entry
+inline constexpr const char* kAbout = "16";  // the window menu's entries
+inline constexpr const char* kExportDeviceList = "17";
 }  // namespace mainwindow
 
 namespace about {

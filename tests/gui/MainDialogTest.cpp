@@ -16,6 +16,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainDialog.h"
+#include "core/protocol/DatagramCodec.h"
 #include "kit/ControlIds.h"
 #include "kit/IpAddressEdit.h"
 #include "shell/devices/AccountDialog.h"
@@ -297,6 +298,45 @@ TEST_F(MainDialogTest, WindowMenuEndsWithAboutWhichOpensModally) {
     });
     actions.back()->trigger();
     EXPECT_TRUE(opened);
+}
+
+// Two cards answer for one address: the row keeps the first and names both; the export carries
+// the rows without accounts or passwords, and a file that cannot be written is told.
+TEST_F(MainDialogTest, SharedAddressIsFlaggedAndTheListExports) {
+    auto dialog = Open();
+    QUdpSocket cards;
+    for (const char* mac : {"00:C0:B7:00:00:07", "00:C0:B7:00:00:99"}) {
+        const std::string reply = DatagramCodec::EncodeText(
+            std::string("QorinWebConfig\tDiscover\t10.0.0.7\t") + mac + "\t2.1\tNMC\tups\t1\t");
+        cards.writeDatagram(reply.data(), static_cast<qint64>(reply.size()),
+                            QHostAddress::LocalHost, dialog->managementPort());
+    }
+    auto* view = Find<QTreeWidget>(dialog.get(), ids::mainwindow::kDeviceList);
+    QTRY_VERIFY(view->topLevelItemCount() == 1 && !view->topLevelItem(0)->toolTip(0).isEmpty());
+    QTreeWidgetItem* row = view->topLevelItem(0);
+    EXPECT_EQ(row->text(6), "00:C0:B7:00:00:07");
+    EXPECT_EQ(row->toolTip(3),
+              "Two cards answer at 10.0.0.7: MAC addresses 00:C0:B7:00:00:07 "
+              "and 00:C0:B7:00:00:99. Give one of them another address.");
+    EXPECT_FALSE(row->icon(0).isNull());
+    dialog->deviceList().SetAccount(0, "operator", "secret");
+
+    QString target = QString::fromStdString((dir.path() / "cards.csv").string());
+    dialog->SetExportFileChooser([&] { return target; });
+    QAction* exportList =
+        dialog->WindowMenu()->findChild<QAction*>(ids::mainwindow::kExportDeviceList);
+    ASSERT_NE(exportList, nullptr);
+    exportList->trigger();
+    EXPECT_EQ(dir.Read("cards.csv"),
+              "IP Address,Host Name,Version,Model/Product,Mac Address,Flash Size,"
+              "Duplicate Mac Address\n"
+              "10.0.0.7,ups,2.1,NMC,00:C0:B7:00:00:07,256K,00:C0:B7:00:00:99\n");
+    EXPECT_TRUE(prompter.shown.empty());
+
+    target = QString::fromStdString((dir.path() / "missing" / "cards.csv").string());
+    exportList->trigger();
+    EXPECT_EQ(prompter.Messages(),
+              std::vector<Message>{mainwindow::CannotExport(target.toStdString())});
 }
 
 TEST_F(MainDialogTest, ReadsTheSettingsFileOfItsDirectory) {

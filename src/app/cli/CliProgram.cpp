@@ -1,10 +1,11 @@
 #include "app/cli/CliProgram.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QNetworkInterface>
 #include <algorithm>
 #include <iostream>
-#include <unistd.h>
 
 #include "app/NetworkEnvironment.h"
 #include "app/cli/CardRunner.h"
@@ -104,9 +105,9 @@ bool CliProgram::Prepare() {
     std::string error;
     const auto secret = [&](const std::string& what, const std::string& file,
                             const std::string& option, const std::string& variable) {
-        return ReadSecret({what, file, option, variable,
-                           "The " + what + " for " + options_.account + ": "},
-                          error);
+        return ReadSecret(
+            {what, file, option, variable, "The " + what + " for " + options_.account + ": "},
+            error);
     };
     const auto password =
         secret("password", options_.passwordFile, "--password-file", "PARVOLINK_PASSWORD");
@@ -175,8 +176,8 @@ bool CliProgram::StartDiscover() {
             ClearProgress();
             if (!row.otherMacAddress.empty()) {
                 std::cerr << "parvolink-cli: two cards answer at " << row.ipAddress
-                          << ": MAC addresses " << row.macAddress << " and "
-                          << row.otherMacAddress << "\n";
+                          << ": MAC addresses " << row.macAddress << " and " << row.otherMacAddress
+                          << "\n";
             }
             if (listing) {
                 output_->Found(row);

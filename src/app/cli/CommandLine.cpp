@@ -24,24 +24,40 @@ struct CommandInfo {
 };
 
 const std::array<CommandInfo, 9> kCommands = {{
-    {{"discover"}, Command::Discover, "",
+    {{"discover"},
+     Command::Discover,
+     "",
      "Finds the cards of a network with the window's Discover: the network's broadcast address, "
      "then every address of it. Prints each card as it answers."},
-    {{"config", "get"}, Command::ConfigGet, "CARD...",
+    {{"config", "get"},
+     Command::ConfigGet,
+     "CARD...",
      "Reads each card's configuration and prints it by field name."},
-    {{"config", "set"}, Command::ConfigSet, "CARD... NAME=VALUE...",
+    {{"config", "set"},
+     Command::ConfigSet,
+     "CARD... NAME=VALUE...",
      "Reads each card's configuration, changes the fields named, checks them as the "
      "configuration dialog does and writes them back."},
-    {{"config", "reset"}, Command::ConfigReset, "CARD...",
+    {{"config", "reset"},
+     Command::ConfigReset,
+     "CARD...",
      "Sets each card's configuration back to its defaults."},
     {{"snmpv3", "list"}, Command::Snmpv3List, "CARD...", "Prints each card's SNMPv3 users."},
-    {{"snmpv3", "set"}, Command::Snmpv3Set, "CARD...",
+    {{"snmpv3", "set"},
+     Command::Snmpv3Set,
+     "CARD...",
      "Writes one SNMPv3 user, with keys derived from its passwords as the window derives them."},
-    {{"snmpv3", "context"}, Command::Snmpv3Context, "CARD... NAME",
+    {{"snmpv3", "context"},
+     Command::Snmpv3Context,
+     "CARD... NAME",
      "Writes the SNMPv3 context name."},
-    {{"snmpv3", "reset"}, Command::Snmpv3Reset, "CARD...",
+    {{"snmpv3", "reset"},
+     Command::Snmpv3Reset,
+     "CARD...",
      "Sets each card's SNMPv3 users back to their defaults."},
-    {{"upgrade"}, Command::Upgrade, "FILE CARD...",
+    {{"upgrade"},
+     Command::Upgrade,
+     "FILE CARD...",
      "Serves FILE from this program's TFTP server on port 69 and has each card fetch it."},
 }};
 
@@ -73,8 +89,7 @@ struct UsageError {
 struct HelpShown {};
 
 int Usage(const std::string& command, const std::string& line) {
-    std::cerr << "parvolink-cli" << (command.empty() ? "" : " " + command) << ": " << line
-              << "\n";
+    std::cerr << "parvolink-cli" << (command.empty() ? "" : " " + command) << ": " << line << "\n";
     return 2;
 }
 
@@ -82,8 +97,8 @@ int Number(const QCommandLineParser& parser, const QString& name, int low, int h
     bool ok = false;
     const int value = parser.value(name).toInt(&ok);
     if (!ok || value < low || value > high) {
-        throw UsageError{"--" + name.toStdString() + " takes a number from " +
-                         std::to_string(low) + " to " + std::to_string(high)};
+        throw UsageError{"--" + name.toStdString() + " takes a number from " + std::to_string(low) +
+                         " to " + std::to_string(high)};
     }
     return value;
 }
@@ -161,8 +176,7 @@ void AddCardOptions(QCommandLineParser& parser, int parallel) {
     parser.addOptions({
         {"account", "The cards' administrator account (default admin).", "NAME", "admin"},
         {"password-file", "Read the password from the first line of FILE.", "FILE"},
-        {"parallel", "Work on at most N cards at once (default " + QString::number(parallel) +
-                         ").",
+        {"parallel", "Work on at most N cards at once (default " + QString::number(parallel) + ").",
          "N", QString::number(parallel)},
         {"all-discovered", "Work on every card a discover finds."},
     });
@@ -189,11 +203,13 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
             {"index", "The user's row, 0 to 7.", "N"},
             {"user", "The user's name, at most 8 characters.", "NAME"},
             {"level", "noAuthNoPriv, authNoPriv or authPriv.", "LEVEL"},
-            {"auth-password-file", "Read the authentication password from FILE "
-                                   "(else PARVOLINK_AUTH_PASSWORD, else a prompt).",
+            {"auth-password-file",
+             "Read the authentication password from FILE "
+             "(else PARVOLINK_AUTH_PASSWORD, else a prompt).",
              "FILE"},
-            {"priv-password-file", "Read the privacy password from FILE "
-                                   "(else PARVOLINK_PRIV_PASSWORD, else a prompt).",
+            {"priv-password-file",
+             "Read the privacy password from FILE "
+             "(else PARVOLINK_PRIV_PASSWORD, else a prompt).",
              "FILE"},
         });
     }
@@ -307,8 +323,7 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
     }
     for (const QString& card : positional) {
         const Ipv4Address address = Card(card);
-        if (std::find(options.cards.begin(), options.cards.end(), address) ==
-            options.cards.end()) {
+        if (std::find(options.cards.begin(), options.cards.end(), address) == options.cards.end()) {
             options.cards.push_back(address);
         }
     }
@@ -346,12 +361,11 @@ std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments) {
         }
     }
     const bool family = words.front() == "config" || words.front() == "snmpv3";
-    return Usage("", family ? "\"" + Text(words.join(' ')) + "\": " + Text(words.front()) +
-                                  " takes " +
-                                  (words.front() == "config" ? "get, set or reset"
-                                                             : "list, set, context or reset")
-                            : "unknown command \"" + Text(words.front()) +
-                                  "\" (see parvolink-cli --help)");
+    return Usage(
+        "", family ? "\"" + Text(words.join(' ')) + "\": " + Text(words.front()) + " takes " +
+                         (words.front() == "config" ? "get, set or reset"
+                                                    : "list, set, context or reset")
+                   : "unknown command \"" + Text(words.front()) + "\" (see parvolink-cli --help)");
 }
 
 }  // namespace parvolink::cli

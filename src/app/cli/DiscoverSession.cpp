@@ -14,13 +14,13 @@ DiscoverSession::DiscoverSession(QObject* parent)
               static const std::string wire = DatagramCodec::EncodeText(DiscoverLine());
               return socket_.Send(wire, host, wire::kManagementPort);
           },
-          [this](std::function<void()> resume) { socket_.WhenWritable(std::move(resume)); },
-          this) {
+          [this](std::function<void()> resume) { socket_.WhenWritable(std::move(resume)); }, this) {
     lateAnswers_.setSingleShot(true);
     lateAnswers_.setInterval(engine::kDiscoverTicks * 1000);
     connect(&lateAnswers_, &QTimer::timeout, this, [this] { finished_(); });
-    connect(&runner_, &DiscoverRunner::Progress, this,
-            [this](quint64 sent, quint64 total) { progress_ = {sent, total}; });
+    connect(&runner_, &DiscoverRunner::Progress, this, [this](quint64 sent, quint64 total) {
+        progress_ = {sent, total};
+    });
     connect(&runner_, &DiscoverRunner::Finished, this, [this] {
         progress_.first = progress_.second;
         lateAnswers_.start();
@@ -51,7 +51,8 @@ void DiscoverSession::OnReply(std::string_view bytes) {
     }
     const int known = cards_.FindRowByIp(discovered->ipAddress);
     const std::string otherBefore =
-        known == DeviceList::kNone ? "" : cards_.row(static_cast<std::size_t>(known)).otherMacAddress;
+        known == DeviceList::kNone ? ""
+                                   : cards_.row(static_cast<std::size_t>(known)).otherMacAddress;
     if (!ApplyDiscoverReply(cards_, *discovered)) {
         return;  // more cards than a list holds
     }

@@ -20,7 +20,8 @@ public:
     explicit DiscoverSession(QObject* parent = nullptr);
 
     // False when the socket cannot be opened.
-    [[nodiscard]] bool Start(const Ipv4Network& network, std::function<void(const DeviceEntry&)> found,
+    [[nodiscard]] bool Start(const Ipv4Network& network,
+                             std::function<void(const DeviceEntry&)> found,
                              std::function<void()> finished);
     const DeviceList& cards() const { return cards_; }
     // The sweep's progress: addresses sent to, of all; the last seconds show as complete.

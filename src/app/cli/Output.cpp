@@ -133,8 +133,9 @@ void Output::Ended(const fleet::CardTask& task) {
         std::vector<std::string> row = {card, result, task.message()};
         const auto fields = Fields(task);
         for (const std::string_view name : fleet::ConfigurationFieldNames()) {
-            const auto it = std::find_if(fields.begin(), fields.end(),
-                                         [&](const fleet::NamedValue& f) { return f.name == name; });
+            const auto it =
+                std::find_if(fields.begin(), fields.end(),
+                             [&](const fleet::NamedValue& f) { return f.name == name; });
             row.push_back(it == fields.end() ? "" : it->value);
         }
         Line(CsvLine(row));

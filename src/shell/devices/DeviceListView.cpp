@@ -1,6 +1,7 @@
 #include "shell/devices/DeviceListView.h"
 
 #include <QHeaderView>
+#include <QStyle>
 
 #include "kit/Text.h"
 
@@ -65,6 +66,7 @@ void DeviceListView::Show(const DeviceList& list) {
                 item->setText(c, text);
             }
         }
+        ShowDuplicate(item, entry);
     }
     QTreeWidgetItem* chosen =
         list.selected() == DeviceList::kNone ? nullptr : topLevelItem(list.selected());
@@ -75,6 +77,22 @@ void DeviceListView::Show(const DeviceList& list) {
         scrollToItem(chosen);
     }
     showing_ = false;
+}
+
+void DeviceListView::ShowDuplicate(QTreeWidgetItem* item, const DeviceEntry& entry) {
+    const QString tip =
+        entry.otherMacAddress.empty()
+            ? QString()
+            : FromText("Two cards answer at " + entry.ipAddress + ": MAC addresses " +
+                       entry.macAddress + " and " + entry.otherMacAddress +
+                       ". Give one of them another address.");
+    if (item->toolTip(0) == tip) {
+        return;
+    }
+    item->setIcon(0, tip.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    for (int c = 0; c < columnCount(); ++c) {
+        item->setToolTip(c, tip);
+    }
 }
 
 }  // namespace parvolink

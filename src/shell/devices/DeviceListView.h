@@ -21,6 +21,9 @@ public:
     void OnUserSelection(std::function<void(int)> handler) { onSelection_ = std::move(handler); }
 
 private:
+    // A row whose address two cards answer for shows a warning icon and names both MACs.
+    void ShowDuplicate(QTreeWidgetItem* item, const DeviceEntry& entry);
+
     std::function<void(int)> onSelection_;
     bool showing_ = false;
 };
