@@ -28,7 +28,9 @@ std::string CsvLine(const std::vector<std::string>& fields) {
 
 std::string SpreadsheetSafe(std::string_view text) {
     if (!text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos) {
-        return "'" + std::string(text);
+        std::string safe(1, '\'');
+        safe.append(text);
+        return safe;
     }
     return std::string(text);
 }
