@@ -1,8 +1,5 @@
 #include "app/SetupApp.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "app/MainDialog.h"
 #include "app/NetworkEnvironment.h"
 #include "kit/Prompter.h"
@@ -13,11 +10,10 @@ SetupApp::SetupApp(int& argc, char** argv) : application_(argc, argv) {
     QApplication::setApplicationName("Parvolink");
 }
 
-int SetupApp::Run() {
+int SetupApp::Run(const std::filesystem::path& settingsDirectory) {
     SystemNetworkEnvironment network;
     MessageBoxPrompter prompter;
-    std::error_code ec;
-    MainDialog dialog({network, prompter, std::filesystem::current_path(ec)});
+    MainDialog dialog({network, prompter, settingsDirectory});
     dialog.exec();
     return 0;
 }

@@ -2,13 +2,15 @@
 #pragma once
 
 #include <QApplication>
+#include <filesystem>
 
 namespace parvolink {
 
 class SetupApp {
 public:
     SetupApp(int& argc, char** argv);
-    int Run();
+    // Runs the window with its settings file in settingsDirectory.
+    int Run(const std::filesystem::path& settingsDirectory);
 
 private:
     QApplication application_;
