@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -58,21 +60,40 @@ T* Find(QWidget* parent, const char* id) {
     return control;
 }
 
-// Runs action on the first modal dialog of type Dialog that opens, from inside its event loop.
-// Fails the test if none opens within a few seconds of event processing.
+// Runs action on the first modal dialog of type Dialog that opens, from inside its event loop,
+// once it is the active window.
+// Fails the test if none opens within twenty seconds; a dialog of another type left open then
+// is closed, so that the test ends instead of waiting for ever.
 template <class Dialog>
 void WhenModal(std::function<void(Dialog*)> action) {
     auto* timer = new QTimer;
-    auto attempts = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, attempts, action] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, action] {
+        // The modal stack may not name a dialog yet that is already running its loop: look
+        // at the windows themselves too.
+        Dialog* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (dialog == nullptr && window->isVisible() && window->isModal()) {
+                dialog = qobject_cast<Dialog*>(window);
+            }
+        }
+        if (dialog != nullptr && !dialog->isActiveWindow() && clock->elapsed() < 5000) {
+            // Keys go to the focus: wait until the dialog has it, as a user would.
+            dialog->activateWindow();
+            return;
+        }
+        if (dialog != nullptr) {
             timer->stop();
             timer->deleteLater();
             action(dialog);
-        } else if (++*attempts > 500) {
+        } else if (clock->elapsed() > 20000) {
             timer->stop();
             timer->deleteLater();
             ADD_FAILURE() << "the expected dialog never opened";
+            if (auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                other->reject();
+            }
         }
     });
     timer->start(10);

@@ -34,6 +34,7 @@ struct Card {
     std::vector<std::string> userTable;      // the "SNMPv3" payload, field by field
     Faults faults;
     int lateMs = 0;       // every answer this late
+    int ackDelayMs = 0;   // every block of a firmware fetch acknowledged this late
     std::string twinMac;  // a second card at the same address answers Discover with it
 };
 

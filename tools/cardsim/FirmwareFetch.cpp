@@ -9,8 +9,9 @@
 
 namespace parvolink::cardsim {
 
-FirmwareFetch::FirmwareFetch(in_addr card, in_addr server, const std::string& name, int stallAfter)
-    : stallAfter_(stallAfter) {
+FirmwareFetch::FirmwareFetch(in_addr card, in_addr server, const std::string& name, int stallAfter,
+                             int ackDelayMs)
+    : stallAfter_(stallAfter), ackDelayMs_(ackDelayMs) {
     fd_ = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -60,9 +61,29 @@ bool FirmwareFetch::OnReadable() {
     } else if (block != expected_ - 1) {
         return false;
     }
-    const unsigned char ack[4] = {0, 4, data[2], data[3]};
-    sendto(fd_, ack, sizeof ack, 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
-    return block == expected_ - 1 && n < 516;
+    pending_ = PendingAck{Clock::now() + std::chrono::milliseconds(ackDelayMs_),
+                          {0, 4, data[2], data[3]},
+                          from,
+                          block == expected_ - 1 && n < 516};
+    return SendDueAck();
+}
+
+std::optional<FirmwareFetch::Clock::time_point> FirmwareFetch::AckDue() const {
+    if (!pending_) {
+        return std::nullopt;
+    }
+    return pending_->due;
+}
+
+bool FirmwareFetch::SendDueAck() {
+    if (!pending_ || pending_->due > Clock::now()) {
+        return false;
+    }
+    const PendingAck ack = *pending_;
+    pending_.reset();
+    sendto(fd_, ack.bytes, sizeof ack.bytes, 0, reinterpret_cast<const sockaddr*>(&ack.to),
+           sizeof ack.to);
+    return ack.last;
 }
 
 }  // namespace parvolink::cardsim

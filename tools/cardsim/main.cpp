@@ -19,6 +19,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,7 +75,8 @@ void Usage() {
                  "The faults below apply to every card; --card gives one card its own:\n"
                  "  silent, not-ok, error1, malformed, ignore-writes, unicast-only,\n"
                  "  late-ms=N, password=P, version=V, model=M, flash=256|512,\n"
-                 "  twin-mac=MAC (a second card at its address answers Discover)\n"
+                 "  twin-mac=MAC (a second card at its address answers Discover),\n"
+                 "  ack-delay-ms=N (each block of a fetch acknowledged N ms late)\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
                  "  --not-ok      answer writes with a status other than \"OK\"\n"
@@ -203,6 +205,8 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.model = value;
     } else if (name == "flash" && (value == "256" || value == "512")) {
         card.flashCode = value == "256" ? "1" : "0";
+    } else if (name == "ack-delay-ms") {
+        card.ackDelayMs = std::atoi(value.c_str());
     } else if (name == "twin-mac") {
         card.twinMac = value;
     } else {
@@ -290,11 +294,20 @@ int main(int argc, char** argv) {
     std::deque<Outgoing> outgoing;
     std::map<int, std::unique_ptr<cardsim::FirmwareFetch>> fetches;  // by card number
     while (!stopping) {
-        int timeout = -1;
+        std::optional<Clock::time_point> next;
         if (!outgoing.empty()) {
-            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-                outgoing.front().due - Clock::now());
-            timeout = static_cast<int>(std::max<std::int64_t>(wait.count(), 0));
+            next = outgoing.front().due;
+        }
+        for (const auto& [number, fetch] : fetches) {
+            if (const auto due = fetch->AckDue(); due && (!next || *due < *next)) {
+                next = due;
+            }
+        }
+        int timeout = -1;
+        if (next) {
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now());
+            timeout = static_cast<int>(std::max<std::int64_t>(wait.count() + 1, 0));
         }
         std::vector<pollfd> polled = {{fd, POLLIN, 0}};
         for (const auto& [number, fetch] : fetches) {
@@ -305,11 +318,12 @@ int main(int argc, char** argv) {
             SendFrom(fd, outgoing.front());
             outgoing.pop_front();
         }
-        for (auto it = fetches.begin(); ready > 0 && it != fetches.end();) {
+        for (auto it = fetches.begin(); it != fetches.end();) {
             const bool readable = std::any_of(
                 polled.begin() + 1, polled.end(),
                 [&](const pollfd& p) { return p.fd == it->second->fd() && (p.revents & POLLIN); });
-            if (readable && it->second->OnReadable()) {
+            const bool ended = readable ? it->second->OnReadable() : it->second->SendDueAck();
+            if (ended) {
                 cardsim::Card& card = cards[static_cast<std::size_t>(it->first)];
                 std::string version = it->second->versionField();
                 while (!version.empty() && version.back() == ' ') {
@@ -384,7 +398,7 @@ int main(int argc, char** argv) {
                     reply.rfind("QorinWebConfig\tUpgrade\tOK\t", 0) == 0) {
                     fetches[card.number] = std::make_unique<cardsim::FirmwareFetch>(
                         ToInAddr(card.address), from.sin_addr, options.firmwareName,
-                        options.stallAfter);
+                        options.stallAfter, card.ackDelayMs);
                 }
             }
         }
