@@ -166,9 +166,6 @@ bool CliProgram::StartDiscover() {
         return false;
     }
     const bool listing = options_.command == Command::Discover;
-    if (listing) {
-        output_ = std::make_unique<Output>(std::cout, options_.format, options_.command);
-    }
     discover_ = std::make_unique<DiscoverSession>();
     const bool started = discover_->Start(
         *network,
@@ -202,6 +199,9 @@ bool CliProgram::StartDiscover() {
     if (!started) {
         std::cerr << "parvolink-cli: " << mainwindow::kCannotOpenUdp.text << "\n";
         exitCode_ = 4;
+    } else if (listing) {
+        // Only now: a listing that cannot start prints nothing, not half a JSON document.
+        output_ = std::make_unique<Output>(std::cout, options_.format, options_.command);
     }
     return started;
 }
@@ -260,7 +260,12 @@ void CliProgram::ShowProgress() {
         line = "Discover " + Bar(sent, total) + "  " + std::to_string(discover_->cards().size()) +
                " found";
     }
-    std::cerr << "\r\033[K" << line.substr(0, 160) << std::flush;
+    line = line.substr(0, 160);
+    if (progressShown_ && line == progressLine_) {
+        return;  // a terminal need not be redrawn for nothing
+    }
+    std::cerr << "\r\033[K" << line << std::flush;
+    progressLine_ = line;
     progressShown_ = true;
 }
 

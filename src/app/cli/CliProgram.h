@@ -43,6 +43,7 @@ private:
     QTimer progress_;
     bool showProgress_ = false;
     bool progressShown_ = false;
+    std::string progressLine_;  // what the progress line shows now
     int exitCode_ = 0;
     int cardsEnded_ = 0;
     int cardsTotal_ = 0;
