@@ -318,7 +318,7 @@ TEST_F(MainDialogTest, SharedAddressIsFlaggedAndTheListExports) {
     EXPECT_EQ(row->toolTip(3),
               "Two cards answer at 10.0.0.7: MAC addresses 00:C0:B7:00:00:07 "
               "and 00:C0:B7:00:00:99. Give one of them another address.");
-    EXPECT_FALSE(row->icon(0).isNull());
+    EXPECT_FALSE(row->icon(1).isNull());
     dialog->deviceList().SetAccount(0, "operator", "secret");
 
     QString target = QString::fromStdString((dir.path() / "cards.csv").string());

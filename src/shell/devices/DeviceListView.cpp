@@ -6,6 +6,9 @@
 #include "kit/Text.h"
 
 namespace parvolink {
+namespace {
+constexpr int kHostNameColumn = 1;
+}  // namespace
 
 DeviceListView::DeviceListView(QWidget* parent) : QTreeWidget(parent) {
     // The column widths are fixed in pixels; a point smaller than the dialog font keeps a
@@ -33,6 +36,8 @@ DeviceListView::DeviceListView(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
+    // The only icon is the shared-address warning, small enough to leave the MAC address whole.
+    setIconSize(QSize(10, 10));
     connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (showing_ || !onSelection_) {
             return;
@@ -89,7 +94,9 @@ void DeviceListView::ShowDuplicate(QTreeWidgetItem* item, const DeviceEntry& ent
     if (item->toolTip(0) == tip) {
         return;
     }
-    item->setIcon(0, tip.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    // In the host name's column: the address and MAC columns have no room to spare for it.
+    item->setIcon(kHostNameColumn,
+                  tip.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
     for (int c = 0; c < columnCount(); ++c) {
         item->setToolTip(c, tip);
     }
