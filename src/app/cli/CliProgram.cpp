@@ -102,6 +102,24 @@ bool CliProgram::Prepare() {
     if (options_.command == Command::Discover) {
         return true;
     }
+    // The file first: nobody should type a password for an upgrade that cannot start.
+    if (options_.command == Command::Upgrade) {
+        const std::filesystem::path file = options_.firmware;
+        if (!FirmwareFileSize(file)) {
+            return fault(4, "cannot read the firmware file " + options_.firmware);
+        }
+        if (TooLargeToServe(file)) {
+            return fault(2, upgrade::kFileTooLarge.text);
+        }
+        if (describeFirmwareFile(file) == firmware::kNotCorrect) {
+            return fault(2, options_.firmware + ": " + std::string(firmware::kNotCorrect));
+        }
+        firmware_ = std::make_unique<FirmwareServer>(options_.firmware);
+        if (!firmware_->Open(kTftpPort)) {
+            return fault(4, mainwindow::kCannotOpenTftp.text +
+                                " (port 69 needs root or cap_net_bind_service, and a free port)");
+        }
+    }
     std::string error;
     const auto secret = [&](const std::string& what, const std::string& file,
                             const std::string& option, const std::string& variable) {
@@ -135,23 +153,6 @@ bool CliProgram::Prepare() {
                 return fault(2, error);
             }
             user.privPassword = *priv;
-        }
-    }
-    if (options_.command == Command::Upgrade) {
-        const std::filesystem::path file = options_.firmware;
-        if (!FirmwareFileSize(file)) {
-            return fault(4, "cannot read the firmware file " + options_.firmware);
-        }
-        if (TooLargeToServe(file)) {
-            return fault(2, upgrade::kFileTooLarge.text);
-        }
-        if (describeFirmwareFile(file) == firmware::kNotCorrect) {
-            return fault(2, options_.firmware + ": " + std::string(firmware::kNotCorrect));
-        }
-        firmware_ = std::make_unique<FirmwareServer>(options_.firmware);
-        if (!firmware_->Open(kTftpPort)) {
-            return fault(4, mainwindow::kCannotOpenTftp.text +
-                                " (port 69 needs root or cap_net_bind_service, and a free port)");
         }
     }
     return true;
