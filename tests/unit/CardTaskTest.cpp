@@ -252,5 +252,27 @@ TEST_F(CardTaskTest, UpgradeChecksTheFlashBeforeAsking) {
     EXPECT_EQ(accepted.result(), Result::Done);
 }
 
+// After its "OK" a card has fifteen seconds to ask for the file; once its transfer runs, the
+// TFTP server times it instead.
+TEST_F(CardTaskTest, ACardThatNeverAsksForTheFileIsNoResponse) {
+    testing::TempDir dir;
+    dir.Write("small.bin", std::string(1000, 'x'));
+    Job job{Job::Kind::Upgrade};
+    job.firmware = dir.path() / "small.bin";
+    CardTask silent = Task(job);
+    CardTask fetching = Task(job);
+    Run(silent);
+    Run(fetching);
+    fetching.FetchStarted();
+    for (int second = 1; second <= 60; ++second) {
+        static_cast<void>(silent.Tick());
+        static_cast<void>(fetching.Tick());
+        EXPECT_EQ(silent.finished(), second >= CardTask::kFirstRequestTicks) << second;
+    }
+    EXPECT_EQ(silent.result(), Result::NoResponse);
+    EXPECT_EQ(silent.message(), "The card did not ask for the firmware file.");
+    EXPECT_TRUE(fetching.fetching());
+}
+
 }  // namespace
 }  // namespace parvolink::fleet

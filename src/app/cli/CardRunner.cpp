@@ -13,7 +13,6 @@ struct CardRunner::Slot {
     std::unique_ptr<fleet::CardTask> task;
     std::unique_ptr<ManagementSocket> socket;
     QTimer tick;
-    int secondsWithoutFetch = 0;
     bool ended = false;
 };
 
@@ -99,15 +98,10 @@ void CardRunner::StartNext() {
         s.tick.setTimerType(Qt::PreciseTimer);
         s.tick.setInterval(1000);
         connect(&s.tick, &QTimer::timeout, this, [this, &s] {
-            if (s.task->fetching()) {
-                const bool started = firmware_ && firmware_->ProgressOf(s.task->address());
-                if (!started && ++s.secondsWithoutFetch > FirmwareServer::kFirstRequestSeconds) {
-                    s.task->FinishFetch(fleet::Result::NoResponse,
-                                        "The card did not ask for the firmware file.");
-                }
-            } else {
-                Send(s, s.task->Tick());
+            if (s.task->fetching() && firmware_ && firmware_->ProgressOf(s.task->address())) {
+                s.task->FetchStarted();
             }
+            Send(s, s.task->Tick());
             AfterEvent(s);
         });
         s.tick.start();

@@ -104,17 +104,17 @@ bool CliProgram::Prepare() {
     }
     // The file first: nobody should type a password for an upgrade that cannot start.
     if (options_.command == Command::Upgrade) {
-        const std::filesystem::path file = options_.firmware;
+        const std::filesystem::path& file = options_.job.firmware;
         if (!FirmwareFileSize(file)) {
-            return fault(4, "cannot read the firmware file " + options_.firmware);
+            return fault(4, "cannot read the firmware file " + file.string());
         }
         if (TooLargeToServe(file)) {
             return fault(2, upgrade::kFileTooLarge.text);
         }
         if (describeFirmwareFile(file) == firmware::kNotCorrect) {
-            return fault(2, options_.firmware + ": " + std::string(firmware::kNotCorrect));
+            return fault(2, file.string() + ": " + std::string(firmware::kNotCorrect));
         }
-        firmware_ = std::make_unique<FirmwareServer>(options_.firmware);
+        firmware_ = std::make_unique<FirmwareServer>(file.string());
         if (!firmware_->Open(kTftpPort)) {
             return fault(4, mainwindow::kCannotOpenTftp.text +
                                 " (port 69 needs root or cap_net_bind_service, and a free port)");

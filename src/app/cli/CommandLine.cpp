@@ -315,8 +315,7 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
             if (positional.isEmpty()) {
                 throw UsageError{"name the firmware file"};
             }
-            options.firmware = Text(positional.takeFirst());
-            options.job.firmware = options.firmware;
+            options.job.firmware = Text(positional.takeFirst());
             break;
         case Command::Discover:
             break;

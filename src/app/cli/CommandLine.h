@@ -39,7 +39,6 @@ struct CliOptions {
     std::string privPasswordFile;
     int parallel = 8;
     fleet::Job job;
-    std::string firmware;  // upgrade
 };
 
 // The options, or the exit code to end with at once: 0 after --help or --version (printed on

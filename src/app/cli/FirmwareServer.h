@@ -16,9 +16,6 @@ namespace parvolink::cli {
 class FirmwareServer : public QObject {
     Q_OBJECT
 public:
-    // How long a card has, after its "OK" to Upgrade, to ask for the file.
-    static constexpr int kFirstRequestSeconds = 15;
-
     explicit FirmwareServer(const std::string& path, QObject* parent = nullptr);
 
     // Binds port 69 (or the port given, for tests); false when it cannot.

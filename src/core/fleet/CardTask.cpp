@@ -110,18 +110,6 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
         }
         return {};
     }
-    const auto status = [&]() -> std::optional<bool> {
-        const auto first = FirstField(reply->payload);
-        if (!first) {
-            return std::nullopt;
-        }
-        if (*first != wire::kOk) {
-            Finish(Result::Refused, "The card did not take the request: it answered \"" +
-                                        std::string(*first) + "\".");
-            return false;
-        }
-        return true;
-    };
     switch (stage_) {
         case Stage::Identify:
             if (reply->command == ReplyCommand::Discover) {
@@ -153,10 +141,16 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
             const ReplyCommand awaited = stage_ == Stage::SetConfigure ? ReplyCommand::SetConfigure
                                          : stage_ == Stage::SetSnmpv3  ? ReplyCommand::SetSnmpv3
                                                                        : ReplyCommand::Upgrade;
-            if (reply->command == awaited && status().value_or(false)) {
-                return Advance();
+            const auto first = FirstField(reply->payload);
+            if (reply->command != awaited || !first) {
+                break;
             }
-            break;
+            if (*first != wire::kOk) {
+                Finish(Result::Refused, "The card did not take the request: it answered \"" +
+                                            std::string(*first) + "\".");
+                return {};
+            }
+            return Advance();
         }
         default:
             break;
@@ -245,6 +239,7 @@ std::vector<Outgoing> CardTask::Advance() {
             return {};
         case Stage::Upgrade:
             stage_ = Stage::Fetch;
+            countdown_ = kFirstRequestTicks;
             return {};
         default:
             break;
@@ -253,7 +248,13 @@ std::vector<Outgoing> CardTask::Advance() {
 }
 
 std::vector<Outgoing> CardTask::Tick() {
-    if (finished() || fetching()) {
+    if (finished() || (fetching() && fetchStarted_)) {
+        return {};  // a transfer under way is timed by the TFTP server
+    }
+    if (fetching()) {
+        if (--countdown_ <= 0) {
+            Finish(Result::NoResponse, "The card did not ask for the firmware file.");
+        }
         return {};
     }
     if (--countdown_ <= 0) {

@@ -76,9 +76,12 @@ public:
     [[nodiscard]] std::vector<Outgoing> Tick();
 
     bool finished() const { return stage_ == Stage::Finished; }
-    // After an "OK" to Upgrade: the card now fetches the file; the host follows the transfer
-    // and ends the task with FinishFetch.
+    // After an "OK" to Upgrade: the card now fetches the file; the host follows the transfer,
+    // says when it has begun, and ends the task with FinishFetch. A card that has not asked
+    // for the file kFirstRequestTicks seconds after its "OK" ends with no response.
+    static constexpr int kFirstRequestTicks = 15;
     bool fetching() const { return stage_ == Stage::Fetch; }
+    void FetchStarted() { fetchStarted_ = true; }
     void FinishFetch(Result result, std::string message);
     // Ends the task for a fault of the host's own (no socket, say).
     void Fail(Result result, std::string message) { Finish(result, std::move(message)); }
@@ -122,6 +125,7 @@ private:
     Job job_;
     Stage stage_ = Stage::Identify;
     int countdown_ = 0;
+    bool fetchStarted_ = false;
     DeviceEntry card_;
     DeviceConfiguration configuration_;
     UsmConfiguration users_;
