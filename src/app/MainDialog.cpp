@@ -143,6 +143,7 @@ void MainDialog::OnDiscover() {
         return;
     }
     engine_.BeginOperation(engine::kDiscoverTicks);
+    deviceList_.BeginDiscover();
     // No ticks while the sweep runs, as none could be handled during a sweep that blocked.
     operationTimer_.stop();
     discover_->setText("&Stop");
@@ -217,7 +218,7 @@ void MainDialog::Apply(const TftpActions& actions) {
         upgradeProgress_->done(1);
     }
     if (actions.message) {
-        PostMessage(*actions.message);
+        PostMessage(*actions.message, actions.messageOrigin);
     }
 }
 
@@ -245,13 +246,17 @@ bool MainDialog::RunAccountDialog(AccountValues& values) {
 }
 
 void MainDialog::ShowMessage(const Message& message) {
-    if (messages_.Push(message, MessageQueue::Clock::now())) {
+    ShowMessage(message, MessageOrigin::Result);
+}
+
+void MainDialog::ShowMessage(const Message& message, MessageOrigin origin) {
+    if (messages_.Push(message, origin, MessageQueue::Clock::now())) {
         ShowWaitingMessages();
     }
 }
 
-void MainDialog::PostMessage(const Message& message) {
-    if (messages_.Push(message, MessageQueue::Clock::now()) &&
+void MainDialog::PostMessage(const Message& message, MessageOrigin origin) {
+    if (messages_.Push(message, origin, MessageQueue::Clock::now()) &&
         !std::exchange(messagesPosted_, true)) {
         QTimer::singleShot(0, this, [this] {
             messagesPosted_ = false;

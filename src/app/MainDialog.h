@@ -127,9 +127,10 @@ private:
     // One message box at a time: at once when none is open, else once the open one and those
     // waiting before it are closed (see MessageQueue).
     void ShowMessage(const Message& message) override;
+    void ShowMessage(const Message& message, MessageOrigin origin) override;
     // The same from a socket handler: shown from the event loop once the handler, and any
     // progress window it ended, have returned.
-    void PostMessage(const Message& message);
+    void PostMessage(const Message& message, MessageOrigin origin);
     void ShowWaitingMessages();
 
     bool StartOperationTimer() override;

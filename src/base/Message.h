@@ -7,6 +7,10 @@ namespace parvolink {
 
 enum class MessageIcon { None, Warning, Information };
 
+// Why a message is shown: the result of something the user did (or of one transfer), shown
+// once per occurrence; or traffic nobody asked for, merged while it repeats.
+enum class MessageOrigin { Result, Unasked };
+
 struct Message {
     std::string text;
     std::string caption;

@@ -22,7 +22,8 @@ inline constexpr const char* kSubnet = "1016";
 inline constexpr const char* kSubnetMask = "1017";
 inline constexpr const char* kLan = "1044";
 inline constexpr const char* kAbout = "16";  // the window menu's entries
-inline constexpr const char* kExportDeviceList = "17";
+// The menu's own rule takes every id whose low four bits cleared give 16 for About.
+inline constexpr const char* kExportDeviceList = "32";
 }  // namespace mainwindow
 
 namespace about {

@@ -4,6 +4,7 @@
 #include "LanTestSupport.h"
 #include "core/protocol/RequestEngine.h"
 #include "kit/ControlIds.h"
+#include "kit/IpAddressEdit.h"
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/devices/AccountDialog.h"
 
@@ -11,6 +12,7 @@ namespace parvolink {
 namespace {
 
 using testing::LanTest;
+using testing::TypeAsUser;
 using testing::WhenModal;
 
 class ConfigurationRoadLanTest : public LanTest {
@@ -106,6 +108,30 @@ TEST_F(ConfigurationRoadLanTest, CardIgnoringTheWriteGivesNoResponse) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kNoResponse});
     EXPECT_TRUE(ButtonsBack(window));
+}
+
+// A card known by an address on another network is asked by broadcast and answers from its
+// own address: the reply is still the one awaited, and the dialog opens.
+TEST_F(ConfigurationRoadLanTest, CardReachedByBroadcastAnswersFromItsOwnAddress) {
+    StartCards({"--card", "198.51.100.3:known-as=203.0.113.9"});
+    MainDialog& window = OpenWindow();
+    WhenModal<AccountDialog>([&](AccountDialog* account) {
+        account->findChild<IpAddressEdit*>(ids::account::kAddress)->Field(0)->setFocus();
+        TypeAsUser("203.0.113.9");
+        account->findChild<QLineEdit*>(ids::account::kAccount)->setText("admin");
+        account->findChild<QLineEdit*>(ids::account::kPassword)->setText("lanterns");
+        Click(account, ids::kOk);
+    });
+    Click(&window, ids::mainwindow::kAdd);
+    ASSERT_EQ(window.deviceList().size(), 1u);
+    EXPECT_EQ(window.deviceList().row(0).ipAddress, "203.000.113.009");
+    Configure(window, [&](ConfigurationDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>(ids::configuration::kNetbiosName)->text(), "CARD-2");
+        d->reject();
+    });
+    const auto asked = LogLines("Configure");
+    ASSERT_FALSE(asked.empty());
+    EXPECT_NE(asked[0].find("broadcast"), std::string::npos) << asked[0];
 }
 
 }  // namespace

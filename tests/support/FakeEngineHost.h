@@ -23,6 +23,7 @@ public:
     std::vector<std::string> calls;  // "buttons on", "timer start", "message: ...", ...
     std::vector<Sent> sent;
     std::vector<Message> messages;
+    std::vector<MessageOrigin> origins;  // one per message
     std::string storedConfiguration;
     std::string storedUserTable;
     std::string configuredCard;            // the address of the card whose dialog ran last
@@ -53,8 +54,9 @@ public:
         calls.push_back("send " + std::string(host));
         return sendSucceeds;
     }
-    void ShowMessage(const Message& message) override {
+    void ShowMessage(const Message& message, MessageOrigin origin) override {
         messages.push_back(message);
+        origins.push_back(origin);
         calls.push_back("message: " + message.text);
         RunInsideModal();
     }

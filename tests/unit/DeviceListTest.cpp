@@ -51,17 +51,23 @@ DeviceEntry Discovered(std::string ip, std::string mac = "00:C0:B7:00:00:01") {
     return entry;
 }
 
-TEST(DeviceList, FindRowByIpComparesExactTextOfFifteenCharacters) {
+// Rows are found by the whole text they keep, however long: a reply's address field of 16 or
+// more characters finds its own row again instead of adding one per reply.
+TEST(DeviceList, FindRowByIpComparesTheWholeText) {
     DeviceList list;
     list.Append(Discovered("192.168.1.10"));
     list.Append(Discovered("192.168.001.010"));
     list.Append(Discovered("192.168.001.010"));  // duplicate text: the lower index wins
-    list.Append(Discovered("010.000.000.001-extra"));
+    list.Append(Discovered("198.51.100.00030"));
+    list.Append(Discovered("198.51.100.30   "));
     EXPECT_EQ(list.FindRowByIp("192.168.001.010"), 1);
     EXPECT_EQ(list.FindRowByIp("192.168.1.10"), 0);
     EXPECT_EQ(list.FindRowByIp("192.168.1.1"), DeviceList::kNone);
     EXPECT_EQ(list.FindRowByIp("192.168.1.10 "), DeviceList::kNone);
-    EXPECT_EQ(list.FindRowByIp("010.000.000.001"), 3);  // only 15 characters are read back
+    EXPECT_EQ(list.FindRowByIp("198.51.100.00030"), 3);
+    EXPECT_EQ(list.FindRowByIp("198.51.100.0003"), DeviceList::kNone);
+    EXPECT_EQ(list.FindRowByIp("198.51.100.30   "), 4);
+    EXPECT_EQ(list.FindRowByIp("198.51.100.30"), DeviceList::kNone);
     EXPECT_EQ(list.FindRowByIp(""), DeviceList::kNone);
 }
 

@@ -191,20 +191,39 @@ TEST(DiscoverReply, UpdatesInPlaceAndMatchesExactText) {
     EXPECT_EQ(list.size(), 3u);
 }
 
-TEST(DiscoverReply, TwoCardsAtOneAddressAreFlaggedNotMerged) {
+// Every reply is written into its row; two MAC addresses answering for one address in the same
+// Discover flag the row, and a later Discover in which one card answers clears the flag. A card
+// replaced at the address therefore shows its own MAC, version and flash size.
+TEST(DiscoverReply, TwoCardsInOneDiscoverFlagTheRow) {
+    const DiscoverReply a{"10.0.0.5", "00:aa", "2.1", "NMC", "first", "512K"};
+    const DiscoverReply b{"10.0.0.5", "00:bb", "1.0", "X", "second", "256K"};
+    struct Step {
+        bool newDiscover;
+        const DiscoverReply* reply;
+        const char* mac;    // the row's MAC after the reply
+        const char* other;  // the flag after it
+    };
+    const Step steps[] =
+        {
+            {true, &a, "00:aa", ""},       {false, &a, "00:aa", ""},
+            {false, &b, "00:bb", "00:aa"}, {false, &a, "00:aa", "00:bb"},
+            {false, &b, "00:bb", "00:aa"},  // alternating: still two cards
+            {true, &b, "00:bb", ""},        // a later Discover: only one card answers
+            {false, &b, "00:bb", ""},      {true, &a, "00:aa", ""},  // replaced by the other card
+        };
     DeviceList list;
-    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "00:aa", "2.1", "NMC", "first", "512K"}));
-    // The same card again: no flag.
-    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "00:aa", "2.1", "NMC", "first", "512K"}));
-    EXPECT_EQ(list.row(0).otherMacAddress, "");
-    // Another card at the same address: the row keeps the first card and names the other.
-    ASSERT_TRUE(ApplyDiscoverReply(list, {"10.0.0.5", "00:bb", "1.0", "X", "second", "256K"}));
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list.row(0).macAddress, "00:aa");
-    EXPECT_EQ(list.row(0).otherMacAddress, "00:bb");
-    EXPECT_EQ(list.row(0).hostName, "first");
-    EXPECT_EQ(list.row(0).version, "2.1");
-    EXPECT_EQ(list.row(0).flashSize, "512K");
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        if (steps[i].newDiscover) {
+            list.BeginDiscover();
+        }
+        ASSERT_EQ(ApplyDiscoverReply(list, *steps[i].reply), std::optional<std::size_t>(0));
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list.row(0).macAddress, steps[i].mac);
+        EXPECT_EQ(list.row(0).otherMacAddress, steps[i].other);
+        EXPECT_EQ(list.row(0).version, steps[i].reply->version);
+        EXPECT_EQ(list.row(0).flashSize, steps[i].reply->flashSize);
+    }
 }
 
 TEST(DiscoverReply, ShortRepliesAndAFullListChangeNothing) {

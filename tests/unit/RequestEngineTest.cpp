@@ -259,8 +259,8 @@ TEST_F(RequestEngineTest, SetSnmpv3OkShowsItsOwnMessage) {
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
 }
 
-// A "Configure" or "SNMPv3" reply is taken only from the card asked, and only until its
-// countdown ends; anything else would open a dialog, and send its settings, to another card.
+// A "Configure" or "SNMPv3" reply is taken only while it is awaited, until its countdown ends;
+// anything else would open a dialog, and send its settings, to a card nobody asked.
 TEST_F(RequestEngineTest, RepliesNobodyAwaitsAreDropped) {
     struct Case {
         const char* name;
@@ -276,10 +276,8 @@ TEST_F(RequestEngineTest, RepliesNobodyAwaitsAreDropped) {
         {"unasked", [](RequestEngine&) {}, 0, kCard, "Configure"},
         {"duringDiscover", discover, 1, kCard, "Configure"},
         {"afterTheCountdown", configure, 3, kCard, "Configure"},
-        {"fromAnotherCard", configure, 1, {198, 51, 100, 8}, "Configure"},
         {"snmpv3ForConfigure", configure, 0, kCard, "SNMPv3"},
         {"snmpv3AfterTheCountdown", snmpv3, 5, kCard, "SNMPv3"},
-        {"snmpv3FromAnotherCard", snmpv3, 0, {198, 51, 100, 8}, "SNMPv3"},
         {"configureForSnmpv3", snmpv3, 0, kCard, "Configure"},
     };
     for (const Case& c : cases) {
@@ -299,6 +297,41 @@ TEST_F(RequestEngineTest, RepliesNobodyAwaitsAreDropped) {
         EXPECT_TRUE(fresh.storedUserTable.empty());
         EXPECT_EQ(std::count(fresh.calls.begin(), fresh.calls.end(), "configuration dialog"), 0);
     }
+}
+
+// The request also goes to 255.255.255.255, and a card reached that way may answer from an
+// address other than its row's: an awaited reply is taken from any sender.
+TEST_F(RequestEngineTest, AnAwaitedReplyIsTakenFromAnySender) {
+    for (const Ipv4Address from : {Ipv4Address{198, 51, 100, 8}, Ipv4Address{203, 0, 113, 9}}) {
+        engine.OnConfiguration();
+        Reply({"Configure", "record"}, from);
+        EXPECT_EQ(engine.pendingReply(), PendingReply::ConfigureReady);
+        engine.Tick();
+        EXPECT_EQ(host.configuredCard, "198.51.100.7");
+        engine.StartSnmpv3Query();
+        Reply({"SNMPv3", "table"}, from);
+        EXPECT_EQ(engine.pendingReply(), PendingReply::Snmpv3Ready);
+        Ticks(6);
+    }
+}
+
+// What the user asked for is a result, shown each time; the same reply unasked is merged.
+TEST_F(RequestEngineTest, RepliesToTheUserAreResultsTheRestUnasked) {
+    engine.OnConfiguration();
+    Reply({"Error", "2"});
+    Reply({"Error", "2"});  // a second copy answers nothing
+    Ticks(3);
+    engine.OnConfiguration();  // the user tries again
+    Reply({"Error", "2"});
+    Reply({"SetConfigure", "OK"});  // nobody wrote anything
+    StartSetConfigure();
+    Reply({"SetConfigure", "OK"});
+    Ticks(10);
+    engine.SendUpgradeRequest();
+    Ticks(15);
+    using O = MessageOrigin;
+    EXPECT_EQ(host.origins,
+              (std::vector<O>{O::Result, O::Unasked, O::Result, O::Unasked, O::Result, O::Result}));
 }
 
 // A Discover reply selects its new row while the configuration runs: every later request

@@ -115,7 +115,7 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
     if (broadcast && !upgrade) {
         // Only the card the request names takes a broadcast copy.
         Ipv4Address named{};
-        if (!ParseDottedAddress(f[2], named) || named != card.address) {
+        if (!ParseDottedAddress(f[2], named) || (named != card.address && named != card.knownAs)) {
             return {};
         }
     }

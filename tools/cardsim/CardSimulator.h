@@ -2,6 +2,7 @@
 // program around it moves the datagrams.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,9 @@ struct Card {
     int lateMs = 0;       // every answer this late
     int ackDelayMs = 0;   // every block of a firmware fetch acknowledged this late
     std::string twinMac;  // a second card at the same address answers Discover with it
+    // Another address the card is known by (a row made for it elsewhere): it also takes the
+    // broadcast copies of requests that name it, and answers from its own address.
+    std::optional<Ipv4Address> knownAs;
 };
 
 // A card numbered n (from 0) at address, with its factory configuration.

@@ -76,6 +76,7 @@ void Usage() {
                  "  silent, not-ok, error1, malformed, ignore-writes, unicast-only,\n"
                  "  late-ms=N, password=P, version=V, model=M, flash=256|512,\n"
                  "  twin-mac=MAC (a second card at its address answers Discover),\n"
+                 "  known-as=ADDRESS (also takes broadcast requests naming ADDRESS),\n"
                  "  ack-delay-ms=N (each block of a fetch acknowledged N ms late)\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
@@ -209,6 +210,12 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.ackDelayMs = std::atoi(value.c_str());
     } else if (name == "twin-mac") {
         card.twinMac = value;
+    } else if (name == "known-as") {
+        Ipv4Address other{};
+        if (!ParseDottedAddress(value, other)) {
+            return false;
+        }
+        card.knownAs = other;
     } else {
         return false;
     }

@@ -34,6 +34,7 @@ bool DiscoverSession::Start(const Ipv4Network& network,
         return false;
     }
     found_ = std::move(found);
+    cards_.BeginDiscover();
     finished_ = std::move(finished);
     socket_.OnReceive([this](std::string_view bytes, const Ipv4Address&) { OnReply(bytes); });
     runner_.Start(network.subnet, network.mask);
@@ -49,16 +50,16 @@ void DiscoverSession::OnReply(std::string_view bytes) {
     if (!discovered) {
         return;
     }
-    const int known = cards_.FindRowByIp(discovered->ipAddress);
-    const std::string otherBefore =
-        known == DeviceList::kNone ? ""
-                                   : cards_.row(static_cast<std::size_t>(known)).otherMacAddress;
-    if (!ApplyDiscoverReply(cards_, *discovered)) {
+    const bool known = cards_.FindRowByIp(discovered->ipAddress) != DeviceList::kNone;
+    const std::optional<std::size_t> index = ApplyDiscoverReply(cards_, *discovered);
+    if (!index) {
         return;  // more cards than a list holds
     }
-    const int index = cards_.FindRowByIp(discovered->ipAddress);
-    const DeviceEntry& row = cards_.row(static_cast<std::size_t>(index));
-    if (known == DeviceList::kNone || row.otherMacAddress != otherBefore) {
+    const DeviceEntry& row = cards_.row(*index);
+    // A card is listed when it first answers, and again when a second card answers for its
+    // address; two cards answering in turn are not listed at every answer.
+    const bool newlyShared = !row.otherMacAddress.empty() && shared_.insert(*index).second;
+    if (!known || newlyShared) {
         found_(row);
     }
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <set>
 
 #include "base/DottedAddress.h"
 #include "core/devices/DeviceList.h"
@@ -34,6 +35,7 @@ private:
     DiscoverRunner runner_;
     QTimer lateAnswers_;
     DeviceList cards_;
+    std::set<std::size_t> shared_;  // rows already listed as shared by two cards
     std::pair<quint64, quint64> progress_{0, 1};
     std::function<void(const DeviceEntry&)> found_;
     std::function<void()> finished_;

@@ -66,7 +66,7 @@ void DeviceList::Remove(std::size_t index) {
 
 int DeviceList::FindRowByIp(std::string_view key) const {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (std::string_view(rows_[i].ipAddress).substr(0, devices::kKeyLength) == key) {
+        if (rows_[i].ipAddress == key) {
             return static_cast<int>(i);
         }
     }

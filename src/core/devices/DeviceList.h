@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,9 +23,11 @@ struct DeviceEntry {
     std::string macAddress{};
     std::string flashSize{};
     std::string password{};  // hidden, at most 8 characters
-    // Set when another card answered for the same address with this different MAC address:
-    // two cards share the address. The row keeps the card that answered first.
+    // Set when another card, with this MAC address, answered for the same address in the same
+    // Discover: two cards share the address. The row shows the one that answered last.
     std::string otherMacAddress{};
+    // The Discover in which macAddress last answered (DeviceList::discover()).
+    std::uint64_t answeredInDiscover = 0;
     bool operator==(const DeviceEntry&) const = default;
 };
 
@@ -32,7 +35,6 @@ namespace devices {
 constexpr std::size_t kCapacity = 255;
 constexpr std::size_t kAccountLength = 8;
 constexpr std::size_t kPasswordLength = 8;
-constexpr std::size_t kKeyLength = 15;  // characters of the address column that lookups compare
 constexpr std::string_view kPasswordSet = "********";
 constexpr std::string_view kPasswordUnknown = "????????";
 
@@ -80,14 +82,20 @@ public:
     // place is selected, or the new last row when it was the last.
     void Remove(std::size_t index);
 
-    // Index of the first row whose address column, at most 15 characters of it, equals key
-    // exactly; kNone when there is none.
+    // Index of the first row whose whole address column equals key exactly; kNone when there
+    // is none. The key is compared with the text as the row keeps it, whatever its length.
     int FindRowByIp(std::string_view key) const;
 
     void Clear();
 
+    // A Discover begins: two MAC addresses answering for one address are flagged only when
+    // both answered since.
+    void BeginDiscover() { ++discover_; }
+    std::uint64_t discover() const { return discover_; }
+
 private:
     std::vector<DeviceEntry> rows_;
+    std::uint64_t discover_ = 0;
     int selected_ = kNone;
 };
 

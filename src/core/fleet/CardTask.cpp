@@ -92,7 +92,10 @@ std::vector<Outgoing> CardTask::ToCard(const std::string& line, bool andBroadcas
 }
 
 std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4Address& from) {
-    if (finished() || fetching() || from != address_) {
+    // The card is identified by its own answer to a Discover sent to its address; after that a
+    // reply is taken from any sender while awaited, as a card reached by the broadcast copy
+    // may answer from another address. The socket is this card's alone.
+    if (finished() || fetching() || (stage_ == Stage::Identify && from != address_)) {
         return {};
     }
     const auto reply = ParseReply(datagram);
@@ -115,7 +118,7 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
             if (reply->command == ReplyCommand::Discover) {
                 if (const auto discovered = ParseDiscoverReply(reply->payload)) {
                     DeviceList one;
-                    if (ApplyDiscoverReply(one, *discovered)) {
+                    if (ApplyDiscoverReply(one, *discovered).has_value()) {
                         one.SetAccount(0, account_, password_);
                         card_ = one.row(0);
                         return Advance();

@@ -69,7 +69,8 @@ public:
 
     // The first request.
     [[nodiscard]] std::vector<Outgoing> Start();
-    // A datagram from the management socket; only the card's own replies are taken.
+    // A datagram from this card's socket: the Discover reply only from the card's address,
+    // the replies awaited after it from any sender.
     [[nodiscard]] std::vector<Outgoing> OnDatagram(std::string_view datagram,
                                                    const Ipv4Address& from);
     // One second.

@@ -116,24 +116,28 @@ std::optional<DiscoverReply> ParseDiscoverReply(std::string_view payload) {
     return reply;
 }
 
-bool ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply) {
-    int index = list.FindRowByIp(reply.ipAddress);
-    if (index == DeviceList::kNone) {
+std::optional<std::size_t> ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply) {
+    std::optional<std::size_t> index;
+    if (const int found = list.FindRowByIp(reply.ipAddress); found != DeviceList::kNone) {
+        index = static_cast<std::size_t>(found);
+    } else {
         DeviceEntry entry;
         entry.passwordMask = devices::kPasswordUnknown;
-        const auto appended = list.Append(std::move(entry));
-        if (!appended) {
-            return false;  // no room for another card: the reply is dropped
+        index = list.Append(std::move(entry));
+        if (!index) {
+            return std::nullopt;  // no room for another card: the reply is dropped
         }
-        index = static_cast<int>(*appended);
-        list.Select(index);
+        list.Select(static_cast<int>(*index));
     }
-    DeviceEntry& row = list.row(static_cast<std::size_t>(index));
-    if (!row.macAddress.empty() && row.macAddress != reply.macAddress) {
-        // Two cards answer at one address: flag it rather than let the later hide the first.
-        row.otherMacAddress = reply.macAddress;
-        return true;
+    DeviceEntry& row = list.row(*index);
+    const bool sameDiscover = row.answeredInDiscover == list.discover();
+    if (!sameDiscover) {
+        row.otherMacAddress.clear();
     }
+    if (sameDiscover && !row.macAddress.empty() && row.macAddress != reply.macAddress) {
+        row.otherMacAddress = row.macAddress;  // two cards answer at one address
+    }
+    row.answeredInDiscover = list.discover();
     row.ipAddress = reply.ipAddress;
     row.macAddress = reply.macAddress;
     row.version = reply.version;
@@ -142,7 +146,7 @@ bool ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply) {
         row.hostName = *reply.hostName;
     }
     row.flashSize = reply.flashSize;
-    return true;
+    return index;
 }
 
 std::optional<std::string> deviceTarget(std::string_view rowAddress,

@@ -88,10 +88,11 @@ std::optional<DiscoverReply> ParseDiscoverReply(std::string_view payload);
 
 // Writes the reply into the list: the row whose address text equals the reply's, or a new row
 // (password unknown, selected) appended at the end. An existing row keeps its account,
-// password and selection. A reply whose MAC address differs from the row's (two cards at one
-// address) changes nothing but the row's otherMacAddress. Returns false when a new row was
-// needed but the list is full.
-bool ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply);
+// password and selection. A reply whose MAC address differs from the one that answered for the
+// row in the same Discover flags the row (otherMacAddress); the first answer of a later Discover
+// clears the flag. Returns the row's index; nothing when a new row was needed but the list is
+// full.
+std::optional<std::size_t> ApplyDiscoverReply(DeviceList& list, const DiscoverReply& reply);
 
 // Where a request to the card at rowAddress goes: its normalised address when it is on the
 // classful network of hostAddress, else "255.255.255.255"; nothing when rowAddress is not a

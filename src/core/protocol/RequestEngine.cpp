@@ -1,5 +1,7 @@
 #include "core/protocol/RequestEngine.h"
 
+#include <utility>
+
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
 
@@ -12,6 +14,7 @@ void RequestEngine::Tick() {
         host_.StopOperationTimer();
         host_.EnableButtons(true);
         awaited_ = Awaited::Nothing;  // a reply arriving later belongs to no operation
+        resultOwed_ = false;
     }
     // Every branch settles pendingReply before it opens a dialog or a message: ticks handled
     // inside that modal loop must not act on the same reply again.
@@ -26,13 +29,13 @@ void RequestEngine::Tick() {
             if (over) {
                 host_.EnableButtons(true);
                 pendingReply_ = PendingReply::Idle;
-                host_.ShowMessage(engine::kNoResponse);
+                host_.ShowMessage(engine::kNoResponse, MessageOrigin::Result);
             }
             break;
         case PendingReply::AwaitingUpgrade:
             if (over) {
                 pendingReply_ = PendingReply::Idle;
-                host_.ShowMessage(engine::kUpgradeNoResponse);
+                host_.ShowMessage(engine::kUpgradeNoResponse, MessageOrigin::Result);
             }
             break;
         case PendingReply::Snmpv3Ready:
@@ -42,7 +45,7 @@ void RequestEngine::Tick() {
         case PendingReply::AwaitingSetSnmpv3:
             if (over) {
                 pendingReply_ = PendingReply::Idle;
-                host_.ShowMessage(engine::kNoResponse);
+                host_.ShowMessage(engine::kNoResponse, MessageOrigin::Result);
             }
             break;
     }
@@ -59,10 +62,11 @@ void RequestEngine::OnConfigureReady() {
         case SequenceOutcome::Kind::Reset:
             SendToCard(CardLine(wire::kReset));
             host_.EnableButtons(true);
-            host_.ShowMessage(engine::kResetting);
+            host_.ShowMessage(engine::kResetting, MessageOrigin::Result);
             break;
         case SequenceOutcome::Kind::Accepted:
             SendToCard(CardLine(wire::kSetConfigure) + outcome.payload);
+            ExpectResult();
             pendingReply_ = PendingReply::AwaitingSetConfigure;
             host_.StartOperationTimer();
             host_.EnableButtons(false);
@@ -84,17 +88,16 @@ void RequestEngine::OnSnmpv3Ready() {
             host_.StartOperationTimer();
             countdown_ = engine::kSetSnmpv3Ticks;
             SendToCard(CardLine(wire::kSetSnmpv3) + outcome.payload);
+            ExpectResult();
             break;
     }
 }
 
-bool RequestEngine::Awaits(Awaited kind, const Ipv4Address& from) const {
-    Ipv4Address asked{};
-    return awaited_ == kind && card_ && ParseDottedAddress(card_->ipAddress, asked) &&
-           asked == from;
+bool RequestEngine::Awaits(Awaited kind) const {
+    return awaited_ == kind && card_;
 }
 
-void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& from) {
+void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*from*/) {
     const std::optional<Reply> reply = ParseReply(datagram);
     if (!reply) {
         return;
@@ -103,15 +106,15 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& fro
     switch (reply->command) {
         case ReplyCommand::Discover:
             if (const auto discovered = ParseDiscoverReply(reply->payload)) {
-                if (ApplyDiscoverReply(list_, *discovered)) {
+                if (ApplyDiscoverReply(list_, *discovered).has_value()) {
                     host_.DeviceListChanged();
                 }
             }
             break;
         case ReplyCommand::Configure:
-            if (first && Awaits(Awaited::Configure, from) &&
-                host_.StoreConfiguration(reply->payload)) {
+            if (first && Awaits(Awaited::Configure) && host_.StoreConfiguration(reply->payload)) {
                 awaited_ = Awaited::Nothing;
+                resultOwed_ = false;
                 pendingReply_ = PendingReply::ConfigureReady;
             }
             break;
@@ -121,20 +124,22 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& fro
                 host_.EnableButtons(true);
                 if (*first == wire::kOk) {
                     pendingReply_ = PendingReply::Idle;
-                    host_.ShowMessage(reply->command == ReplyCommand::SetConfigure
-                                          ? engine::kUpdateSuccessfully
-                                          : engine::kUsmUpdateSuccessfully);
+                    Report(reply->command == ReplyCommand::SetConfigure
+                               ? engine::kUpdateSuccessfully
+                               : engine::kUsmUpdateSuccessfully);
                 }
             }
             break;
         case ReplyCommand::Upgrade:
             if (first && *first == wire::kOk) {
                 pendingReply_ = PendingReply::Idle;
+                resultOwed_ = false;
             }
             break;
         case ReplyCommand::Snmpv3:
-            if (first && Awaits(Awaited::Snmpv3, from) && host_.StoreUserTable(reply->payload)) {
+            if (first && Awaits(Awaited::Snmpv3) && host_.StoreUserTable(reply->payload)) {
                 awaited_ = Awaited::Nothing;
+                resultOwed_ = false;
                 pendingReply_ = PendingReply::Snmpv3Ready;
             }
             break;
@@ -151,9 +156,9 @@ void RequestEngine::OnErrorReply(std::string_view code) {
         return;
     }
     if (code.front() == '1') {
-        host_.ShowMessage(engine::kPacketMismatch);
+        Report(engine::kPacketMismatch);
     } else if (code.front() == '2') {
-        host_.ShowMessage(engine::kAccountMismatch);
+        Report(engine::kAccountMismatch);
         // Only once the message is closed: the next tick then ends the operation quietly.
         if (countdown_ > 0) {
             countdown_ = 0;
@@ -171,6 +176,7 @@ void RequestEngine::OnConfiguration() {
     SendToCardAndBroadcast(CardLine(wire::kConfigure));
     BeginOperation(engine::kConfigureTicks);
     awaited_ = Awaited::Configure;
+    ExpectResult();
 }
 
 void RequestEngine::StartSnmpv3Query() {
@@ -179,6 +185,7 @@ void RequestEngine::StartSnmpv3Query() {
     }
     SendToCardAndBroadcast(CardLine(wire::kSnmpv3));
     awaited_ = Awaited::Snmpv3;
+    ExpectResult();
     if (host_.StartOperationTimer()) {
         countdown_ = engine::kSnmpv3Ticks;
     }
@@ -192,6 +199,7 @@ void RequestEngine::SendUpgradeRequest() {
         }
     }
     pendingReply_ = PendingReply::AwaitingUpgrade;
+    ExpectResult();
 }
 
 void RequestEngine::BeginOperation(int ticks) {
@@ -199,6 +207,11 @@ void RequestEngine::BeginOperation(int ticks) {
     host_.StartOperationTimer();
     countdown_ = ticks;
     host_.EnableButtons(false);
+}
+
+void RequestEngine::Report(const Message& message) {
+    host_.ShowMessage(message, std::exchange(resultOwed_, false) ? MessageOrigin::Result
+                                                                 : MessageOrigin::Unasked);
 }
 
 bool RequestEngine::Send(std::string_view line, std::string_view host) {

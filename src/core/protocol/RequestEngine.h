@@ -63,8 +63,8 @@ public:
     // Sends encoded bytes to port 3456 of host (a dotted address or a name); false on failure.
     virtual bool SendDatagram(std::string_view wire, std::string_view host) = 0;
     // Modal; returns when the user has closed it, or at once when it has to wait for another
-    // message on screen.
-    virtual void ShowMessage(const Message& message) = 0;
+    // message on screen (or is merged with the same unasked message).
+    virtual void ShowMessage(const Message& message, MessageOrigin origin) = 0;
     // The device list's rows or selection changed.
     virtual void DeviceListChanged() = 0;
     // A "Configure" or "SNMPv3" reply's payload, to be kept for the dialog that shows it.
@@ -96,9 +96,8 @@ public:
     void OnDatagram(std::string_view datagram, const Ipv4Address& from);
 
     // "&Configuration...": the Configure request to the selected row, countdown 3. That row,
-    // as it is now, is the card of the whole configuration: its reply is taken only from its
-    // address and before the countdown ends, and what follows goes to it whatever is
-    // selected by then.
+    // as it is now, is the card of the whole configuration: its reply is taken only before the
+    // countdown ends, and what follows goes to it whatever is selected by then.
     void OnConfiguration();
     // The SNMPv3 button of the configuration dialog: the SNMPv3 request to the card being
     // configured (the selected row when there is none), countdown 5.
@@ -121,8 +120,9 @@ private:
     void OnConfigureReady();
     void OnSnmpv3Ready();
     void OnErrorReply(std::string_view payload);
-    // True when a reply of this kind is awaited and comes from the card that was asked.
-    bool Awaits(Awaited kind, const Ipv4Address& from) const;
+    // True when a reply of this kind is awaited. It is taken from whichever address it comes:
+    // a card reached by the broadcast copy may answer from an address other than its row's.
+    bool Awaits(Awaited kind) const;
     // The command with the card's identity fields.
     std::string CardLine(std::string_view command) const;
     // To the card's target, then once more to 255.255.255.255. Nothing is sent when there is
@@ -130,6 +130,11 @@ private:
     void SendToCardAndBroadcast(std::string_view line);
     // Once, to the card's target.
     void SendToCard(std::string_view line);
+    // A request was sent whose answer the user waits for: the first answer is its result.
+    void ExpectResult() { resultOwed_ = true; }
+    // Shows what a reply or a tick means: the result of the request awaited when one is owed,
+    // else traffic nobody asked for.
+    void Report(const Message& message);
 
     DeviceList& list_;
     EngineHost& host_;
@@ -138,6 +143,7 @@ private:
     int countdown_ = 0;
     std::optional<DeviceEntry> card_;
     Awaited awaited_ = Awaited::Nothing;
+    bool resultOwed_ = false;
 };
 
 }  // namespace parvolink

@@ -66,6 +66,7 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
     if (index < 0) {
         if (connections_.size() >= tftp::kMaxConnections) {
             actions.message = tftp::kTooManyConnections;
+            actions.messageOrigin = MessageOrigin::Unasked;
             actions.ended.push_back({from.address, TftpTransferEnd::Kind::TooManyConnections});
             return;
         }
@@ -79,6 +80,7 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
         RemoveConnection(from.address);
         ReleaseIdleFile();
         actions.message = tftp::kCannotOpenFile;
+        actions.messageOrigin = MessageOrigin::Unasked;  // any host may ask: no transfer began
         actions.ended.push_back({from.address, TftpTransferEnd::Kind::CannotOpenFile});
         return;  // no transfer: the progress window is not opened for it
     }
@@ -110,6 +112,12 @@ void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& f
     connection.retries = 0;
 }
 
+Message tftp::TransferAbandoned(const Ipv4Address& card) {
+    return {"Upgrade failed!\nThe SNMP/Web device at " + FormatDottedAddress(card) +
+                " stopped fetching the firmware.",
+            "Error", MessageIcon::Warning};
+}
+
 TftpActions TftpServer::OnTick() {
     TftpActions actions;
     for (std::size_t i = 0; i < connections_.size(); ++i) {
@@ -122,7 +130,9 @@ TftpActions TftpServer::OnTick() {
             SendBlock(connection, actions);
         } else {
             // Abandoned without a word to the host; later entries wait for the next tick.
-            EndTransfer(connection.peerAddress, TftpTransferEnd::Kind::Abandoned, actions);
+            const Ipv4Address peer = connection.peerAddress;
+            EndTransfer(peer, TftpTransferEnd::Kind::Abandoned, actions);
+            actions.message = tftp::TransferAbandoned(peer);
             break;
         }
     }

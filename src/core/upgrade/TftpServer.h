@@ -36,6 +36,9 @@ inline const Message kTooManyConnections{"Too many TFTP connections.", "Warning"
 inline const Message kCannotOpenFile{"Can't open the file.", "Warning", MessageIcon::None};
 inline const Message kUpgradeOk{"Upgrade OK!\nNow the SNMP/Web device is rebooting.", "Parvolink",
                                 MessageIcon::None};
+// A transfer the card stopped acknowledging: without it a failed card looks like one that
+// is still flashing.
+Message TransferAbandoned(const Ipv4Address& card);
 }  // namespace tftp
 
 struct TftpPeer {
@@ -64,6 +67,9 @@ struct TftpActions {
     std::vector<TftpDatagram> sends;
     bool endProgress = false;
     std::optional<Message> message;
+    // A transfer's end is always shown; a request refused before any transfer began (any host
+    // may send one) is merged.
+    MessageOrigin messageOrigin = MessageOrigin::Result;
     std::vector<TftpTransferEnd> ended;
 };
 
