@@ -14,6 +14,7 @@
 #include "core/devices/DeviceListExport.h"
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
+#include "core/upgrade/UpgradeChecks.h"
 #include "kit/ControlIds.h"
 #include "kit/Icons.h"
 #include "kit/IpAddressEdit.h"
@@ -59,6 +60,9 @@ MainDialog::MainDialog(MainDialogServices services)
     });
     OpenSockets();
     firmware_ = ReadSettings(services_.currentDirectory).value_or(FirmwareSettings{});
+    if (!RememberedFirmwareServable(firmware_)) {
+        firmware_ = {};  // started as if none was chosen: nothing is served until one is
+    }
     BuildControls();
     BuildWindowMenu();
     OnInitDialog();

@@ -85,9 +85,9 @@ TEST(HostileReplies, TheCommandLineDiscoverListsEachAddressTextOnce) {
     cli::DiscoverSession session;
     std::vector<std::string> found;
     bool finished = false;
-    ASSERT_TRUE(session.Start({{127, 0, 0, 0}, {255, 255, 255, 252}},
-                              [&](const DeviceEntry& row) { found.push_back(row.ipAddress); },
-                              [&] { finished = true; }));
+    ASSERT_TRUE(session.Start(
+        {{127, 0, 0, 0}, {255, 255, 255, 252}},
+        [&](const DeviceEntry& row) { found.push_back(row.ipAddress); }, [&] { finished = true; }));
     QTRY_VERIFY_WITH_TIMEOUT(finished, 15000);
     const std::set<std::string> distinct(found.begin(), found.end());
     EXPECT_EQ(found.size(), distinct.size()) << "a card listed twice";

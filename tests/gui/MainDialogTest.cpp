@@ -341,11 +341,51 @@ TEST_F(MainDialogTest, SharedAddressIsFlaggedAndTheListExports) {
               std::vector<Message>{mainwindow::CannotExport(target.toStdString())});
 }
 
-TEST_F(MainDialogTest, ReadsTheSettingsFileOfItsDirectory) {
-    dir.Write("Parvolink.ini", "/srv/fw/card.bin\r\ncard.bin\r\n");
-    auto dialog = Open();
-    EXPECT_EQ(dialog->firmware().firmwarePath, "/srv/fw/card.bin");
-    EXPECT_EQ(dialog->firmware().firmwareFileName, "card.bin");
+// The settings file names the file the TFTP server serves from start-up. Only a correct
+// upgrade file under its own name is taken; anything else a planted file names is neither
+// served to a host asking for it nor remembered.
+TEST_F(MainDialogTest, ServesARememberedFileOnlyWhenItIsFirmware) {
+    std::string image(20000, '\xEE');
+    image.replace(39, 20, "NMC-3 FIRMWARE      ");
+    image.replace(16388, 5, "V2.40");
+    const std::string firmware = dir.Write("card.bin", image).string();
+    const std::string secret =
+        dir.Write("shadow", "root:$6$salt$hash:19000:0:99999:7:::\n").string();
+    struct Case {
+        const char* name;
+        std::string lines;
+        std::string served;  // the name a host asks for
+        bool taken;
+    };
+    const Case cases[] = {
+        {"firmware", firmware + "\r\ncard.bin\r\n", "card.bin", true},
+        {"aPasswordFile", secret + "\r\nshadow\r\n", "shadow", false},
+        {"anotherName", firmware + "\r\nshadow\r\n", "shadow", false},
+        {"aDirectory", dir.path().string() + "\r\n\r\n", "", false},
+        {"missing", "/srv/fw/card.bin\r\ncard.bin\r\n", "card.bin", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.Write("Parvolink.ini", c.lines);
+        auto dialog = Open();
+        EXPECT_EQ(dialog->firmware().firmwareFileName.empty(), !c.taken);
+        QUdpSocket host;
+        ASSERT_TRUE(host.bind(QHostAddress::LocalHost, 0));
+        const std::string rrq = std::string("\0\1", 2) + c.served + '\0' + "octet" + '\0';
+        host.writeDatagram(rrq.data(), static_cast<qint64>(rrq.size()), QHostAddress::LocalHost,
+                           dialog->tftpPort());
+        QByteArray data;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                if (host.hasPendingDatagrams()) {
+                    data.resize(600);
+                    data.resize(host.readDatagram(data.data(), data.size()));
+                }
+                return !data.isEmpty();
+            },
+            300));
+        EXPECT_EQ(!data.isEmpty() && data[1] == 3, c.taken) << "a block was served";
+    }
 }
 
 TEST_F(MainDialogTest, EscapeEndsTheWindow) {

@@ -24,4 +24,15 @@ std::optional<Message> CheckUpgradeNow(std::string_view filePath, const DeviceEn
     return std::nullopt;
 }
 
+bool RememberedFirmwareServable(const FirmwareSettings& remembered) {
+    const std::filesystem::path path(remembered.firmwarePath);
+    std::error_code ec;
+    if (path.empty() || path.filename() != remembered.firmwareFileName ||
+        !std::filesystem::is_regular_file(path, ec) || TooLargeToServe(path)) {
+        return false;
+    }
+    const std::string description = describeFirmwareFile(path);
+    return !description.empty() && description != firmware::kNotCorrect;
+}
+
 }  // namespace parvolink

@@ -6,6 +6,7 @@
 
 #include "base/Message.h"
 #include "core/devices/DeviceList.h"
+#include "core/devices/SettingsFile.h"
 
 namespace parvolink {
 
@@ -28,5 +29,11 @@ inline const Message kFlashMismatch{
 // card's flash, and the card's address must be a dotted quad (a request could go nowhere else).
 [[nodiscard]] std::optional<Message> CheckUpgradeNow(std::string_view filePath,
                                                      const DeviceEntry* selected);
+
+// A firmware file remembered by the settings file, which anyone who can write to its
+// directory may have planted: it is served only when it is still a correct upgrade file that
+// TFTP can serve, a regular file, under its own name. Anything else it could name (a password
+// file, say) would be served to every host on the LAN from start-up.
+[[nodiscard]] bool RememberedFirmwareServable(const FirmwareSettings& remembered);
 
 }  // namespace parvolink
