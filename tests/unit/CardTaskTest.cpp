@@ -292,5 +292,57 @@ TEST_F(CardTaskTest, ACardThatNeverAsksForTheFileIsNoResponse) {
     EXPECT_TRUE(fetching.fetching());
 }
 
+// With a hold, a write waits after every check until the host proceeds or abandons it.
+TEST_F(CardTaskTest, AHeldWriteWaitsForTheFleet) {
+    for (const bool proceed : {true, false}) {
+        SCOPED_TRACE(proceed);
+        sent.clear();
+        card = cardsim::MakeCard(kCardAddress, 0);
+        CardTask task = Task(Write({{"contact", "held"}}));
+        task.HoldBeforeWriting(true);
+        Run(task);
+        ASSERT_TRUE(task.held());
+        EXPECT_EQ(sent, (std::vector<std::string>{"Discover", "Configure", "Configure"}));
+        EXPECT_TRUE(task.Tick().empty());  // no countdown runs out while it waits
+        EXPECT_TRUE(task.held());
+        if (proceed) {
+            Deliver(task, task.Proceed());
+            EXPECT_EQ(task.result(), Result::Done);
+            EXPECT_EQ(card.configuration[0], "held");
+        } else {
+            task.Abandon("not written");
+            EXPECT_EQ(task.result(), Result::BadInput);
+            EXPECT_EQ(std::count(sent.begin(), sent.end(), "SetConfigure"), 0);
+            EXPECT_NE(card.configuration[0], "held");
+        }
+    }
+}
+
+// What no card's form takes is refused before any card is asked; what some card takes passes.
+TEST(CheckWithoutCard, RefusesOnlyWhatNoCardTakes) {
+    const struct {
+        FieldChange change;
+        bool refused;
+    } cases[] = {
+        {{"http-port", "99999"}, true},         {{"http-port", "8080"}, false},
+        {{"date", "13/45/2026"}, true},         {{"date", "02/29/2028"}, false},
+        {{"time", "25:00:00"}, true},           {{"time", "23:59:59"}, false},
+        {{"subnet-mask", "255.0.255.0"}, true}, {{"subnet-mask", "255.255.252.0"}, false},
+        {{"ip-address", "10.0.0.5"}, false},    {{"gateway", "172.16.0.1"}, false},
+        {{"host-name", "UPS-ROOM-A"}, false},   {{"access-read-only", "any"}, false},
+    };
+    for (const auto& c : cases) {
+        Job job{Job::Kind::WriteConfiguration};
+        job.changes = {c.change};
+        EXPECT_EQ(CheckWithoutCard(job).has_value(), c.refused)
+            << c.change.name << "=" << c.change.value;
+    }
+    Job user{Job::Kind::WriteUser};
+    user.user = {2, "ops", 1, "short", ""};
+    EXPECT_TRUE(CheckWithoutCard(user));
+    user.user.authPassword = "long-enough-1";
+    EXPECT_FALSE(CheckWithoutCard(user));
+}
+
 }  // namespace
 }  // namespace parvolink::fleet

@@ -41,7 +41,7 @@ CardRunner::CardRunner(int parallel, FirmwareServer* firmware, QObject* parent)
     if (firmware_ != nullptr) {
         firmware_->OnEnded([this](const TftpTransferEnd& end) {
             for (auto& slot : running_) {
-                if (slot->task->fetching() && slot->task->address() == end.peer) {
+                if (!slot->ended && slot->task->fetching() && slot->task->address() == end.peer) {
                     auto [result, message] = FetchOutcome(end.kind);
                     slot->task->FinishFetch(result, std::move(message));
                     AfterEvent(*slot);
@@ -92,6 +92,9 @@ void CardRunner::StartNext() {
             continue;
         }
         s.socket->OnReceive([this, &s](std::string_view bytes, const Ipv4Address& from) {
+            if (s.ended) {
+                return;  // a late copy of a reply, for a task that ended or holds
+            }
             Send(s, s.task->OnDatagram(bytes, from));
             AfterEvent(s);
         });
@@ -105,7 +108,7 @@ void CardRunner::StartNext() {
             AfterEvent(s);
         });
         s.tick.start();
-        Send(s, s.task->Start());
+        Send(s, s.task->held() ? s.task->Proceed() : s.task->Start());
         AfterEvent(s);
     }
 }
@@ -118,12 +121,19 @@ void CardRunner::Send(Slot& slot, const std::vector<fleet::Outgoing>& sends) {
 }
 
 void CardRunner::AfterEvent(Slot& slot) {
-    if (!slot.task->finished() || slot.ended) {
+    if (!(slot.task->finished() || slot.task->held()) || slot.ended) {
         return;
     }
     slot.ended = true;
     slot.tick.stop();
-    ended_(*slot.task);
+    if (slot.task->held()) {
+        held_.push_back(std::move(slot.task));  // its socket goes with the slot
+    } else {
+        if (slot.task->result() != fleet::Result::Done && !slot.task->writing()) {
+            ++unpassed_;
+        }
+        ended_(*slot.task);
+    }
     if (!reapQueued_) {
         // Not here: this may run inside the slot's own socket handler.
         reapQueued_ = true;
@@ -134,9 +144,51 @@ void CardRunner::AfterEvent(Slot& slot) {
 void CardRunner::Reap() {
     reapQueued_ = false;
     std::erase_if(running_, [](const std::unique_ptr<Slot>& slot) { return slot->ended; });
-    StartNext();
-    if (running_.empty() && waiting_.empty() && allEnded_) {
+    if (!stopped_) {
+        StartNext();
+    }
+    if (running_.empty() && waiting_.empty() && !held_.empty()) {
+        WriteHeldOrNone();
+    }
+    if (running_.empty() && waiting_.empty() && held_.empty() && allEnded_) {
         std::exchange(allEnded_, nullptr)();
+    }
+}
+
+void CardRunner::WriteHeldOrNone() {
+    if (unpassed_ == 0 && !stopped_) {
+        for (auto& task : held_) {
+            waiting_.push_back(std::move(task));
+        }
+        held_.clear();
+        StartNext();
+        return;
+    }
+    const std::string why = stopped_ ? std::string("not written: interrupted")
+                                     : "not written: " + std::to_string(unpassed_) +
+                                           (unpassed_ == 1 ? " other card" : " other cards") +
+                                           " did not pass (--keep-going writes the rest)";
+    for (auto& task : std::exchange(held_, {})) {
+        task->Abandon(why);
+        ended_(*task);
+    }
+}
+
+void CardRunner::Stop() {
+    stopped_ = true;
+    for (auto& task : std::exchange(waiting_, {})) {
+        task->Fail(fleet::Result::LocalFault, "not started: interrupted");
+        ended_(*task);
+    }
+    for (auto& slot : running_) {
+        if (!slot->ended && !slot->task->writing()) {
+            slot->task->Fail(fleet::Result::LocalFault, "stopped before writing: interrupted");
+            AfterEvent(*slot);
+        }
+    }
+    if (!reapQueued_) {
+        reapQueued_ = true;
+        QMetaObject::invokeMethod(this, &CardRunner::Reap, Qt::QueuedConnection);
     }
 }
 

@@ -29,9 +29,14 @@ public:
     CardRunner(int parallel, FirmwareServer* firmware, QObject* parent = nullptr);
     ~CardRunner() override;
 
-    // Runs every task; ended is called as each one ends, then allEnded once.
+    // Runs every task; ended is called as each one ends, then allEnded once. Tasks that hold
+    // before writing are written only when every task has passed its checks; otherwise they
+    // end unwritten.
     void Run(std::vector<std::unique_ptr<fleet::CardTask>> tasks, Ended ended,
              std::function<void()> allEnded);
+    // Starts no other card and ends those not yet writing; writes under way (a card flashing)
+    // go on to their end.
+    void Stop();
     // The tasks running now, for a progress line.
     std::vector<const fleet::CardTask*> Running() const;
 
@@ -42,11 +47,16 @@ private:
     void Send(Slot& slot, const std::vector<fleet::Outgoing>& sends);
     void AfterEvent(Slot& slot);
     void Reap();
+    // Every task has ended or holds: write them all, or none.
+    void WriteHeldOrNone();
 
     int parallel_;
     FirmwareServer* firmware_;
     std::deque<std::unique_ptr<fleet::CardTask>> waiting_;
     std::vector<std::unique_ptr<Slot>> running_;
+    std::vector<std::unique_ptr<fleet::CardTask>> held_;  // checked, waiting to write
+    int unpassed_ = 0;                                    // tasks that ended before writing
+    bool stopped_ = false;
     Ended ended_;
     std::function<void()> allEnded_;
     bool reapQueued_ = false;

@@ -10,8 +10,11 @@
 #include "app/NetworkEnvironment.h"
 #include "app/cli/CardRunner.h"
 #include "app/cli/DiscoverSession.h"
+#include "app/cli/ExitCodes.h"
 #include "app/cli/FirmwareServer.h"
 #include "app/cli/Secrets.h"
+#include "app/cli/SignalWatcher.h"
+#include "app/cli/TerminalText.h"
 #include "core/config/UsmConfiguration.h"
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
@@ -33,8 +36,10 @@ std::string Bar(quint64 done, quint64 total) {
 }
 
 // The network of the interface named, of the --lan given, or of the first interface the
-// window's LAN box would list.
-std::optional<Ipv4Network> NetworkToSearch(const CliOptions& options, std::string& error) {
+// window's LAN box would list. An interface that does not exist is bad usage.
+std::optional<Ipv4Network> NetworkToSearch(const CliOptions& options, std::string& error,
+                                           int& code) {
+    code = exitcode::kLocalFault;
     if (options.lan) {
         return options.lan;
     }
@@ -42,6 +47,11 @@ std::optional<Ipv4Network> NetworkToSearch(const CliOptions& options, std::strin
     if (!options.interfaceName.empty()) {
         const QNetworkInterface interface =
             QNetworkInterface::interfaceFromName(QString::fromStdString(options.interfaceName));
+        if (!interface.isValid()) {
+            error = "no interface \"" + ForTerminal(options.interfaceName) + "\" on this PC";
+            code = exitcode::kBadInput;
+            return std::nullopt;
+        }
         for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
             if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol) {
                 table.push_back({ToIpv4Address(entry.ip()), ToIpv4Address(entry.netmask())});
@@ -63,9 +73,45 @@ std::optional<Ipv4Network> NetworkToSearch(const CliOptions& options, std::strin
     return Ipv4Network{fields.subnet, fields.mask};
 }
 
+// The directed broadcast address of a network (none for /31 and /32, which have none).
+std::optional<Ipv4Address> BroadcastOf(const Ipv4Address& address, const Ipv4Address& mask) {
+    if (mask[3] >= 0xFE) {
+        return std::nullopt;
+    }
+    Ipv4Address broadcast{};
+    for (std::size_t i = 0; i < broadcast.size(); ++i) {
+        broadcast[i] = static_cast<std::uint8_t>(address[i] | ~mask[i]);
+    }
+    return broadcast;
+}
+
+// A card's address that is a broadcast address of a network here, or of the --lan given:
+// sent to, every host of that network would take the request.
+std::optional<Ipv4Address> BroadcastAmong(const std::vector<Ipv4Address>& cards,
+                                          const CliOptions& options) {
+    std::vector<Ipv4Address> broadcasts;
+    for (const InterfaceRow& row : SystemNetworkEnvironment().InterfaceTable()) {
+        if (const auto b = BroadcastOf(row.address, row.mask)) {
+            broadcasts.push_back(*b);
+        }
+    }
+    if (options.lan) {
+        if (const auto b = BroadcastOf(options.lan->subnet, options.lan->mask)) {
+            broadcasts.push_back(*b);
+        }
+    }
+    for (const Ipv4Address& card : cards) {
+        if (std::find(broadcasts.begin(), broadcasts.end(), card) != broadcasts.end()) {
+            return card;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 CliProgram::CliProgram(CliOptions options) : options_(std::move(options)) {
+    signals_ = std::make_unique<SignalWatcher>([this](int signal) { OnSignal(signal); });
     showProgress_ = isatty(STDERR_FILENO) != 0;
     progress_.setInterval(200);
     connect(&progress_, &QTimer::timeout, this, &CliProgram::ShowProgress);
@@ -106,18 +152,26 @@ bool CliProgram::Prepare() {
     if (options_.command == Command::Upgrade) {
         const std::filesystem::path& file = options_.job.firmware;
         if (!FirmwareFileSize(file)) {
-            return fault(4, "cannot read the firmware file " + file.string());
+            return fault(exitcode::kLocalFault, "cannot read the firmware file " + file.string());
         }
         if (TooLargeToServe(file)) {
-            return fault(2, upgrade::kFileTooLarge.text);
+            return fault(exitcode::kBadInput, upgrade::kFileTooLarge.text);
         }
         if (describeFirmwareFile(file) == firmware::kNotCorrect) {
-            return fault(2, file.string() + ": " + std::string(firmware::kNotCorrect));
+            return fault(exitcode::kBadInput,
+                         file.string() + ": " + std::string(firmware::kNotCorrect));
         }
-        firmware_ = std::make_unique<FirmwareServer>(file.string());
+    }
+    if (const auto broadcast = BroadcastAmong(options_.cards, options_)) {
+        return fault(exitcode::kBadInput, "\"" + FormatDottedAddress(*broadcast) +
+                                              "\" is a network's broadcast address, not a card's");
+    }
+    if (options_.command == Command::Upgrade) {
+        firmware_ = std::make_unique<FirmwareServer>(options_.job.firmware.string());
         if (!firmware_->Open(kTftpPort)) {
-            return fault(4, mainwindow::kCannotOpenTftp.text +
-                                " (port 69 needs root or cap_net_bind_service, and a free port)");
+            return fault(exitcode::kLocalFault,
+                         mainwindow::kCannotOpenTftp.text +
+                             " (port 69 needs root or cap_net_bind_service, and a free port)");
         }
     }
     std::string error;
@@ -130,10 +184,12 @@ bool CliProgram::Prepare() {
     const auto password =
         secret("password", options_.passwordFile, "--password-file", "PARVOLINK_PASSWORD");
     if (!password) {
-        return fault(2, error);
+        return fault(exitcode::kBadInput, error);
     }
     if (password->size() > devices::kPasswordLength) {
-        return fault(2, "the password has more than 8 characters, more than a card keeps");
+        return fault(exitcode::kBadInput, "the password has more than " +
+                                              std::to_string(devices::kPasswordLength) +
+                                              " characters, more than a card keeps");
     }
     password_ = *password;
     if (options_.command == Command::Snmpv3Set) {
@@ -142,7 +198,7 @@ bool CliProgram::Prepare() {
             const auto auth = secret("authentication password", options_.authPasswordFile,
                                      "--auth-password-file", "PARVOLINK_AUTH_PASSWORD");
             if (!auth) {
-                return fault(2, error);
+                return fault(exitcode::kBadInput, error);
             }
             user.authPassword = *auth;
         }
@@ -150,20 +206,25 @@ bool CliProgram::Prepare() {
             const auto priv = secret("privacy password", options_.privPasswordFile,
                                      "--priv-password-file", "PARVOLINK_PRIV_PASSWORD");
             if (!priv) {
-                return fault(2, error);
+                return fault(exitcode::kBadInput, error);
             }
             user.privPassword = *priv;
         }
+    }
+    // What no card would take is refused before any card is asked.
+    if (const auto refusal = fleet::CheckWithoutCard(options_.job)) {
+        return fault(exitcode::kBadInput, *refusal);
     }
     return true;
 }
 
 bool CliProgram::StartDiscover() {
     std::string error;
-    const auto network = NetworkToSearch(options_, error);
+    int code = exitcode::kLocalFault;
+    const auto network = NetworkToSearch(options_, error, code);
     if (!network) {
         std::cerr << "parvolink-cli: " << error << "\n";
-        exitCode_ = 4;
+        exitCode_ = code;
         return false;
     }
     const bool listing = options_.command == Command::Discover;
@@ -173,9 +234,9 @@ bool CliProgram::StartDiscover() {
         [this, listing](const DeviceEntry& row) {
             ClearProgress();
             if (!row.otherMacAddress.empty()) {
-                std::cerr << "parvolink-cli: two cards answer at " << row.ipAddress
-                          << ": MAC addresses " << row.macAddress << " and " << row.otherMacAddress
-                          << "\n";
+                std::cerr << "parvolink-cli: two cards answer at " << ForTerminal(row.ipAddress)
+                          << ": MAC addresses " << ForTerminal(row.macAddress) << " and "
+                          << ForTerminal(row.otherMacAddress) << "\n";
             }
             if (listing) {
                 output_->Found(row);
@@ -184,11 +245,12 @@ bool CliProgram::StartDiscover() {
         [this, listing] {
             const DeviceList& cards = discover_->cards();
             if (listing) {
-                End(cards.empty() ? static_cast<int>(Result::NoResponse) : 0);
+                End(cards.empty() ? exitcode::kNoResponse : exitcode::kDone);
                 return;
             }
             for (std::size_t i = 0; i < cards.size(); ++i) {
-                if (const auto address = ParseStrictAddress(cards.row(i).ipAddress)) {
+                const auto address = ParseStrictAddress(cards.row(i).ipAddress);
+                if (address && !BroadcastAmong({*address}, options_)) {
                     if (std::find(options_.cards.begin(), options_.cards.end(), *address) ==
                         options_.cards.end()) {
                         options_.cards.push_back(*address);
@@ -199,7 +261,7 @@ bool CliProgram::StartDiscover() {
         });
     if (!started) {
         std::cerr << "parvolink-cli: " << mainwindow::kCannotOpenUdp.text << "\n";
-        exitCode_ = 4;
+        exitCode_ = exitcode::kLocalFault;
     } else if (listing) {
         // Only now: a listing that cannot start prints nothing, not half a JSON document.
         output_ = std::make_unique<Output>(std::cout, options_.format, options_.command);
@@ -212,13 +274,14 @@ void CliProgram::RunCards() {
     if (options_.cards.empty()) {
         ClearProgress();
         std::cerr << "parvolink-cli: no card answered the discover\n";
-        End(static_cast<int>(Result::NoResponse));
+        End(exitcode::kNoResponse);
         return;
     }
     std::vector<std::unique_ptr<fleet::CardTask>> tasks;
     for (const Ipv4Address& card : options_.cards) {
         tasks.push_back(std::make_unique<fleet::CardTask>(card, options_.account, password_,
                                                           hostAddress_, options_.job));
+        tasks.back()->HoldBeforeWriting(!options_.keepGoing);
     }
     cardsTotal_ = static_cast<int>(tasks.size());
     runner_ = std::make_unique<CardRunner>(options_.parallel, firmware_.get());
@@ -228,19 +291,56 @@ void CliProgram::RunCards() {
             ClearProgress();
             ++cardsEnded_;
             exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+            if (task.result() == Result::BadInput) {
+                // Why this card was refused, or held back, in a line of its own.
+                std::cerr << "parvolink-cli: " << FormatDottedAddress(task.address()) << ": "
+                          << ForTerminal(task.message()) << "\n";
+            }
             output_->Ended(task);
         },
         [this] { End(exitCode_); });
 }
 
 void CliProgram::End(int code) {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
     ClearProgress();
     progress_.stop();
     if (output_) {
         output_->Finish();
     }
-    exitCode_ = code;
-    QCoreApplication::exit(code);
+    exitCode_ = signal_ != 0 ? exitcode::Interrupted(signal_) : code;
+    QCoreApplication::exit(exitCode_);
+}
+
+void CliProgram::OnSignal(int signal) {
+    ClearProgress();
+    if (signal_ != 0 || !runner_) {
+        // A second signal, or nothing under way that must finish: end now, saying which
+        // cards may be left mid-write.
+        std::string writing;
+        if (runner_) {
+            for (const fleet::CardTask* task : runner_->Running()) {
+                if (task->writing()) {
+                    writing += " " + FormatDottedAddress(task->address());
+                }
+            }
+        }
+        if (!writing.empty()) {
+            std::cerr << "parvolink-cli: ended at once; these cards may be in the middle of a "
+                         "write or a flash:"
+                      << writing << "\n";
+        }
+        signal_ = signal;
+        End(exitcode::Interrupted(signal));
+        return;
+    }
+    signal_ = signal;
+    std::cerr << "parvolink-cli: stopping: no further card is started; writes under way "
+                 "finish (a second signal ends at once)\n";
+    runner_->Stop();
 }
 
 void CliProgram::ShowProgress() {

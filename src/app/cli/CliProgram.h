@@ -14,6 +14,7 @@ namespace parvolink::cli {
 class CardRunner;
 class DiscoverSession;
 class FirmwareServer;
+class SignalWatcher;
 
 class CliProgram : public QObject {
     Q_OBJECT
@@ -29,7 +30,12 @@ private:
     bool Prepare();
     bool StartDiscover();
     void RunCards();
+    // Prints what remains (the JSON array closed) and leaves the event loop with code, or
+    // with the code of the signal that stopped the run.
     void End(int code);
+    // SIGINT, SIGTERM or SIGHUP: the first stops starting cards and lets writes finish; the
+    // second, or one while nothing writes, ends at once.
+    void OnSignal(int signal);
     void ShowProgress();
     void ClearProgress();
 
@@ -40,6 +46,9 @@ private:
     std::unique_ptr<DiscoverSession> discover_;
     std::unique_ptr<FirmwareServer> firmware_;
     std::unique_ptr<CardRunner> runner_;
+    std::unique_ptr<SignalWatcher> signals_;
+    int signal_ = 0;  // the first signal caught
+    bool ended_ = false;
     QTimer progress_;
     bool showProgress_ = false;
     bool progressShown_ = false;

@@ -2,12 +2,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <algorithm>
 #include <array>
 #include <iostream>
 
 #include "app/Version.h"
+#include "app/cli/ExitCodes.h"
+#include "app/cli/SmallFile.h"
 #include "core/config/UsmConfiguration.h"
 #include "core/devices/DeviceList.h"
 
@@ -80,8 +81,10 @@ constexpr const char* kOverview =
     "CARD is a card's IPv4 address; --all-discovered takes every card a discover finds.\n"
     "The card's password comes from PARVOLINK_PASSWORD, --password-file or a prompt.\n"
     "'parvolink-cli COMMAND --help' describes a command's options.\n"
+    "Writes go to every card or to none: each card is checked first (--keep-going writes\n"
+    "the cards that pass).\n"
     "Exit codes: 0 done, 1 a card refused or answered \"Error\", 2 bad usage or input,\n"
-    "3 no response, 4 a local fault.\n";
+    "3 no response, 4 a local fault; 130, 143 or 129 after SIGINT, SIGTERM or SIGHUP.\n";
 
 struct UsageError {
     std::string line;
@@ -90,7 +93,7 @@ struct HelpShown {};
 
 int Usage(const std::string& command, const std::string& line) {
     std::cerr << "parvolink-cli" << (command.empty() ? "" : " " + command) << ": " << line << "\n";
-    return 2;
+    return exitcode::kBadInput;
 }
 
 int Number(const QCommandLineParser& parser, const QString& name, int low, int high) {
@@ -122,10 +125,21 @@ Format ParseFormat(const QString& text) {
 
 Ipv4Address Card(const QString& text) {
     const auto address = ParseStrictAddress(Text(text));
-    if (!address) {
+    // No card answers at the address of no host or of every host.
+    if (!address || *address == Ipv4Address{0, 0, 0, 0} ||
+        *address == Ipv4Address{255, 255, 255, 255}) {
         throw UsageError{"\"" + Text(text) + "\" is not a card's address (such as 192.168.1.10)"};
     }
     return *address;
+}
+
+// A value for a card, whose texts are Latin-1 as the window's: what the user wrote in UTF-8 is
+// encoded so; bytes that are not UTF-8 are taken as Latin-1 already.
+std::string CardText(const QByteArray& raw) {
+    const QString decoded = QString::fromUtf8(raw);
+    const bool utf8 =
+        !decoded.contains(QChar::ReplacementCharacter) || raw.contains("\xEF\xBF\xBD");
+    return utf8 ? decoded.toLatin1().toStdString() : raw.toStdString();
 }
 
 fleet::FieldChange Change(const std::string& argument) {
@@ -138,16 +152,17 @@ fleet::FieldChange Change(const std::string& argument) {
 
 // NAME=VALUE lines; blank lines and lines starting with '#' are skipped.
 std::vector<fleet::FieldChange> ChangesFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        throw UsageError{"cannot read " + Text(path)};
+    std::string error;
+    // Read whole: the file may be a pipe, whose end shows only once it is read.
+    const auto text = ReadSmallFile(Text(path), kLongestChangesFile, error);
+    if (!text) {
+        throw UsageError{error};
     }
     std::vector<fleet::FieldChange> changes;
-    // Read whole: the file may be a pipe, whose end shows only once it is read.
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        const QString line = QString::fromLocal8Bit(raw).trimmed();
+    for (const QByteArray& raw : QByteArray::fromStdString(*text).split('\n')) {
+        const QByteArray line = raw.trimmed();
         if (!line.isEmpty() && !line.startsWith('#')) {
-            changes.push_back(Change(Text(line)));
+            changes.push_back(Change(CardText(line)));
         }
     }
     return changes;
@@ -182,6 +197,13 @@ void AddCardOptions(QCommandLineParser& parser, int parallel) {
     });
 }
 
+// Writes go to every card or to none, unless the user asks for the rest anyway.
+void AddWriteOptions(QCommandLineParser& parser) {
+    parser.addOption({"keep-going",
+                      "Write the cards that pass their checks even when others do not (by "
+                      "default nothing is written unless every card passes)."});
+}
+
 CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
     QCommandLineParser parser;
     parser.setApplicationDescription(info.description);
@@ -193,7 +215,10 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
     });
     const bool upgrade = info.command == Command::Upgrade;
     if (info.command != Command::Discover) {
-        AddCardOptions(parser, upgrade ? 10 : 8);
+        AddCardOptions(parser, upgrade ? kDefaultParallelUpgrades : kDefaultParallel);
+    }
+    if (Writes(info.command)) {
+        AddWriteOptions(parser);
     }
     if (info.command == Command::ConfigSet) {
         parser.addOption({"from", "Read NAME=VALUE lines from FILE.", "FILE"});
@@ -254,7 +279,9 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
 
     options.account = Limited(parser.value("account"), devices::kAccountLength, "--account");
     options.passwordFile = Text(parser.value("password-file"));
-    options.parallel = Number(parser, "parallel", 1, upgrade ? 10 : 64);
+    options.parallel =
+        Number(parser, "parallel", 1, upgrade ? kMostParallelUpgrades : kMostParallel);
+    options.keepGoing = Writes(info.command) && parser.isSet("keep-going");
     options.allDiscovered = parser.isSet("all-discovered");
     options.job = fleet::Job(fleet::Job::Kind::Identify);
     switch (info.command) {
@@ -269,7 +296,7 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
             QStringList cards;
             for (const QString& argument : positional) {
                 if (argument.contains('=')) {
-                    options.job.changes.push_back(Change(Text(argument)));
+                    options.job.changes.push_back(Change(CardText(argument.toUtf8())));
                 } else {
                     cards << argument;
                 }
@@ -334,19 +361,33 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
 
 }  // namespace
 
+bool Writes(Command command) {
+    switch (command) {
+        case Command::ConfigSet:
+        case Command::ConfigReset:
+        case Command::Snmpv3Set:
+        case Command::Snmpv3Context:
+        case Command::Snmpv3Reset:
+        case Command::Upgrade:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments) {
     const QStringList words = arguments.mid(1);
     if (words.isEmpty()) {
         std::cerr << kOverview;
-        return 2;
+        return exitcode::kBadInput;
     }
     if (words.front() == "--help" || words.front() == "-h" || words.front() == "help") {
         std::cout << kOverview;
-        return 0;
+        return exitcode::kDone;
     }
     if (words.front() == "--version") {
         std::cout << "parvolink-cli " << kVersion << "\n";
-        return 0;
+        return exitcode::kDone;
     }
     for (const CommandInfo& info : kCommands) {
         if (words.mid(0, info.words.size()) == info.words) {
@@ -355,7 +396,7 @@ std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments) {
             } catch (const UsageError& error) {
                 return Usage(Text(info.words.join(' ')), error.line);
             } catch (const HelpShown&) {
-                return 0;
+                return exitcode::kDone;
             }
         }
     }

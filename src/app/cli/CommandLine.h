@@ -15,6 +15,15 @@ namespace parvolink::cli {
 
 enum class Format { Table, Json, Csv };
 
+// Cards worked on at once: by default, and at most; an upgrade serves at most as many
+// transfers as the TFTP server holds.
+constexpr int kDefaultParallel = 8;
+constexpr int kMostParallel = 64;
+constexpr int kDefaultParallelUpgrades = 10;
+constexpr int kMostParallelUpgrades = 10;
+// A --from file of NAME=VALUE lines is small; more than this is not one.
+constexpr std::size_t kLongestChangesFile = 64 * 1024;
+
 struct CliOptions {
     enum class Command {
         Discover,
@@ -37,12 +46,18 @@ struct CliOptions {
     std::string passwordFile;
     std::string authPasswordFile;
     std::string privPasswordFile;
-    int parallel = 8;
+    int parallel = kDefaultParallel;
+    // Write the cards that pass their checks even when others do not; otherwise a write goes
+    // to every card or to none.
+    bool keepGoing = false;
     fleet::Job job;
 };
 
-// The options, or the exit code to end with at once: 0 after --help or --version (printed on
-// standard output), 2 after a usage error (one line on standard error).
+// True for the commands that write to the cards.
+bool Writes(CliOptions::Command command);
+
+// The options, or the exit code to end with at once: done after --help or --version (printed
+// on standard output), bad input after a usage error (one line on standard error).
 std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments);
 
 }  // namespace parvolink::cli

@@ -2,9 +2,11 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
+#include "app/cli/TerminalText.h"
 #include "base/CsvText.h"
 #include "core/devices/DeviceListExport.h"
 #include "core/fleet/ConfigurationFields.h"
@@ -19,8 +21,18 @@ constexpr std::array<const char*, 7> kDiscoverKeys = {
 constexpr std::array<int, 7> kDiscoverWidths = {15, 15, 8, 14, 17, 10, 17};
 constexpr std::array<const char*, 3> kLevelKeys = {"noAuthNoPriv", "authNoPriv", "authPriv"};
 
+// Card texts are Latin-1, as the window reads them.
 QString Q(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A CSV row from card texts: UTF-8, formulas defused, as many columns as the heading.
+std::string CsvRow(std::vector<std::string> fields, std::size_t columns) {
+    for (std::string& field : fields) {
+        field = SpreadsheetSafe(Utf8FromLatin1(field));
+    }
+    fields.resize(std::max(fields.size(), columns));
+    return CsvLine(fields);
 }
 
 std::string Padded(const std::string& text, int width) {
@@ -91,7 +103,7 @@ QJsonObject CardRecord(const fleet::CardTask& task, Command command) {
 }
 
 Output::Output(std::ostream& out, Format format, Command command)
-    : out_(out), format_(format), command_(command) {
+    : out_(out), format_(format), command_(command), columns_(Heading(command).size()) {
     if (format_ == Format::Json) {
         out_ << "[" << std::flush;
     } else if (format_ == Format::Csv) {
@@ -114,7 +126,7 @@ void Output::Found(const DeviceEntry& row) {
     if (format_ == Format::Table) {
         std::string line;
         for (std::size_t i = 0; i < fields.size(); ++i) {
-            line += Padded(fields[i], kDiscoverWidths[i]);
+            line += Padded(ForTerminal(fields[i]), kDiscoverWidths[i]);
         }
         Line(line.substr(0, line.find_last_not_of(' ') + 1) + "\n");
         return;
@@ -138,16 +150,17 @@ void Output::Ended(const fleet::CardTask& task) {
                              [&](const fleet::NamedValue& f) { return f.name == name; });
             row.push_back(it == fields.end() ? "" : it->value);
         }
-        Line(CsvLine(row));
+        Line(CsvRow(row, columns_));
     } else if (command_ == Command::Snmpv3List && Done(task)) {
         const UsmConfiguration& users = task.users();
         for (int i = 0; i < usm::kUsers; ++i) {
-            Line(CsvLine({card, result, task.message(), users.engineId, users.contextName,
-                          std::to_string(i), users.userNames[static_cast<std::size_t>(i)],
-                          LevelKey(LevelOf(users.securityLevels, i))}));
+            Line(CsvRow({card, result, task.message(), users.engineId, users.contextName,
+                         std::to_string(i), users.userNames[static_cast<std::size_t>(i)],
+                         LevelKey(LevelOf(users.securityLevels, i))},
+                        columns_));
         }
     } else {
-        Line(CsvLine({card, result, task.message()}));
+        Line(CsvRow({card, result, task.message()}, columns_));
     }
 }
 
@@ -155,20 +168,21 @@ void Output::TableOf(const fleet::CardTask& task) {
     const std::string card = FormatDottedAddress(task.address());
     if (!Done(task) || (command_ != Command::ConfigGet && command_ != Command::Snmpv3List)) {
         Line(Padded(card, 15) + Padded(std::string(fleet::ResultName(task.result())), 11) +
-             task.message() + "\n");
+             ForTerminal(task.message()) + "\n");
         return;
     }
     std::string block = card + "\n";
     if (command_ == Command::ConfigGet) {
         for (const fleet::NamedValue& field : Fields(task)) {
-            block += "  " + Padded(field.name, 21) + field.value + "\n";
+            block += "  " + Padded(field.name, 21) + ForTerminal(field.value) + "\n";
         }
     } else {
         const UsmConfiguration& users = task.users();
-        block += "  engine-id " + users.engineId + "\n  context   " + users.contextName + "\n";
+        block += "  engine-id " + ForTerminal(users.engineId) + "\n  context   " +
+                 ForTerminal(users.contextName) + "\n";
         for (int i = 0; i < usm::kUsers; ++i) {
             block += "  " + std::to_string(i) + " " +
-                     Padded(users.userNames[static_cast<std::size_t>(i)], 8) +
+                     Padded(ForTerminal(users.userNames[static_cast<std::size_t>(i)]), 8) +
                      LevelKey(LevelOf(users.securityLevels, i)) + "\n";
         }
     }
@@ -177,7 +191,7 @@ void Output::TableOf(const fleet::CardTask& task) {
 
 void Output::Record(const QJsonObject& object, const std::vector<std::string>& csv) {
     if (format_ == Format::Csv) {
-        Line(CsvLine(csv));
+        Line(CsvRow(csv, columns_));
         return;
     }
     out_ << (first_ ? "\n" : ",\n") << QJsonDocument(object).toJson(QJsonDocument::Compact).data()

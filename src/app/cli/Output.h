@@ -35,6 +35,7 @@ private:
     std::ostream& out_;
     Format format_;
     CliOptions::Command command_;
+    std::size_t columns_;  // of every CSV row: the heading's
     bool first_ = true;
 };
 

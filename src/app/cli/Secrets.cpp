@@ -4,8 +4,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
+
+#include "app/cli/SmallFile.h"
 
 namespace parvolink::cli {
 namespace {
@@ -40,13 +41,13 @@ std::optional<std::string> Prompt(const std::string& prompt) {
 
 std::optional<std::string> ReadSecret(const SecretSource& source, std::string& error) {
     if (!source.file.empty()) {
-        std::ifstream in(source.file);
-        std::string line;
-        if (!in || !std::getline(in, line)) {
-            error = "cannot read the " + source.what + " from " + source.file;
+        std::string fault;
+        const auto text = ReadSmallFile(source.file, kLongestSecretFile, fault);
+        if (!text) {
+            error = "cannot read the " + source.what + ": " + fault;
             return std::nullopt;
         }
-        return WithoutLineEnd(line);
+        return WithoutLineEnd(text->substr(0, text->find('\n')));
     }
     if (const char* value = std::getenv(source.variable.c_str())) {
         return std::string(value);

@@ -2,10 +2,14 @@
 // file named on it, an environment variable, or typed at the terminal without echo.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace parvolink::cli {
+
+// A password file holds a line; more than this is not a password file.
+constexpr std::size_t kLongestSecretFile = 4096;
 
 struct SecretSource {
     std::string what;    // "password", "authentication password", ...

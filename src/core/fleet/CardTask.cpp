@@ -24,6 +24,38 @@ std::string_view ResultName(Result result) {
     return "";
 }
 
+std::optional<std::string> CheckWithoutCard(const Job& job) {
+    if (job.kind == Job::Kind::WriteConfiguration) {
+        // Each value on its own into a record every field of which a card may have: the
+        // form's checks are each about one field, so what this refuses every card refuses.
+        DeviceConfiguration neutral;
+        neutral.ipAddr = {192, 0, 2, 10};
+        neutral.subnetMask = {255, 255, 255, 0};
+        neutral.httpPort = 80;
+        neutral.telnetPort = 23;
+        neutral.year = 2026;
+        neutral.month = 1;
+        neutral.day = 1;
+        neutral.userLimitationPresent = true;
+        const DialogGates everything{true, true, false};
+        for (const FieldChange& change : job.changes) {
+            DeviceConfiguration record = neutral;
+            if (auto error = ApplyFieldChanges({change}, everything, record)) {
+                return error;
+            }
+        }
+    }
+    if (job.kind == Job::Kind::WriteUser) {
+        UsmConfiguration users;
+        const Job::User& user = job.user;
+        if (auto message = SubmitKey(users, user.index, user.name, user.level, user.authPassword,
+                                     user.privPassword)) {
+            return OneLine(message->text);
+        }
+    }
+    return std::nullopt;
+}
+
 CardTask::CardTask(const Ipv4Address& address, std::string account, std::string password,
                    const Ipv4Address& hostAddress, Job job)
     : address_(address),
@@ -73,6 +105,7 @@ std::vector<Outgoing> CardTask::Begin(Stage stage) {
             countdown_ = engine::kUpgradeTicks;
             return {{DatagramCodec::EncodeText(UpgradeLine(card_)), FormatDottedAddress(address_)}};
         case Stage::Fetch:
+        case Stage::Held:
         case Stage::Finished:
             break;
     }
@@ -95,7 +128,7 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
     // The card is identified by its own answer to a Discover sent to its address; after that a
     // reply is taken from any sender while awaited, as a card reached by the broadcast copy
     // may answer from another address. The socket is this card's alone.
-    if (finished() || fetching() || (stage_ == Stage::Identify && from != address_)) {
+    if (finished() || fetching() || held() || (stage_ == Stage::Identify && from != address_)) {
         return {};
     }
     const auto reply = ParseReply(datagram);
@@ -197,12 +230,12 @@ std::vector<Outgoing> CardTask::Advance() {
                         Finish(Result::BadInput, OneLine(upgrade::kFlashMismatch.text));
                         return {};
                     }
-                    return Begin(Stage::Upgrade);
+                    return Write(Stage::Upgrade);
             }
             break;
         case Stage::Configure:
             if (job_.kind == Kind::ResetConfiguration) {
-                return Begin(Stage::Reset);
+                return Write(Stage::Reset);
             }
             if (job_.kind == Kind::WriteConfiguration) {
                 DeviceConfiguration changed = configuration_;
@@ -211,7 +244,7 @@ std::vector<Outgoing> CardTask::Advance() {
                     return {};
                 }
                 configuration_ = changed;
-                return Begin(Stage::SetConfigure);
+                return Write(Stage::SetConfigure);
             }
             Finish(Result::Done, "");
             return {};
@@ -223,14 +256,14 @@ std::vector<Outgoing> CardTask::Advance() {
                     Finish(Result::BadInput, OneLine(message->text));
                     return {};
                 }
-                return Begin(Stage::SetSnmpv3);
+                return Write(Stage::SetSnmpv3);
             }
             if (job_.kind == Kind::WriteContext) {
                 users_.contextName = job_.context.substr(0, usm::kTextLength);
-                return Begin(Stage::SetSnmpv3);
+                return Write(Stage::SetSnmpv3);
             }
             if (job_.kind == Kind::ResetUsers) {
-                return Begin(Stage::ResetSnmpv3);
+                return Write(Stage::ResetSnmpv3);
             }
             Finish(Result::Done, "");
             return {};
@@ -250,8 +283,43 @@ std::vector<Outgoing> CardTask::Advance() {
     return {};
 }
 
+std::vector<Outgoing> CardTask::Write(Stage stage) {
+    if (!holdBeforeWriting_) {
+        return Begin(stage);
+    }
+    heldStage_ = stage;
+    stage_ = Stage::Held;
+    return {};
+}
+
+bool CardTask::writing() const {
+    switch (stage_) {
+        case Stage::SetConfigure:
+        case Stage::SetSnmpv3:
+        case Stage::Upgrade:
+        case Stage::Fetch:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::vector<Outgoing> CardTask::Proceed() {
+    if (!held()) {
+        return {};
+    }
+    holdBeforeWriting_ = false;
+    return Begin(heldStage_);
+}
+
+void CardTask::Abandon(std::string message) {
+    if (held()) {
+        Finish(Result::BadInput, std::move(message));
+    }
+}
+
 std::vector<Outgoing> CardTask::Tick() {
-    if (finished() || (fetching() && fetchStarted_)) {
+    if (finished() || held() || (fetching() && fetchStarted_)) {
         return {};  // a transfer under way is timed by the TFTP server
     }
     if (fetching()) {

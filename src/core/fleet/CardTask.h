@@ -54,6 +54,11 @@ struct Job {
     std::filesystem::path firmware;  // Upgrade: checked against the card's flash size
 };
 
+// What can be refused before any card is asked: values no card's form takes (a port of 99999,
+// a bad date, a mask with gaps), SNMPv3 passwords too short for the level. The first fault as
+// one line; nothing when the job may go to the cards.
+std::optional<std::string> CheckWithoutCard(const Job& job);
+
 // An encoded request and the host text it goes to (port 3456).
 struct Outgoing {
     std::string wire;
@@ -77,6 +82,16 @@ public:
     [[nodiscard]] std::vector<Outgoing> Tick();
 
     bool finished() const { return stage_ == Stage::Finished; }
+
+    // A fleet is written all or nothing: with hold set, the task stops before its first write
+    // (SetConfigure, Reset, SetSNMPv3, ResetSNMPv3, Upgrade), every check passed, until the
+    // host says Proceed (the write's requests) or Abandon (it ends as bad input, unwritten).
+    void HoldBeforeWriting(bool hold) { holdBeforeWriting_ = hold; }
+    bool held() const { return stage_ == Stage::Held; }
+    // True from the first write sent until the task ends: a card may be changing now.
+    bool writing() const;
+    [[nodiscard]] std::vector<Outgoing> Proceed();
+    void Abandon(std::string message);
     // After an "OK" to Upgrade: the card now fetches the file; the host follows the transfer,
     // says when it has begun, and ends the task with FinishFetch. A card that has not asked
     // for the file kFirstRequestTicks seconds after its "OK" ends with no response.
@@ -107,6 +122,7 @@ private:
         ResetSnmpv3,
         Upgrade,
         Fetch,
+        Held,
         Finished,
     };
 
@@ -114,6 +130,8 @@ private:
     std::vector<Outgoing> Begin(Stage stage);
     // What follows the reply the current stage awaited.
     std::vector<Outgoing> Advance();
+    // Begins a stage that writes to the card, or holds before it.
+    std::vector<Outgoing> Write(Stage stage);
     void Finish(Result result, std::string message);
     // The window's direct-or-broadcast target for the card.
     std::string Target() const;
@@ -127,6 +145,8 @@ private:
     Stage stage_ = Stage::Identify;
     int countdown_ = 0;
     bool fetchStarted_ = false;
+    bool holdBeforeWriting_ = false;
+    Stage heldStage_ = Stage::Finished;
     DeviceEntry card_;
     DeviceConfiguration configuration_;
     UsmConfiguration users_;

@@ -75,6 +75,13 @@ std::optional<Form::AddressFields> ParseAddress(std::string_view text) {
     return Form::AddressFields{(*address)[0], (*address)[1], (*address)[2], (*address)[3]};
 }
 
+bool ContiguousMask(const Ipv4Address& mask) {
+    const std::uint32_t bits = (std::uint32_t{mask[0]} << 24) | (std::uint32_t{mask[1]} << 16) |
+                               (std::uint32_t{mask[2]} << 8) | std::uint32_t{mask[3]};
+    const std::uint32_t zeros = ~bits;
+    return (zeros & (zeros + 1)) == 0;  // the zeros are one run at the end
+}
+
 // A choice between two words: index 0 or 1, or nothing for another word.
 std::optional<int> ParseChoice(std::string_view value, std::string_view first,
                                std::string_view second) {
@@ -138,6 +145,12 @@ std::optional<std::string> Write(const Field& field, const std::string& value, F
             return std::nullopt;
         case Kind::Address:
             if (const auto fields = ParseAddress(value)) {
+                // A mask whose ones are not contiguous (255.0.255.0) cuts the card off.
+                if (field.address == &Form::subnetMask &&
+                    !ContiguousMask(*ParseStrictAddress(value))) {
+                    return name + ": \"" + value +
+                           "\" is not a subnet mask (its ones must come first)";
+                }
                 form.*field.address = *fields;
                 return std::nullopt;
             }
