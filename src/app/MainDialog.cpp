@@ -2,7 +2,9 @@
 
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -192,7 +194,9 @@ void MainDialog::OnUpgrade() {
         return;
     }
     engine_.BeginOperation(engine::kUpgradeTicks);
-    if (!WriteSettings(services_.currentDirectory, firmware_)) {
+    // Once a run is enough: the user knows, and the upgrade itself goes on regardless.
+    if (!WriteSettings(services_.currentDirectory, firmware_) &&
+        !std::exchange(settingsWarned_, true)) {
         ShowMessage(devices::kCannotWriteSettings);
     }
 }
@@ -364,8 +368,12 @@ SequenceOutcome MainDialog::RunSnmpv3Sequence() {
 }
 
 void MainDialog::OnExportDeviceList() {
-    const QString defaultPath =
-        QString::fromStdString((services_.currentDirectory / "devices.csv").string());
+    // The user's home the first time, then the directory last exported to: the working
+    // directory may be a temporary one (the demo's) that is gone tomorrow.
+    if (exportDirectory_.isEmpty()) {
+        exportDirectory_ = QDir::homePath();
+    }
+    const QString defaultPath = QDir(exportDirectory_).filePath("devices.csv");
     const QString path = services_.chooseExportFile
                              ? services_.chooseExportFile()
                              : QFileDialog::getSaveFileName(this, "Export Device List", defaultPath,
@@ -373,6 +381,7 @@ void MainDialog::OnExportDeviceList() {
     if (path.isEmpty()) {
         return;
     }
+    exportDirectory_ = QFileInfo(path).absolutePath();
     // Whole or not at all: an old file of that name stays as it was when writing fails.
     QSaveFile file(path);
     const std::string csv = ExportDeviceListCsv(deviceList_);

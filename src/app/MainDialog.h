@@ -163,6 +163,8 @@ private:
     MessageQueue messages_;
     bool messagesPosted_ = false;
     bool progressRunning_ = false;
+    bool settingsWarned_ = false;
+    QString exportDirectory_;  // where the export file chooser opens
     AccountDialog* accountDialog_ = nullptr;
     ConfigurationDialog* configurationDialog_ = nullptr;
     UsmDialog* usmDialog_ = nullptr;

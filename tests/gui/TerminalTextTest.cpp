@@ -14,7 +14,11 @@ TEST(TerminalText, LatinOneBecomesUtf8AndControlsAreShown) {
         {"B\xFCro", "B\xC3\xBCro", "B\xC3\xBCro"},
         {"\x1b]0;x\x07", "\x1b]0;x\x07", "\\x1B]0;x\\x07"},
         {"a\nb\tc\x7f", "a\nb\tc\x7f", "a\\x0Ab\\x09c\\x7F"},
-        {"\x9b" "2J", "\xC2\x9B" "2J", "\\x9B2J"},  // the one-byte CSI of C1
+        {"\x9b"
+         "2J",
+         "\xC2\x9B"
+         "2J",
+         "\\x9B2J"},  // the one-byte CSI of C1
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Utf8FromLatin1(c.card), c.utf8);

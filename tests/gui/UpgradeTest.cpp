@@ -98,6 +98,23 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
     EXPECT_EQ(dir.Read("Parvolink.ini"), firmware.string() + "\r\ncard.bin\r\n");
 }
 
+// A settings file that cannot be written is said once a run, not at every upgrade.
+TEST_F(UpgradeTest, AnUnwritableSettingsFileIsReportedOncePerRun) {
+    std::filesystem::create_directory(dir.path() / "Parvolink.ini");
+    window.deviceList().Append({.ipAddress = "198.51.100.7", .flashSize = "512K"});
+    window.deviceList().Select(0);
+    Dialog()->ChooseFilesWith([&] { return QString::fromStdString(firmware.string()); });
+    for (int upgrade = 0; upgrade < 3; ++upgrade) {
+        WhenModal<UpgradeDialog>([&](UpgradeDialog* d) {
+            Click(d, ids::upgrade::kBrowse);
+            Click(d, ids::upgrade::kUpgradeNow);
+        });
+        window.OnUpgrade();
+    }
+    EXPECT_EQ(sentTo.size(), 3u);
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{devices::kCannotWriteSettings});
+}
+
 TEST_F(UpgradeTest, BrowseThenExitServesTheFileButRemembersNothing) {
     ChooseFirmwareAndExit();
     EXPECT_EQ(window.firmware().firmwareFileName, "card.bin");
