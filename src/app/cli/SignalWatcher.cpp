@@ -16,7 +16,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 extern "C" void WriteSignal(int signal) {
     const int saved = errno;
     const unsigned char number = static_cast<unsigned char>(signal);
-    static_cast<void>(::write(pipeEnds[1], &number, 1));
+    // Nothing can be done about a full pipe here: a signal is pending to be read anyway.
+    const ssize_t written = ::write(pipeEnds[1], &number, 1);
+    static_cast<void>(written);
     errno = saved;
 }
 
