@@ -169,9 +169,12 @@ bool CliProgram::Prepare() {
     if (options_.command == Command::Upgrade) {
         firmware_ = std::make_unique<FirmwareServer>(options_.job.firmware.string());
         if (!firmware_->Open(kTftpPort)) {
+            const std::string why = firmware_->failure().empty() ? "another program holds port 69"
+                                                                 : firmware_->failure();
             return fault(exitcode::kLocalFault,
-                         mainwindow::kCannotOpenTftp.text +
-                             " (port 69 needs root or cap_net_bind_service, and a free port)");
+                         mainwindow::kCannotOpenTftp.text + " (" + why +
+                             "; port 69 is bound by root, or through the helper for members of "
+                             "the group parvolink: sudo adduser $USER parvolink)");
         }
     }
     std::string error;

@@ -20,6 +20,8 @@ public:
 
     // Binds port 69 (or the port given, for tests); false when it cannot.
     [[nodiscard]] bool Open(quint16 port);
+    // Why port 69 could not be had through the helper; empty when it was not asked.
+    const std::string& failure() const { return socket_.failure(); }
     // Called as each card's transfer ends.
     void OnEnded(std::function<void(const TftpTransferEnd&)> handler) {
         onEnded_ = std::move(handler);

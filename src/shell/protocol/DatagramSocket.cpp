@@ -34,6 +34,7 @@ DatagramSocket::~DatagramSocket() {
 
 bool DatagramSocket::Bind(std::uint16_t port) {
     Close();
+    bindRefused_ = false;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return false;
@@ -43,13 +44,19 @@ bool DatagramSocket::Bind(std::uint16_t port) {
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     local.sin_port = htons(port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        bindRefused_ = errno == EACCES || errno == EPERM;
         ::close(fd);
         return false;
     }
-    fd_ = fd;
+    Adopt(fd);
+    return true;
+}
+
+void DatagramSocket::Adopt(int descriptor) {
+    Close();
+    fd_ = descriptor;
     readable_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     connect(readable_.get(), &QSocketNotifier::activated, this, &DatagramSocket::ReadPending);
-    return true;
 }
 
 void DatagramSocket::Close() {

@@ -37,8 +37,12 @@ public:
 
     // Binds port (0: any free one) on every local IPv4 address, for this socket alone; false
     // when another socket holds it or the process may not bind it (ports below 1024 need root
-    // or CAP_NET_BIND_SERVICE).
+    // or CAP_NET_BIND_SERVICE; bindRefused() then tells).
     [[nodiscard]] bool Bind(std::uint16_t port);
+    // True when the last Bind failed for want of privilege, not because the port was taken.
+    bool bindRefused() const { return bindRefused_; }
+    // Takes over a socket bound elsewhere (non-blocking), as Bind would have made it.
+    void Adopt(int descriptor);
     void OnDatagram(std::function<void(const Received&)> handler) { handler_ = std::move(handler); }
     // Hands one datagram to the system without ever waiting for room in the socket's queue.
     [[nodiscard]] SendOutcome SendTo(std::string_view bytes, const Ipv4Address& address,
@@ -71,6 +75,7 @@ private:
     std::size_t largest_;
     Handling handling_;
     int fd_ = -1;
+    bool bindRefused_ = false;
     std::unique_ptr<QSocketNotifier> readable_;
     std::unique_ptr<QSocketNotifier> writable_;
     std::function<void()> resume_;

@@ -4,6 +4,7 @@
 
 #include "core/upgrade/TftpServer.h"
 #include "shell/protocol/DatagramSocket.h"
+#include "shell/protocol/PrivilegedBind.h"
 
 namespace parvolink {
 
@@ -14,7 +15,28 @@ public:
     explicit TftpServerSocket(QObject* parent = nullptr)
         : DatagramSocket(tftp::kReceiveBufferSize, Handling::AtOnce, parent) {}
 
-    bool Open(quint16 port) { return Bind(port); }
+    // Binds port; port 69 refused for want of privilege is asked of the helper, whose
+    // failure() then says why it could not be had.
+    bool Open(quint16 port) {
+        failure_.clear();
+        if (Bind(port)) {
+            return true;
+        }
+        if (port != kTftpPort || !bindRefused()) {
+            return false;
+        }
+        const HelperBinding helped = BindThroughHelper(port);
+        if (helped.descriptor < 0) {
+            failure_ = helped.failure;
+            return false;
+        }
+        Adopt(helped.descriptor);
+        return true;
+    }
+    const std::string& failure() const { return failure_; }
+
+private:
+    std::string failure_;
 };
 
 }  // namespace parvolink
