@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Discover inside the test LAN (bench/run-lan). On a /24 with 253 simulated cards it reports the
 // time from pressing Discover to the last card listed, against the 1.2 s that the sweep's
 // pauses cost by themselves, and the longest stall of the event loop while the sweep runs. On

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One SNMPv3 key costs 1 MiB of MD5. This compares LocalizeKey with OpenSSL's MD5 of the same
 // 1 MiB (the password repeated), so the ratio of the two rows is the figure that matters.
 #include <benchmark/benchmark.h>

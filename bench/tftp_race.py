@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times TFTP fetches from one server in the test LAN: run by bench/run-tftp on the PC side of
 a LAN made by tests/lan/testlan, with the server command after "--". Starts the server, fetches
 FILE with each client from the LAN side several times, then ten clients at once from ten card

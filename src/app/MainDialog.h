@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: owns the sockets, the device list and every dialog of the program, and
 // starts each operation from its buttons.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls, placed from their dialog-unit positions, and its window menu.
 #include <QComboBox>
 #include <QGroupBox>

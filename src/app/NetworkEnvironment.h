@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window learns of the PC's network: its IPv4 interface table and the addresses
 // its host name resolves to. Tests give their own.
 #pragma once

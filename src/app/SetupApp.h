@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application: owns the QApplication and runs the main window until it closes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's command line: --help and --version answer on the terminal, without a display;
 // --user-settings keeps the settings file in the user's configuration directory, for starts
 // from the desktop menu, which give no meaningful working directory.

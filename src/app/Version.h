@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version, from the project's own (CMake's project(VERSION)).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comma-separated values as spreadsheets and scripts read them: a field holding a comma, a
 // quote or a line break is quoted, its quotes doubled.
 #pragma once

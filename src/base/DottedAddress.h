@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IPv4 addresses as four bytes, first octet first, and their dotted texts.
 #pragma once
 

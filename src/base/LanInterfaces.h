@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LAN box: the PC's IPv4 interfaces as zero-padded texts, and the subnet each one gives.
 #pragma once
 

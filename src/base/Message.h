@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A modal message the program shows: text, caption and icon, always with one OK button.
 #pragma once
 

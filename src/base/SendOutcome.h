@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What became of one datagram handed to a socket.
 #pragma once
 

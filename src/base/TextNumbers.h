@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers on the wire and in list columns are decimal text read leniently.
 #pragma once
 

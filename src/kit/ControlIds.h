@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls' identifiers: each widget's object name, by which layouts name their controls
 // and tests find them. One namespace a window; the numbers are the dialogs' own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Places widgets from dialog-unit positions as dialog templates do: a horizontal unit is a quarter
 // of the dialog font's average character width, a vertical unit an eighth of its height.
 #pragma once

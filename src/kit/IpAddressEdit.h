@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The IP address control: four octet fields of 0 to 255 that know which of them are blank.
 // An address can be typed in one go, digits and dots, or pasted whole into any field.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place where modal message boxes are shown. Tests put a recorder in its place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts the program shows and sends are 8-bit: widgets' texts cross into the core as Latin-1,
 // so one character is always one byte and length limits count the same on both sides.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the firmware file reader. The input's first byte says whether the rest is the file as
 // it is (even) or split in two around the version field at 16388 (odd), so that short inputs
 // reach both fields. The description is empty, the "not correct" text, or 34 printable

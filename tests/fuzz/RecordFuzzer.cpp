@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the configuration and SNMPv3 record parsers with any payload, and what the dialogs
 // make of a parsed record: the form, its checks, and the lines written back. Whatever the
 // texts held, the line written back after the dialog's checks has as many fields as the one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the reply path: decode, parse, act. The input is a series of datagrams separated by
 // newlines; each one's first byte says whether the rest is sent as it is (even) or encoded
 // first, as a card would (odd), whether a timer tick follows (bit 1), whether it comes from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the settings file reader: any bytes as "Parvolink.ini". A value never holds a line
 // end or a NUL, never outgrows the file's bound, and whatever can be written back reads back
 // the same.

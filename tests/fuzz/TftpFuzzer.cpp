@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the TFTP server: datagrams from several hosts and timer ticks, in any order. The
 // input is a series of records: a byte choosing the host (low 4 bits) and whether a tick
 // follows (bit 4), a length byte, then that many bytes of datagram. Whatever arrives, the

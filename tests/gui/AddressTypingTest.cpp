@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Addresses typed and pasted into every address box as a user does: whole, in one go, with
 // the focus moving on by itself.
 #include <QClipboard>

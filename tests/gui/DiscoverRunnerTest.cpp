@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sweep runner from the event loop, with a sender that records instead of sending: nothing
 // here reaches a network.
 #include <gtest/gtest.h>

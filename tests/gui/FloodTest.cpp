@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Floods of datagrams that each raise a message, sent over loopback while the message boxes
 // behave as real ones do: each runs an event loop of its own until the user closes it.
 #include <QEventLoop>

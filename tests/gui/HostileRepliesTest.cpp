@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Discover replies from a hostile host, sent over loopback as real datagrams: addresses padded,
 // zero-padded and far longer than any address, hundreds of each, and then a real card. The
 // window and the command line's discover must both list the real card and stay bounded.

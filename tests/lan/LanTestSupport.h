@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end tests run inside the test LAN (tests/lan/testlan): the program's own window and
 // sockets in the PC namespace, simulated cards in the LAN namespace.
 #pragma once

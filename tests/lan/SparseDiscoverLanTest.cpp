@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Discover on a /22 where almost every address is silent (nothing answers ARP for it), with the
 // cards high in the range answering only when the sweep reaches their own address.
 #include <QPushButton>

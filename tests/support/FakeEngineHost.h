@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An engine host that records every call in order, answers the modal sequences from a script
 // and can run code "inside" a modal loop, as nested timer ticks and replies would.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the widget tests share: a recorder in place of message boxes, a made-up network, and a
 // way to act on a modal dialog once its own event loop runs.
 #pragma once

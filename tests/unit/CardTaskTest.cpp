@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A command on one card, carried out against the simulated card's answers: every datagram the
 // task sends is delivered to the card and every reply comes back, as over the network.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Simulated network management cards: what each one answers to a request line. No I/O; the
 // program around it moves the datagrams.
 #pragma once

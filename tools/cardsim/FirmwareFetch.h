@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated card fetching its firmware from the program's TFTP server after an "OK" to
 // Upgrade: a read request, then an ACK for every block, as the cards do.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the card simulator writes a request's bytes into its log, one request a line: a TAB as
 // \t, any other byte outside 0x20..0x7E as \xNN. Tests read the log with the same rule.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // parvolink-cardsim: simulated network management cards for the test LAN and demonstrations.
 // Listens on UDP port 3456 of every address, learns which card a datagram was sent to (or
 // that it was a broadcast) and answers from that card's own address.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs card tasks, at most a given number at once, each with its own management socket (so its
 // replies arrive apart from the others') and its own one-second timer: one card's silence never
 // holds up another. Cards that fetch firmware are followed through the TFTP server.

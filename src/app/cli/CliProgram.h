@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // parvolink-cli's run: passwords and files checked before anything is sent, then a discover
 // or the command on every card, with progress on a terminal, and the exit code.
 #pragma once

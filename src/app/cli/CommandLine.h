@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What parvolink-cli was asked to do, read from its arguments with Qt's parser: one command,
 // its cards and options. Nothing here touches the network.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Discover as the window runs it, on its own socket: the sweep of the network with its
 // pacing, then the same three seconds for late answers. Each card is reported as it answers,
 // and again when a second card answers for its address.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TFTP server of parvolink-cli: the window's server on port 69, serving one firmware file,
 // with each card's transfer followed on its own (its progress, and how it ended).
 #pragma once

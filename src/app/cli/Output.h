@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What parvolink-cli prints on standard output: one record per card as each one ends (or per
 // card found, for discover), in the format asked for. JSON is one array whose elements are
 // written as they come, so a reader sees a whole document only at the end.

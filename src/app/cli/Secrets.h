@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Passwords for parvolink-cli, never from its command line (others could read it there): from a
 // file named on it, an environment variable, or typed at the terminal without echo.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card's settings as they travel in the "Configure" reply and the "SetConfigure" request, and
 // the rules by which the configuration dialog fills, checks and takes back its values.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SNMPv3 key derivation: RFC 3414 password-to-key (A.2.1) and key localization, with MD5.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MD5 message digest (RFC 1321). Used only to derive SNMPv3 keys; not for new security uses.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card's SNMPv3 user table as the "SNMPv3" reply gives it, and the one change per opening of
 // the user dialog that "SetSNMPv3" writes back: a user row with its localized keys, or the
 // context name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cards the user works with: rows in insertion order, each eight column texts and a hidden
 // password, at most 255 rows, one selected row at most. The selected row is the target of every
 // request to a single card.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device list as others read it: a CSV file from the window, rows of a command-line
 // listing. Accounts and passwords never leave.
 #pragma once

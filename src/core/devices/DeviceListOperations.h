@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Add, Modify and Remove on the device list, with their checks and messages. The account
 // dialog and the message box are the host's; the host runs them modally.
 #pragma once

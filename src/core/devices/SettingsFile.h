@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Parvolink.ini": two text lines, the full path of the firmware file last chosen and its bare
 // name. Lines end with CR LF; files with LF endings or a last line without an end read too.
 #pragma once

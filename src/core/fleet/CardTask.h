@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One command carried out on one card, for programs that work on many cards at once: the card
 // is first identified by a Discover sent to its address (its MAC address, version, model and
 // flash size), then asked with the same requests, countdowns and checks as the window uses.

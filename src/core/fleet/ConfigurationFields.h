@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card's settings by readable name ("host-name", "ip-address", "dhcp", ...), for programs
 // that read and write them without the configuration dialog. Values written go through the
 // dialog's own form and checks, so a script can set nothing the dialog would refuse.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text encoding every management datagram travels in: three plain bytes become four
 // characters of a 64-character alphabet, least significant bits first, with no padding
 // character. It is not RFC 4648 Base64 and must not be swapped for it.

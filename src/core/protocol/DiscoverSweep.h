@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The addresses a Discover goes to: the directed broadcast address of the chosen network, then
 // every host address of it, in a fixed order, with a 100 ms pause after every 21 successful
 // sends (20 when the sweep runs over the third octet). Octets are written as computed, so an

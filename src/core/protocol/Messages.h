@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The management protocol's lines: tab-terminated fields, the tag, the command, the payload.
 // Requests are built here; replies are split and typed here. No I/O.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the management operations, times each with a one-second tick and a countdown, acts on
 // the replies, and carries an operation forward on the tick after its reply arrived. Dialogs,
 // messages, timers and sockets belong to the host.

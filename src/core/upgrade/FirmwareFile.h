@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program knows of a firmware file: two short text fields at fixed offsets, shown to
 // the user, and the rule that compares the file's size with a card's flash size.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TFTP server that cards fetch firmware from: read requests in "octet" mode for the one
 // file last chosen, 512-byte blocks in lock step, at most 10 hosts at a time, retransmission on
 // a 100 ms tick. It does no I/O on the network: it takes datagrams and ticks and says what to

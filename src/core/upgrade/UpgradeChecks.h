@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks of "Upgrade Now", in their order, before anything is sent to a card.
 #pragma once
 

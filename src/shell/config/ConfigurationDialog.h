@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Configuration": a card's settings, filled from its record, checked on OK, or reset to the
 // card's defaults. The dialog edits a form; its caller takes the form over into the record.
 #pragma once

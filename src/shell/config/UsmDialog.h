@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "SNMPv3 USM": the card's eight SNMPv3 users and its context name. Every way out of it writes
 // something: one user with its keys, the context name (also Escape and the close box), or a
 // reset of the card's SNMPv3 configuration.

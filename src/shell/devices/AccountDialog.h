@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "IP & Account": the address of a card and its administrator account and password.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list view of the device list: eight centred columns, one full-row selection, no sorting.
 // It mirrors a DeviceList and reports the user's selection back to it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A UDP socket on every local IPv4 address, watched by the event loop. Datagrams are read as
 // soon as they arrive and handed over either just after, from the event loop (a handler may
 // then open a modal dialog, and datagrams arriving meanwhile are read and handled inside that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a Discover sweep from the event loop: sends in bursts between the 100 ms pauses, so
 // replies are read and the window stays live while it runs. Not copyable.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UDP socket that requests leave from and replies arrive at: any local port, broadcasts
 // allowed. It only moves bytes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user is told when a socket of the program cannot be opened.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TFTP server's UDP socket on port 69. Its handler never opens a dialog (the server's
 // messages are posted), so datagrams are handled at once, without a hop through the event loop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Upgrade": choose the firmware file, see what it says of itself, and send the selected card
 // the Upgrade request. Choosing a file changes what the TFTP server serves at once.
 #pragma once
