@@ -11,10 +11,10 @@
 #include <QTimer>
 
 #include "app/MainDialog.h"
-#include "app/NetworkEnvironment.h"
 #include "core/protocol/DiscoverSweep.h"
 #include "kit/IpAddressEdit.h"
 #include "kit/Prompter.h"
+#include "shell/protocol/NetworkEnvironment.h"
 
 namespace {
 

@@ -12,7 +12,6 @@
 #include <QSaveFile>
 
 #include "app/AboutDialog.h"
-#include "app/NetworkEnvironment.h"
 #include "app/Version.h"
 #include "core/devices/DeviceListExport.h"
 #include "core/protocol/DatagramCodec.h"
@@ -26,6 +25,7 @@
 #include "shell/config/ConfigurationDialog.h"
 #include "shell/config/UsmDialog.h"
 #include "shell/devices/DeviceListView.h"
+#include "shell/protocol/NetworkEnvironment.h"
 #include "shell/upgrade/UpgradeDialog.h"
 
 namespace parvolink {

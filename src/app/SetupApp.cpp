@@ -2,8 +2,8 @@
 #include "app/SetupApp.h"
 
 #include "app/MainDialog.h"
-#include "app/NetworkEnvironment.h"
 #include "kit/Prompter.h"
+#include "shell/protocol/NetworkEnvironment.h"
 
 namespace parvolink {
 

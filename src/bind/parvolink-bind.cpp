@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kParent = 3;          // the socket pair's end, set up by the parent
+constexpr int kParent = 3;           // the socket pair's end, set up by the parent
 constexpr const char* kPort = "69";  // the only port this program binds
 constexpr int kRefused = 2;
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
-#include "app/NetworkEnvironment.h"
+#include "shell/protocol/NetworkEnvironment.h"
 #include "support/GuiTestSupport.h"
 #include "support/TempDir.h"
 

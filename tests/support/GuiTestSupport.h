@@ -14,8 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/NetworkEnvironment.h"
 #include "kit/Prompter.h"
+#include "shell/protocol/NetworkEnvironment.h"
 
 namespace parvolink::testing {
 

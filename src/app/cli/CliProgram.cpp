@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <iostream>
 
-#include "app/NetworkEnvironment.h"
 #include "app/cli/CardRunner.h"
 #include "app/cli/DiscoverSession.h"
 #include "app/cli/ExitCodes.h"
@@ -20,6 +19,7 @@
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
 #include "shell/protocol/DatagramSocket.h"
+#include "shell/protocol/NetworkEnvironment.h"
 #include "shell/protocol/NetworkFailures.h"
 
 namespace parvolink::cli {

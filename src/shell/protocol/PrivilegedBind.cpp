@@ -15,7 +15,7 @@
 namespace parvolink {
 namespace {
 
-constexpr int kHelperEnd = 3;         // where the helper finds its end of the socket pair
+constexpr int kHelperEnd = 3;  // where the helper finds its end of the socket pair
 constexpr int kHelperTimeoutMs = 5000;
 
 std::string HelperPath() {

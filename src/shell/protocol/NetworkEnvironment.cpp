@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/NetworkEnvironment.h"
+#include "shell/protocol/NetworkEnvironment.h"
 
 #include <QHostInfo>
 #include <QNetworkInterface>
