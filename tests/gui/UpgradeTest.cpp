@@ -99,6 +99,15 @@ TEST_F(UpgradeTest, ChecksInOrderThenTheWaitBeginsAndTheFileIsRemembered) {
     EXPECT_EQ(dir.Read("Parvolink.ini"), firmware.string() + "\r\ncard.bin\r\n");
 }
 
+// The file chooser opens beside the file chosen last; the first time, beside the package's
+// sample firmware when it is installed.
+TEST(UpgradeStartDirectory, BesideTheLastFileElseTheSample) {
+    EXPECT_EQ(upgrade::StartDirectory("/srv/firmware/nmc-2.40.bin"), "/srv/firmware");
+    const bool installed = std::filesystem::is_directory(upgrade::kSampleFirmwareDirectory);
+    EXPECT_EQ(upgrade::StartDirectory(""),
+              installed ? QString(upgrade::kSampleFirmwareDirectory) : QString());
+}
+
 // A settings file that cannot be written is said once a run, not at every upgrade.
 TEST_F(UpgradeTest, AnUnwritableSettingsFileIsReportedOncePerRun) {
     std::filesystem::create_directory(dir.path() / "Parvolink.ini");

@@ -33,6 +33,15 @@ QString PathText(const std::string& bytes) {
 
 }  // namespace
 
+QString upgrade::StartDirectory(const std::string& chosen) {
+    if (!chosen.empty()) {
+        return QFileInfo(PathText(chosen)).absolutePath();
+    }
+    // The first time: beside the sample firmware the package ships, when it is there.
+    return QFileInfo(QString(kSampleFirmwareDirectory)).isDir() ? QString(kSampleFirmwareDirectory)
+                                                                : QString();
+}
+
 UpgradeDialog::UpgradeDialog(Prompter& prompter, FirmwareSettings& firmware, QWidget* parent)
     : QDialog(parent), prompter_(prompter), firmware_(firmware) {
     setObjectName(ids::upgrade::kDialog);
@@ -67,7 +76,10 @@ UpgradeDialog::UpgradeDialog(Prompter& prompter, FirmwareSettings& firmware, QWi
     fileInformation_->setReadOnly(true);
     fileInformation_->setGeometry(du.Rect(26, 62, 172, 12));
 
-    chooser_ = [this] { return QFileDialog::getOpenFileName(this); };
+    chooser_ = [this] {
+        return QFileDialog::getOpenFileName(this, QString(),
+                                            upgrade::StartDirectory(firmware_.firmwarePath));
+    };
     connect(upgradeNow, &QPushButton::clicked, this, &UpgradeDialog::OnUpgradeNow);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     connect(browse, &QPushButton::clicked, this, &UpgradeDialog::OnBrowse);

@@ -16,6 +16,14 @@ namespace parvolink {
 
 class Prompter;
 
+namespace upgrade {
+// Where the package puts its sample firmware.
+inline constexpr const char* kSampleFirmwareDirectory = "/usr/share/parvolink";
+// Where the file chooser opens: beside the file chosen last, else beside the sample firmware
+// when it is installed, else where the dialog would open by itself (empty).
+QString StartDirectory(const std::string& chosen);
+}  // namespace upgrade
+
 class UpgradeDialog : public QDialog {
     Q_OBJECT
 public:
