@@ -170,9 +170,4 @@ std::optional<std::string> deviceTarget(std::string_view rowAddress,
     return local ? FormatDottedAddress(card) : std::string(wire::kBroadcast);
 }
 
-bool IsNumericHostText(std::string_view host) {
-    return !host.empty() && std::all_of(host.begin(), host.end(),
-                                        [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
-}
-
 }  // namespace parvolink

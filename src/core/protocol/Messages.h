@@ -101,7 +101,4 @@ std::optional<std::size_t> ApplyDiscoverReply(DeviceList& list, const DiscoverRe
 std::optional<std::string> deviceTarget(std::string_view rowAddress,
                                         const Ipv4Address& hostAddress);
 
-// True for texts of digits and dots only, which are addresses and never host names to look up.
-bool IsNumericHostText(std::string_view host);
-
 }  // namespace parvolink

@@ -3,10 +3,7 @@
 
 #include <sys/socket.h>
 
-#include <QHostInfo>
-
 #include "core/protocol/Messages.h"
-#include "kit/Text.h"
 
 namespace parvolink {
 
@@ -37,24 +34,13 @@ ManagementSocket::OpenResult ManagementSocket::Open() {
 }
 
 SendOutcome ManagementSocket::Send(std::string_view wire, std::string_view host, quint16 port) {
-    QHostAddress address;
-    if (!address.setAddress(FromText(host)) ||
-        address.protocol() != QAbstractSocket::IPv4Protocol) {
-        if (IsNumericHostText(host)) {
-            return SendOutcome::Failed;  // such as 192.168.1.300: not an address, nor a name
-        }
-        address.clear();
-        for (const QHostAddress& found : QHostInfo::fromName(FromText(host)).addresses()) {
-            if (found.protocol() == QAbstractSocket::IPv4Protocol) {
-                address = found;
-                break;
-            }
-        }
-        if (address.isNull()) {
-            return SendOutcome::Failed;
-        }
+    // Dotted quads only: every request goes to a row's address made dotted, to a broadcast
+    // address or to the sweep's addresses, and a name lookup would block the window.
+    const std::optional<Ipv4Address> address = ParseStrictAddress(host);
+    if (!address) {
+        return SendOutcome::Failed;
     }
-    return SendTo(wire, ToIpv4Address(address), port);
+    return SendTo(wire, *address, port);
 }
 
 }  // namespace parvolink

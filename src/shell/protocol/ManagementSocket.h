@@ -19,8 +19,8 @@ public:
 
     [[nodiscard]] OpenResult Open();
 
-    // Sends wire bytes to port of host: a dotted address, else a host name to resolve (a text
-    // of digits and dots only is never looked up, and fails).
+    // Sends wire bytes to port of host, a dotted address; any other text fails at once (no
+    // name is ever looked up: that would block the event loop).
     [[nodiscard]] SendOutcome Send(std::string_view wire, std::string_view host, quint16 port);
 
     // Called with every reply datagram and its sender, in arrival order (see DatagramSocket).
