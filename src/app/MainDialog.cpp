@@ -52,15 +52,8 @@ MainDialog::MainDialog(MainDialogServices services)
     managementSocket_.OnReceive([this](std::string_view datagram, const Ipv4Address& from) {
         engine_.OnDatagram(datagram, from);
     });
-    tftpTimer_.setTimerType(Qt::PreciseTimer);
-    tftpTimer_.setInterval(services_.tftpTick);
-    connect(&tftpTimer_, &QTimer::timeout, this,
-            [this] { QTimer::singleShot(0, this, &MainDialog::OnTftpTick); });
-    tftpServerSocket_.OnDatagram([this](const DatagramSocket::Received& d) {
-        Apply(tftpServer_.OnDatagram(
-            std::span(reinterpret_cast<const std::uint8_t*>(d.bytes.data()), d.bytes.size()),
-            {d.from, d.port}));
-    });
+    firmwareServer_.OnActions([this](const TftpActions& actions) { OnTftpActions(actions); });
+    firmwareServer_.OnTick([this] { OnTftpTick(); });
     OpenSockets();
     firmware_ = ReadSettings(services_.currentDirectory).value_or(FirmwareSettings{});
     if (!RememberedFirmwareServable(firmware_)) {
@@ -74,7 +67,7 @@ MainDialog::MainDialog(MainDialogServices services)
 MainDialog::~MainDialog() {
     deviceList_.Clear();
     managementSocket_.Close();
-    tftpServerSocket_.Close();
+    firmwareServer_.Close();
 }
 
 std::optional<Message> mainwindow::OpenFailure(ManagementSocket::OpenResult result) {
@@ -96,7 +89,7 @@ void MainDialog::OpenSockets() {
     } else {
         managementSocketReady_ = true;
     }
-    tftpSocketReady_ = tftpServerSocket_.Open(services_.tftpPort);
+    tftpSocketReady_ = firmwareServer_.Open(services_.tftpPort);
     if (!tftpSocketReady_) {
         services_.prompter.ShowMessage(nullptr, mainwindow::kCannotOpenTftp);
     }
@@ -106,9 +99,7 @@ void MainDialog::OnInitDialog() {
     if (!managementSocketReady_) {
         EnableButtons(false);
     }
-    if (tftpSocketReady_) {
-        tftpTimer_.start();
-    } else {
+    if (!tftpSocketReady_) {
         upgrade_->setEnabled(false);
     }
     setWindowIcon(ApplicationIcon());
@@ -205,24 +196,18 @@ void MainDialog::OnUpgrade() {
 void MainDialog::OnTftpTick() {
     // The progress window runs modally from here; later ticks keep serving from inside it.
     // While an earlier run is still unwinding, the new transfer's window waits for a later tick.
-    if (!progressRunning_ && tftpServer_.TakeTransferStarted()) {
+    if (!progressRunning_ && firmwareServer_.TakeTransferStarted()) {
         progressRunning_ = true;
-        upgradeProgress_->Run(tftpServer_.blockCount(), tftpServer_.progress());
+        upgradeProgress_->Run(tftpServer().blockCount(), tftpServer().progress());
         progressRunning_ = false;
     }
-    Apply(tftpServer_.OnTick());
     // Ten times a second is smooth enough, and costs the transfers nothing per block.
     if (upgradeProgress_->isVisible()) {
-        upgradeProgress_->SetPosition(tftpServer_.progress());
+        upgradeProgress_->SetPosition(tftpServer().progress());
     }
 }
 
-void MainDialog::Apply(const TftpActions& actions) {
-    // A block the socket could not queue yet goes as soon as it can, rather than after the 3 s
-    // of retransmission.
-    for (const TftpDatagram& datagram : actions.sends) {
-        tftpServerSocket_.SendInOrder(datagram.bytes, datagram.to.address, datagram.to.port);
-    }
+void MainDialog::OnTftpActions(const TftpActions& actions) {
     if (actions.endProgress && upgradeProgress_->isVisible()) {
         upgradeProgress_->done(1);
     }

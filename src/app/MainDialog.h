@@ -23,7 +23,7 @@
 #include "shell/protocol/DiscoverRunner.h"
 #include "shell/protocol/ManagementSocket.h"
 #include "shell/protocol/NetworkFailures.h"
-#include "shell/upgrade/TftpServerSocket.h"
+#include "shell/upgrade/FirmwareServer.h"
 
 class QComboBox;
 class QMenu;
@@ -82,8 +82,8 @@ public:
     const FirmwareSettings& firmware() const { return firmware_; }
     RequestEngine& engine() { return engine_; }
     const QTimer& operationTimer() const { return operationTimer_; }
-    const TftpServer& tftpServer() const { return tftpServer_; }
-    quint16 tftpPort() const { return tftpServerSocket_.LocalPort(); }
+    const TftpServer& tftpServer() const { return firmwareServer_.server(); }
+    quint16 tftpPort() const { return firmwareServer_.LocalPort(); }
     quint16 managementPort() const { return managementSocket_.LocalPort(); }
     // The card's settings as the last "Configure" reply gave them and the user edited them.
     const DeviceConfiguration& configuration() const { return deviceConfiguration_; }
@@ -121,8 +121,12 @@ private:
     void RefreshList();
     void OnDiscoverProgress(quint64 sent, quint64 total);
     void OnDiscoverFinished();
+    // Each 100 ms of the TFTP server: the progress window opens for a new transfer and follows
+    // it.
     void OnTftpTick();
-    void Apply(const TftpActions& actions);
+    // What a TFTP datagram or tick did beyond its packets: the progress window ended, a
+    // message.
+    void OnTftpActions(const TftpActions& actions);
 
     bool RunAccountDialog(AccountValues& values) override;
     // One message box at a time: at once when none is open, else once the open one and those
@@ -150,12 +154,14 @@ private:
     FirmwareSettings firmware_;
     RequestEngine engine_{deviceList_, *this};
     QTimer operationTimer_;
-    QTimer tftpTimer_;
     DeviceConfiguration deviceConfiguration_;
     UsmConfiguration usm_;
     ManagementSocket managementSocket_;
-    TftpServerSocket tftpServerSocket_;
-    TftpServer tftpServer_{firmware_};
+    FirmwareServer firmwareServer_{
+        [this] {
+            return ServedFirmware{firmware_.firmwarePath, firmware_.firmwareFileName};
+        },
+        services_.tftpTick};
     std::string discoverWire_;
     DiscoverRunner discoverRunner_;
     bool managementSocketReady_ = false;

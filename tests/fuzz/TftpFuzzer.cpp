@@ -26,8 +26,8 @@ const std::filesystem::path& ServedFile() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parvolink;
-    const FirmwareSettings firmware{ServedFile().string(), "fw.bin"};
-    TftpServer server(firmware);
+    const ServedFirmware firmware{ServedFile().string(), "fw.bin"};
+    TftpServer server([&] { return firmware; });
     std::span<const std::uint8_t> input(data, size);
     while (input.size() >= 2) {
         const std::uint8_t control = input[0];

@@ -49,8 +49,8 @@ protected:
     }
 
     TempDir dir;
-    FirmwareSettings firmware;
-    TftpServer server{firmware};
+    ServedFirmware firmware;
+    TftpServer server{[this] { return firmware; }};
     std::string file;
 };
 
@@ -276,6 +276,63 @@ TEST_F(TftpServerTest, ProgressFollowsTheBlocksAcknowledged) {
         EXPECT_EQ(server.progress(), block + 1);
     }
     EXPECT_EQ(server.progress(), 5);
+}
+
+// A file whose reads fail once broken is set, as a disk or a network file system may.
+class FailingReader : public FirmwareReader {
+public:
+    FailingReader(std::string bytes, const bool& broken)
+        : bytes_(std::move(bytes)), broken_(broken) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    std::optional<std::size_t> ReadAt(std::uint64_t offset, std::span<char> buffer) override {
+        if (broken_) {
+            return std::nullopt;
+        }
+        const std::size_t got = std::min<std::size_t>(buffer.size(), bytes_.size() - offset);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), got, buffer.begin());
+        return got;
+    }
+
+private:
+    std::string bytes_;
+    const bool& broken_;
+};
+
+// A read that fails half way stops the transfer: the card is never sent a short block that
+// would end it, as if a cut image were the whole firmware. Found on an acknowledgement and on
+// a retransmission alike.
+TEST(TftpServerReads, AReadFailingMidTransferStopsIt) {
+    for (const bool onRetransmission : {false, true}) {
+        SCOPED_TRACE(onRetransmission);
+        bool broken = false;
+        TftpServer server(
+            [] {
+                return ServedFirmware{"/firmware/fw.bin", "fw.bin"};
+            },
+            [&](const std::filesystem::path&) {
+                return std::make_unique<FailingReader>(std::string(4 * 512, 'f'), broken);
+            });
+        const TftpPeer card = Host(5);
+        ASSERT_EQ(server.OnDatagram(Rrq("fw.bin"), card).sends.size(), 1u);
+        ASSERT_EQ(server.OnDatagram(Ack(1), card).sends.size(), 1u);
+        TftpActions a;
+        if (onRetransmission) {
+            ASSERT_EQ(server.OnDatagram(Ack(2), card).sends.size(), 1u);  // block 3 is out
+            broken = true;
+            for (int tick = 0; tick < tftp::kRetransmitTicks && a.ended.empty(); ++tick) {
+                a = server.OnTick();
+            }
+        } else {
+            broken = true;
+            a = server.OnDatagram(Ack(2), card);
+        }
+        EXPECT_TRUE(a.sends.empty()) << "a short block would have ended the transfer";
+        ASSERT_EQ(a.ended.size(), 1u);
+        EXPECT_EQ(a.ended[0].kind, TftpTransferEnd::Kind::CannotReadFile);
+        EXPECT_EQ(a.message, tftp::CannotReadFile(card.address));
+        EXPECT_TRUE(a.endProgress);
+        EXPECT_EQ(server.connectionCount(), 0u);
+    }
 }
 
 }  // namespace

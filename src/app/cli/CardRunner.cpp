@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "app/cli/FirmwareServer.h"
 #include "core/protocol/Messages.h"
 #include "shell/protocol/ManagementSocket.h"
 #include "shell/protocol/NetworkFailures.h"
+#include "shell/upgrade/FirmwareServer.h"
 
 namespace parvolink::cli {
 
@@ -29,6 +29,9 @@ std::pair<fleet::Result, std::string> FetchOutcome(TftpTransferEnd::Kind kind) {
             return {fleet::Result::NoResponse, "The card stopped fetching the firmware file."};
         case Kind::CannotOpenFile:
             return {fleet::Result::LocalFault, tftp::kCannotOpenFile.text};
+        case Kind::CannotReadFile:
+            return {fleet::Result::LocalFault,
+                    "Can't read the firmware file: the upgrade was stopped."};
         case Kind::TooManyConnections:
             return {fleet::Result::LocalFault, tftp::kTooManyConnections.text};
     }
@@ -40,15 +43,21 @@ std::pair<fleet::Result, std::string> FetchOutcome(TftpTransferEnd::Kind kind) {
 CardRunner::CardRunner(int parallel, FirmwareServer* firmware, QObject* parent)
     : QObject(parent), parallel_(parallel), firmware_(firmware) {
     if (firmware_ != nullptr) {
-        firmware_->OnEnded([this](const TftpTransferEnd& end) {
-            for (auto& slot : running_) {
-                if (!slot->ended && slot->task->fetching() && slot->task->address() == end.peer) {
-                    auto [result, message] = FetchOutcome(end.kind);
-                    slot->task->FinishFetch(result, std::move(message));
-                    AfterEvent(*slot);
-                }
+        firmware_->OnActions([this](const TftpActions& actions) {
+            for (const TftpTransferEnd& end : actions.ended) {
+                FetchEnded(end);
             }
         });
+    }
+}
+
+void CardRunner::FetchEnded(const TftpTransferEnd& end) {
+    for (auto& slot : running_) {
+        if (!slot->ended && slot->task->fetching() && slot->task->address() == end.peer) {
+            auto [result, message] = FetchOutcome(end.kind);
+            slot->task->FinishFetch(result, std::move(message));
+            AfterEvent(*slot);
+        }
     }
 }
 

@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "core/fleet/CardTask.h"
+#include "core/upgrade/TftpServer.h"
 
 namespace parvolink {
+class FirmwareServer;
 class ManagementSocket;
-}
+}  // namespace parvolink
 
 namespace parvolink::cli {
-
-class FirmwareServer;
 
 class CardRunner : public QObject {
     Q_OBJECT
@@ -45,6 +45,8 @@ private:
     struct Slot;
 
     void StartNext();
+    // A card's fetch ended as end says.
+    void FetchEnded(const TftpTransferEnd& end);
     void Send(Slot& slot, const std::vector<fleet::Outgoing>& sends);
     void AfterEvent(Slot& slot);
     void Reap();

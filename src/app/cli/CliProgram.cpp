@@ -11,7 +11,6 @@
 #include "app/cli/CardRunner.h"
 #include "app/cli/DiscoverSession.h"
 #include "app/cli/ExitCodes.h"
-#include "app/cli/FirmwareServer.h"
 #include "app/cli/Secrets.h"
 #include "app/cli/SignalWatcher.h"
 #include "app/cli/TerminalText.h"
@@ -21,6 +20,7 @@
 #include "shell/protocol/DatagramSocket.h"
 #include "shell/protocol/NetworkEnvironment.h"
 #include "shell/protocol/NetworkFailures.h"
+#include "shell/upgrade/FirmwareServer.h"
 
 namespace parvolink::cli {
 namespace {
@@ -168,7 +168,10 @@ bool CliProgram::Prepare() {
                                               "\" is a network's broadcast address, not a card's");
     }
     if (options_.command == Command::Upgrade) {
-        firmware_ = std::make_unique<FirmwareServer>(options_.job.firmware.string());
+        const std::filesystem::path file = options_.job.firmware;
+        firmware_ = std::make_unique<FirmwareServer>([file] {
+            return ServedFirmware{file.string(), file.filename().string()};
+        });
         if (!firmware_->Open(kTftpPort)) {
             const std::string why = firmware_->failure().empty() ? "another program holds port 69"
                                                                  : firmware_->failure();

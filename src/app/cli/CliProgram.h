@@ -10,11 +10,14 @@
 #include "app/cli/CommandLine.h"
 #include "app/cli/Output.h"
 
+namespace parvolink {
+class FirmwareServer;
+}
+
 namespace parvolink::cli {
 
 class CardRunner;
 class DiscoverSession;
-class FirmwareServer;
 class SignalWatcher;
 
 class CliProgram : public QObject {

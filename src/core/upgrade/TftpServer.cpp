@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/upgrade/TftpServer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -55,7 +51,8 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
                                  std::string{'\0', static_cast<char>(tftp::kRefusalOpcode), '\0',
                                              static_cast<char>(code), '\0'}});
     };
-    if (name != firmware_.firmwareFileName) {
+    const ServedFirmware chosen = chosen_();
+    if (name != chosen.name) {
         refuse(tftp::kRefusedFileName);
         return;
     }
@@ -76,7 +73,8 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
     }
     // A second request from the same host restarts its transfer in the same entry.
     Connection& connection = connections_[static_cast<std::size_t>(index)];
-    connection = {from.address, tftp::kRetransmitTicks, 0, false, 1, from.port, OpenServedFile()};
+    connection = {from.address, tftp::kRetransmitTicks,     0, false, 1,
+                  from.port,    OpenServedFile(chosen.path)};
     if (!connection.file) {
         RemoveConnection(from.address);
         ReleaseIdleFile();
@@ -87,7 +85,7 @@ void TftpServer::OnReadRequest(std::span<const std::uint8_t> datagram, const Tft
     }
     transferStarted_ = true;
     progress_ = 0;
-    SendBlock(connection, actions);
+    SendBlockOrStop(connection, actions);
 }
 
 void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& from,
@@ -107,10 +105,16 @@ void TftpServer::OnAck(std::span<const std::uint8_t> datagram, const TftpPeer& f
         return;
     }
     ++connection.blockNumber;
-    SendBlock(connection, actions);
-    progress_ = connection.blockNumber;
     connection.retransmitCountdown = tftp::kRetransmitTicks;
     connection.retries = 0;
+    progress_ = connection.blockNumber;
+    SendBlockOrStop(connection, actions);  // last: it may end the transfer
+}
+
+Message tftp::CannotReadFile(const Ipv4Address& card) {
+    return {"Can't read the firmware file: the upgrade of the SNMP/Web device at " +
+                FormatDottedAddress(card) + " was stopped.",
+            "Error", MessageIcon::Warning};
 }
 
 Message tftp::TransferAbandoned(const Ipv4Address& card) {
@@ -128,7 +132,12 @@ TftpActions TftpServer::OnTick() {
         }
         connection.retransmitCountdown = tftp::kRetransmitTicks;
         if (++connection.retries < tftp::kMaxRetries) {
-            SendBlock(connection, actions);
+            if (!SendBlock(connection, actions)) {
+                const Ipv4Address peer = connection.peerAddress;
+                EndTransfer(peer, TftpTransferEnd::Kind::CannotReadFile, actions);
+                actions.message = tftp::CannotReadFile(peer);
+                break;  // the table changed: later entries wait for the next tick
+            }
         } else {
             // Abandoned without a word to the host; later entries wait for the next tick.
             const Ipv4Address peer = connection.peerAddress;
@@ -166,27 +175,19 @@ void TftpServer::RemoveConnection(const Ipv4Address& address) {
     std::erase_if(connections_, [&](const Connection& c) { return c.peerAddress == address; });
 }
 
-TftpServer::ServedFile::~ServedFile() {
-    ::close(descriptor);
-}
-
-std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile() {
-    const std::filesystem::path chosen(firmware_.firmwarePath);
+std::shared_ptr<TftpServer::ServedFile> TftpServer::OpenServedFile(
+    const std::filesystem::path& chosen) {
     if (current_ && current_->path == chosen) {
         return current_;  // shared by every transfer of it; its block count stays as it was
     }
-    std::error_code ec;
-    if (chosen.empty() || !std::filesystem::is_regular_file(chosen, ec)) {
+    std::unique_ptr<FirmwareReader> reader = open_(chosen);
+    if (!reader) {
         return nullptr;
     }
-    const int descriptor = ::open(chosen.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return nullptr;
-    }
-    auto file = std::make_shared<ServedFile>(chosen, descriptor);
-    struct stat status {};
-    const auto size = ::fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size)
-                                                        : std::uint64_t{0};
+    const std::uint64_t size = reader->size();
+    auto file = std::make_shared<ServedFile>();
+    file->path = chosen;
+    file->reader = std::move(reader);
     file->blockCount = static_cast<std::int16_t>(size / tftp::kBlockSize);
     file->blocksToSend = static_cast<int>(size / tftp::kBlockSize + 1);
     current_ = file;
@@ -200,23 +201,32 @@ void TftpServer::ReleaseIdleFile() {
     }
 }
 
-void TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
+bool TftpServer::SendBlock(Connection& connection, TftpActions& actions) {
     std::string packet(4 + tftp::kBlockSize, '\0');
     packet[1] = static_cast<char>(tftp::kOpData);
     packet[2] = static_cast<char>((connection.blockNumber >> 8) & 0xFF);
     packet[3] = static_cast<char>(connection.blockNumber & 0xFF);
-    // Read anew for every send, retransmissions included: nothing is cached. A read that
-    // fails counts as the end of the file.
-    const auto offset =
-        static_cast<off_t>(connection.blockNumber - 1) * static_cast<off_t>(tftp::kBlockSize);
-    const ssize_t read =
-        ::pread(connection.file->descriptor, packet.data() + 4, tftp::kBlockSize, offset);
-    const auto got = static_cast<std::size_t>(std::max<ssize_t>(read, 0));
-    if (got < tftp::kBlockSize) {
+    // Read anew for every send, retransmissions included: nothing is cached.
+    const auto offset = static_cast<std::uint64_t>(connection.blockNumber - 1) * tftp::kBlockSize;
+    const std::optional<std::size_t> got = connection.file->reader->ReadAt(
+        offset, std::span<char>(packet.data() + 4, tftp::kBlockSize));
+    if (!got) {
+        return false;
+    }
+    if (*got < tftp::kBlockSize) {
         connection.lastBlock = true;
     }
-    packet.resize(4 + got);
+    packet.resize(4 + *got);
     actions.sends.push_back({{connection.peerAddress, connection.peerPort}, std::move(packet)});
+    return true;
+}
+
+void TftpServer::SendBlockOrStop(Connection& connection, TftpActions& actions) {
+    if (!SendBlock(connection, actions)) {
+        const Ipv4Address peer = connection.peerAddress;
+        EndTransfer(peer, TftpTransferEnd::Kind::CannotReadFile, actions);
+        actions.message = tftp::CannotReadFile(peer);
+    }
 }
 
 void TftpServer::EndTransfer(const Ipv4Address& address, TftpTransferEnd::Kind kind,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,7 +15,7 @@
 
 #include "base/DottedAddress.h"
 #include "base/Message.h"
-#include "core/devices/SettingsFile.h"
+#include "core/upgrade/FirmwareReader.h"
 
 namespace parvolink {
 
@@ -40,6 +41,9 @@ inline const Message kUpgradeOk{"Upgrade OK!\nNow the SNMP/Web device is rebooti
 // A transfer the card stopped acknowledging: without it a failed card looks like one that
 // is still flashing.
 Message TransferAbandoned(const Ipv4Address& card);
+// A block that could not be read: the transfer stops rather than end early, which would give
+// the card a cut firmware image as if it were whole.
+Message CannotReadFile(const Ipv4Address& card);
 }  // namespace tftp
 
 struct TftpPeer {
@@ -55,7 +59,7 @@ struct TftpDatagram {
 
 // How a host's transfer ended, for hosts that follow each card on its own.
 struct TftpTransferEnd {
-    enum class Kind { Completed, Abandoned, CannotOpenFile, TooManyConnections };
+    enum class Kind { Completed, Abandoned, CannotOpenFile, CannotReadFile, TooManyConnections };
     Ipv4Address peer{};
     Kind kind = Kind::Completed;
     bool operator==(const TftpTransferEnd&) const = default;
@@ -74,12 +78,20 @@ struct TftpActions {
     std::vector<TftpTransferEnd> ended;
 };
 
+// The file chosen to serve: its full path and the bare name a read request must carry.
+struct ServedFirmware {
+    std::string path;
+    std::string name;
+};
+
 class TftpServer {
 public:
-    // firmware is read at each request: the file name served and the path opened. Each
+    // chosen is asked at each request: the file name served and the path opened. Each
     // transfer keeps the file it started with open until it ends, so a card always gets the
     // bytes of the file whose name it asked for, even when another file is chosen meanwhile.
-    explicit TftpServer(const FirmwareSettings& firmware) : firmware_(firmware) {}
+    explicit TftpServer(std::function<ServedFirmware()> chosen,
+                        FirmwareOpener open = OpenFirmwareFile)
+        : chosen_(std::move(chosen)), open_(std::move(open)) {}
     TftpServer(const TftpServer&) = delete;
     TftpServer& operator=(const TftpServer&) = delete;
 
@@ -109,12 +121,8 @@ private:
     // One firmware file open for the transfers that asked for it. Blocks are read at their
     // offset in one call each, the file's position never moved.
     struct ServedFile {
-        ServedFile(std::filesystem::path p, int fd) : path(std::move(p)), descriptor(fd) {}
-        ~ServedFile();
-        ServedFile(const ServedFile&) = delete;
-        ServedFile& operator=(const ServedFile&) = delete;
         std::filesystem::path path;
-        int descriptor;
+        std::unique_ptr<FirmwareReader> reader;
         std::int16_t blockCount = 0;
         int blocksToSend = 0;  // the last one short, empty when the size is a multiple of 512
     };
@@ -135,12 +143,16 @@ private:
     int FindConnection(const Ipv4Address& address) const;
     void RemoveConnection(const Ipv4Address& address);
     // The chosen file, open: the one already serving when it is still the chosen one.
-    std::shared_ptr<ServedFile> OpenServedFile();
+    std::shared_ptr<ServedFile> OpenServedFile(const std::filesystem::path& chosen);
     void ReleaseIdleFile();
-    void SendBlock(Connection& connection, TftpActions& actions);
+    // False when the block could not be read: nothing was sent.
+    [[nodiscard]] bool SendBlock(Connection& connection, TftpActions& actions);
+    // Sends the connection's block, or ends its transfer when the block cannot be read.
+    void SendBlockOrStop(Connection& connection, TftpActions& actions);
     void EndTransfer(const Ipv4Address& address, TftpTransferEnd::Kind kind, TftpActions& actions);
 
-    const FirmwareSettings& firmware_;
+    std::function<ServedFirmware()> chosen_;
+    FirmwareOpener open_;
     std::vector<Connection> connections_;
     std::shared_ptr<ServedFile> current_;  // the file last opened, while a transfer reads it
     int progress_ = 0;
