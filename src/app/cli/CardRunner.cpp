@@ -123,8 +123,8 @@ void CardRunner::StartNext() {
     }
 }
 
-void CardRunner::Send(Slot& slot, const std::vector<fleet::Outgoing>& sends) {
-    for (const fleet::Outgoing& send : sends) {
+void CardRunner::Send(Slot& slot, const std::vector<Outgoing>& sends) {
+    for (const Outgoing& send : sends) {
         // As in the window, a send that fails is not reported: the countdown tells.
         static_cast<void>(slot.socket->Send(send.wire, send.host, wire::kManagementPort));
     }

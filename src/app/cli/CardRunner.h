@@ -47,7 +47,7 @@ private:
     void StartNext();
     // A card's fetch ended as end says.
     void FetchEnded(const TftpTransferEnd& end);
-    void Send(Slot& slot, const std::vector<fleet::Outgoing>& sends);
+    void Send(Slot& slot, const std::vector<Outgoing>& sends);
     void AfterEvent(Slot& slot);
     void Reap();
     // Every task has ended or holds: write them all, or none.

@@ -69,58 +69,48 @@ std::vector<Outgoing> CardTask::Start() {
     return Begin(Stage::Identify);
 }
 
+Step CardTask::StepOf(Stage stage) {
+    switch (stage) {
+        case Stage::Configure:
+            return Step::Configure;
+        case Stage::SetConfigure:
+            return Step::SetConfigure;
+        case Stage::Reset:
+            return Step::Reset;
+        case Stage::Snmpv3:
+            return Step::Snmpv3;
+        case Stage::SetSnmpv3:
+            return Step::SetSnmpv3;
+        case Stage::ResetSnmpv3:
+            return Step::ResetSnmpv3;
+        case Stage::Upgrade:
+        case Stage::Fetch:
+            return Step::Upgrade;
+        default:
+            return Step::Identify;
+    }
+}
+
 std::vector<Outgoing> CardTask::Begin(Stage stage) {
     stage_ = stage;
-    std::vector<Outgoing> sends;
-    const auto identity = [&](std::string_view command) { return IdentityLine(command, card_); };
-    switch (stage) {
-        case Stage::Identify:
-            countdown_ = engine::kDiscoverTicks;
-            return {{DatagramCodec::EncodeText(DiscoverLine()), FormatDottedAddress(address_)}};
-        case Stage::Configure:
-            countdown_ = engine::kConfigureTicks;
-            return ToCard(identity(wire::kConfigure), true);
-        case Stage::SetConfigure:
-            countdown_ = engine::kSetConfigureTicks;
-            return ToCard(identity(wire::kSetConfigure) + SetConfigurePayload(configuration_),
-                          false);
-        case Stage::Reset:
-            sends = ToCard(identity(wire::kReset), false);
-            Finish(Result::Done, engine::kResetting.text);
-            return sends;
-        case Stage::Snmpv3:
-            countdown_ = engine::kSnmpv3Ticks;
-            return ToCard(identity(wire::kSnmpv3), true);
-        case Stage::SetSnmpv3:
-            countdown_ = engine::kSetSnmpv3Ticks;
-            return ToCard(identity(wire::kSetSnmpv3) + (job_.kind == Job::Kind::WriteContext
-                                                            ? SetSnmpv3ContextPayload(users_)
-                                                            : SetSnmpv3UserPayload(users_)),
-                          false);
-        case Stage::ResetSnmpv3:
-            sends = ToCard(identity(wire::kResetSnmpv3), false);
-            Finish(Result::Done, "");
-            return sends;
-        case Stage::Upgrade:
-            // Once, to the card's own address, never by broadcast.
-            countdown_ = engine::kUpgradeTicks;
-            return {{DatagramCodec::EncodeText(UpgradeLine(card_)), FormatDottedAddress(address_)}};
-        case Stage::Fetch:
-        case Stage::Held:
-        case Stage::Finished:
-            break;
+    const Step step = StepOf(stage);
+    countdown_ = SpecOf(step).ticks;
+    std::string payload;
+    if (stage == Stage::SetConfigure) {
+        payload = SetConfigurePayload(configuration_);
+    } else if (stage == Stage::SetSnmpv3) {
+        payload = job_.kind == Job::Kind::WriteContext ? SetSnmpv3ContextPayload(users_)
+                                                       : SetSnmpv3UserPayload(users_);
     }
-    return {};
-}
-
-std::string CardTask::Target() const {
-    return deviceTarget(card_.ipAddress, hostAddress_).value_or(FormatDottedAddress(address_));
-}
-
-std::vector<Outgoing> CardTask::ToCard(const std::string& line, bool andBroadcast) const {
-    std::vector<Outgoing> sends = {{DatagramCodec::EncodeText(line), Target()}};
-    if (andBroadcast) {
-        sends.push_back({sends.front().wire, std::string(wire::kBroadcast)});
+    // Before it is identified the card is known by the address given for it.
+    DeviceEntry card = card_;
+    if (stage == Stage::Identify) {
+        card.ipAddress = FormatDottedAddress(address_);
+    }
+    std::vector<Outgoing> sends = Requests(step, card, payload, hostAddress_);
+    if (!SpecOf(step).awaited) {
+        // Nothing answers a reset: it is done once sent.
+        Finish(Result::Done, stage == Stage::Reset ? engine::kResetting.text : "");
     }
     return sends;
 }
@@ -136,63 +126,42 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
     if (!reply) {
         return {};
     }
-    if (reply->command == ReplyCommand::Error) {
-        if (stage_ == Stage::Identify || reply->payload.empty()) {
+    const ReplyMeaning meaning = Interpret(StepOf(stage_), *reply);
+    using Kind = ReplyMeaning::Kind;
+    switch (meaning.kind) {
+        case Kind::Other:
             return {};
-        }
-        if (reply->payload.front() == '1') {
-            Finish(Result::Refused, engine::kPacketMismatch.text);
-        } else if (reply->payload.front() == '2') {
-            Finish(Result::Refused, engine::kAccountMismatch.text);
-        }
-        return {};
+        case Kind::PacketMismatch:
+        case Kind::AccountMismatch:
+            if (stage_ != Stage::Identify) {  // a Discover is never refused
+                Finish(Result::Refused, meaning.message->text);
+            }
+            return {};
+        case Kind::NotOk:
+            Finish(Result::Refused, meaning.message->text);
+            return {};
+        case Kind::Answered:
+            break;
     }
     switch (stage_) {
         case Stage::Identify:
-            if (reply->command == ReplyCommand::Discover) {
-                if (const auto discovered = ParseDiscoverReply(reply->payload)) {
-                    DeviceList one;
-                    if (ApplyDiscoverReply(one, *discovered).has_value()) {
-                        one.SetAccount(0, account_, password_);
-                        card_ = one.row(0);
-                        return Advance();
-                    }
+            if (const auto discovered = ParseDiscoverReply(meaning.payload)) {
+                DeviceList one;
+                if (ApplyDiscoverReply(one, *discovered).has_value()) {
+                    one.SetAccount(0, account_, password_);
+                    card_ = one.row(0);
+                    return Advance();
                 }
             }
-            break;
+            return {};
         case Stage::Configure:
-            if (reply->command == ReplyCommand::Configure &&
-                ParseConfigureReply(reply->payload, configuration_)) {
-                return Advance();
-            }
-            break;
+            return ParseConfigureReply(meaning.payload, configuration_) ? Advance()
+                                                                        : std::vector<Outgoing>{};
         case Stage::Snmpv3:
-            if (reply->command == ReplyCommand::Snmpv3 &&
-                ParseSnmpv3Reply(reply->payload, users_)) {
-                return Advance();
-            }
-            break;
-        case Stage::SetConfigure:
-        case Stage::SetSnmpv3:
-        case Stage::Upgrade: {
-            const ReplyCommand awaited = stage_ == Stage::SetConfigure ? ReplyCommand::SetConfigure
-                                         : stage_ == Stage::SetSnmpv3  ? ReplyCommand::SetSnmpv3
-                                                                       : ReplyCommand::Upgrade;
-            const auto first = FirstField(reply->payload);
-            if (reply->command != awaited || !first) {
-                break;
-            }
-            if (*first != wire::kOk) {
-                Finish(Result::Refused, "The card did not take the request: it answered \"" +
-                                            std::string(*first) + "\".");
-                return {};
-            }
-            return Advance();
-        }
+            return ParseSnmpv3Reply(meaning.payload, users_) ? Advance() : std::vector<Outgoing>{};
         default:
-            break;
+            return Advance();
     }
-    return {};
 }
 
 std::vector<Outgoing> CardTask::Advance() {
@@ -330,9 +299,7 @@ std::vector<Outgoing> CardTask::Tick() {
         return {};
     }
     if (--countdown_ <= 0) {
-        Finish(Result::NoResponse,
-               OneLine(stage_ == Stage::Upgrade ? engine::kUpgradeNoResponse.text
-                                                : engine::kNoResponse.text));
+        Finish(Result::NoResponse, OneLine(SpecOf(StepOf(stage_)).silence->text));
     }
     return {};
 }

@@ -15,6 +15,7 @@
 #include "core/config/UsmConfiguration.h"
 #include "core/devices/DeviceList.h"
 #include "core/fleet/ConfigurationFields.h"
+#include "core/protocol/Exchange.h"
 
 namespace parvolink::fleet {
 
@@ -59,12 +60,6 @@ struct Job {
 // a bad date, a mask with gaps), SNMPv3 passwords too short for the level. The first fault as
 // one line; nothing when the job may go to the cards.
 std::optional<std::string> CheckWithoutCard(const Job& job);
-
-// An encoded request and the host text it goes to (port 3456).
-struct Outgoing {
-    std::string wire;
-    std::string host;
-};
 
 class CardTask {
 public:
@@ -134,9 +129,8 @@ private:
     // Begins a stage that writes to the card, or holds before it.
     std::vector<Outgoing> Write(Stage stage);
     void Finish(Result result, std::string message);
-    // The window's direct-or-broadcast target for the card.
-    std::string Target() const;
-    std::vector<Outgoing> ToCard(const std::string& line, bool andBroadcast) const;
+    // The exchange a stage carries out.
+    static Step StepOf(Stage stage);
 
     Ipv4Address address_;
     std::string account_;

@@ -61,17 +61,17 @@ void RequestEngine::OnConfigureReady() {
         case SequenceOutcome::Kind::Cancelled:
             break;
         case SequenceOutcome::Kind::Reset:
-            SendToCard(CardLine(wire::kReset));
+            SendStep(Step::Reset, "");
             host_.EnableButtons(true);
             host_.ShowMessage(engine::kResetting, MessageOrigin::Result);
             break;
         case SequenceOutcome::Kind::Accepted:
-            SendToCard(CardLine(wire::kSetConfigure) + outcome.payload);
+            SendStep(Step::SetConfigure, outcome.payload);
             ExpectResult();
             pendingReply_ = PendingReply::AwaitingSetConfigure;
             host_.StartOperationTimer();
             host_.EnableButtons(false);
-            countdown_ = engine::kSetConfigureTicks;
+            countdown_ = SpecOf(Step::SetConfigure).ticks;
             break;
     }
 }
@@ -82,13 +82,13 @@ void RequestEngine::OnSnmpv3Ready() {
         case SequenceOutcome::Kind::Cancelled:
             break;
         case SequenceOutcome::Kind::Reset:
-            SendToCard(CardLine(wire::kResetSnmpv3));
+            SendStep(Step::ResetSnmpv3, "");
             break;
         case SequenceOutcome::Kind::Accepted:
             pendingReply_ = PendingReply::AwaitingSetSnmpv3;
             host_.StartOperationTimer();
-            countdown_ = engine::kSetSnmpv3Ticks;
-            SendToCard(CardLine(wire::kSetSnmpv3) + outcome.payload);
+            countdown_ = SpecOf(Step::SetSnmpv3).ticks;
+            SendStep(Step::SetSnmpv3, outcome.payload);
             ExpectResult();
             break;
     }
@@ -103,7 +103,7 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*f
     if (!reply) {
         return;
     }
-    const std::optional<std::string_view> first = FirstField(reply->payload);
+    using Kind = ReplyMeaning::Kind;
     switch (reply->command) {
         case ReplyCommand::Discover:
             if (const auto discovered = ParseDiscoverReply(reply->payload)) {
@@ -113,58 +113,59 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*f
             }
             break;
         case ReplyCommand::Configure:
-            if (first && Awaits(Awaited::Configure) && host_.StoreConfiguration(reply->payload)) {
+            if (Awaits(Awaited::Configure) &&
+                Interpret(Step::Configure, *reply).kind == Kind::Answered &&
+                host_.StoreConfiguration(reply->payload)) {
                 awaited_ = Awaited::Nothing;
                 resultOwed_ = false;
                 pendingReply_ = PendingReply::ConfigureReady;
             }
             break;
-        case ReplyCommand::SetConfigure:
-        case ReplyCommand::SetSnmpv3:
-            if (first) {
-                host_.EnableButtons(true);
-                if (*first == wire::kOk) {
-                    pendingReply_ = PendingReply::Idle;
-                    Report(reply->command == ReplyCommand::SetConfigure
-                               ? engine::kUpdateSuccessfully
-                               : engine::kUsmUpdateSuccessfully);
-                }
-            }
-            break;
-        case ReplyCommand::Upgrade:
-            if (first && *first == wire::kOk) {
-                pendingReply_ = PendingReply::Idle;
-                resultOwed_ = false;
-            }
-            break;
         case ReplyCommand::Snmpv3:
-            if (first && Awaits(Awaited::Snmpv3) && host_.StoreUserTable(reply->payload)) {
+            if (Awaits(Awaited::Snmpv3) && Interpret(Step::Snmpv3, *reply).kind == Kind::Answered &&
+                host_.StoreUserTable(reply->payload)) {
                 awaited_ = Awaited::Nothing;
                 resultOwed_ = false;
                 pendingReply_ = PendingReply::Snmpv3Ready;
             }
             break;
-        case ReplyCommand::Error:
-            if (first) {
-                OnErrorReply(*first);
+        case ReplyCommand::SetConfigure:
+        case ReplyCommand::SetSnmpv3: {
+            // Taken whenever it comes, as the cards' own programs take it; a refusal gives the
+            // buttons back and the countdown still runs to "No response".
+            const Step step =
+                reply->command == ReplyCommand::SetConfigure ? Step::SetConfigure : Step::SetSnmpv3;
+            const ReplyMeaning meaning = Interpret(step, *reply);
+            if (meaning.kind == Kind::Answered || meaning.kind == Kind::NotOk) {
+                host_.EnableButtons(true);
             }
+            if (meaning.kind == Kind::Answered) {
+                pendingReply_ = PendingReply::Idle;
+                Report(*meaning.message);
+            }
+            break;
+        }
+        case ReplyCommand::Upgrade:
+            if (Interpret(Step::Upgrade, *reply).kind == Kind::Answered) {
+                pendingReply_ = PendingReply::Idle;
+                resultOwed_ = false;
+            }
+            break;
+        case ReplyCommand::Error:
+            OnErrorReply(InterpretError(reply->payload));
             break;
     }
 }
 
-void RequestEngine::OnErrorReply(std::string_view code) {
-    if (code.empty()) {
+void RequestEngine::OnErrorReply(const ReplyMeaning& meaning) {
+    if (!meaning.message) {
         return;
     }
-    if (code.front() == '1') {
-        Report(engine::kPacketMismatch);
-    } else if (code.front() == '2') {
-        Report(engine::kAccountMismatch);
+    Report(*meaning.message);
+    if (meaning.kind == ReplyMeaning::Kind::AccountMismatch && countdown_ > 0) {
         // Only once the message is closed: the next tick then ends the operation quietly.
-        if (countdown_ > 0) {
-            countdown_ = 0;
-            pendingReply_ = PendingReply::Idle;
-        }
+        countdown_ = 0;
+        pendingReply_ = PendingReply::Idle;
     }
 }
 
@@ -174,8 +175,8 @@ void RequestEngine::OnConfiguration() {
         return;  // rows but none selected: there is no card to ask
     }
     card_ = *selected;
-    SendToCardAndBroadcast(CardLine(wire::kConfigure));
-    BeginOperation(engine::kConfigureTicks);
+    SendStep(Step::Configure, "");
+    BeginOperation(SpecOf(Step::Configure).ticks);
     awaited_ = Awaited::Configure;
     ExpectResult();
 }
@@ -184,20 +185,17 @@ void RequestEngine::StartSnmpv3Query() {
     if (!card_ && list_.selectedRow() != nullptr) {
         card_ = *list_.selectedRow();
     }
-    SendToCardAndBroadcast(CardLine(wire::kSnmpv3));
+    SendStep(Step::Snmpv3, "");
     awaited_ = Awaited::Snmpv3;
     ExpectResult();
     if (host_.StartOperationTimer()) {
-        countdown_ = engine::kSnmpv3Ticks;
+        countdown_ = SpecOf(Step::Snmpv3).ticks;
     }
 }
 
 void RequestEngine::SendUpgradeRequest() {
     if (const DeviceEntry* row = list_.selectedRow()) {
-        Ipv4Address card{};
-        if (ParseDottedAddress(row->ipAddress, card)) {
-            Send(UpgradeLine(*row), FormatDottedAddress(card));
-        }
+        SendAll(Requests(Step::Upgrade, *row, "", hostAddress_));
     }
     pendingReply_ = PendingReply::AwaitingUpgrade;
     ExpectResult();
@@ -215,28 +213,15 @@ void RequestEngine::Report(const Message& message) {
                                                                  : MessageOrigin::Unasked);
 }
 
-bool RequestEngine::Send(std::string_view line, std::string_view host) {
-    return host_.SendDatagram(DatagramCodec::EncodeText(line), host);
-}
-
-std::string RequestEngine::CardLine(std::string_view command) const {
-    return IdentityLine(command, card_ ? *card_ : DeviceEntry{});
-}
-
-void RequestEngine::SendToCardAndBroadcast(std::string_view line) {
+void RequestEngine::SendStep(Step step, std::string_view payload) {
     if (card_) {
-        if (const auto target = deviceTarget(card_->ipAddress, hostAddress_)) {
-            Send(line, *target);
-            Send(line, wire::kBroadcast);
-        }
+        SendAll(Requests(step, *card_, payload, hostAddress_));
     }
 }
 
-void RequestEngine::SendToCard(std::string_view line) {
-    if (card_) {
-        if (const auto target = deviceTarget(card_->ipAddress, hostAddress_)) {
-            Send(line, *target);
-        }
+void RequestEngine::SendAll(const std::vector<Outgoing>& requests) {
+    for (const Outgoing& request : requests) {
+        host_.SendDatagram(request.wire, request.host);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "base/DottedAddress.h"
 #include "base/Message.h"
 #include "core/devices/DeviceList.h"
+#include "core/protocol/Exchange.h"
 
 namespace parvolink {
 
@@ -111,26 +112,19 @@ public:
     void SendUpgradeRequest();
     void SetAwaitingUpgrade() { pendingReply_ = PendingReply::AwaitingUpgrade; }
 
-    // Encodes line and sends it to host; false when the send failed.
-    bool Send(std::string_view line, std::string_view host);
-
 private:
     // A reply that only the operation asking for it may take.
     enum class Awaited { Nothing, Configure, Snmpv3 };
 
     void OnConfigureReady();
     void OnSnmpv3Ready();
-    void OnErrorReply(std::string_view payload);
+    void OnErrorReply(const ReplyMeaning& meaning);
     // True when a reply of this kind is awaited. It is taken from whichever address it comes:
     // a card reached by the broadcast copy may answer from an address other than its row's.
     bool Awaits(Awaited kind) const;
-    // The command with the card's identity fields.
-    std::string CardLine(std::string_view command) const;
-    // To the card's target, then once more to 255.255.255.255. Nothing is sent when there is
-    // no card or its address is not a dotted quad.
-    void SendToCardAndBroadcast(std::string_view line);
-    // Once, to the card's target.
-    void SendToCard(std::string_view line);
+    // The step's requests to the card of the operation; nothing without one.
+    void SendStep(Step step, std::string_view payload);
+    void SendAll(const std::vector<Outgoing>& requests);
     // A request was sent whose answer the user waits for: the first answer is its result.
     void ExpectResult() { resultOwed_ = true; }
     // Shows what a reply or a tick means: the result of the request awaited when one is owed,

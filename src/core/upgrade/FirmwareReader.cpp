@@ -53,7 +53,8 @@ std::unique_ptr<FirmwareReader> OpenFirmwareFile(const std::filesystem::path& pa
         ::close(descriptor);
         return nullptr;
     }
-    return std::make_unique<DescriptorReader>(descriptor, static_cast<std::uint64_t>(status.st_size));
+    return std::make_unique<DescriptorReader>(descriptor,
+                                              static_cast<std::uint64_t>(status.st_size));
 }
 
 }  // namespace parvolink
