@@ -30,7 +30,9 @@ TEST(Exchange, EachStepGoesWhereItsRoadSays) {
         V local, remote;
     } cases[] = {
         {Step::Identify, {"198.51.100.7"}, {"203.0.113.9"}},
-        {Step::Configure, {"198.51.100.7", "255.255.255.255"}, {"255.255.255.255", "255.255.255.255"}},
+        {Step::Configure,
+         {"198.51.100.7", "255.255.255.255"},
+         {"255.255.255.255", "255.255.255.255"}},
         {Step::Snmpv3, {"198.51.100.7", "255.255.255.255"}, {"255.255.255.255", "255.255.255.255"}},
         {Step::SetConfigure, {"198.51.100.7"}, {"255.255.255.255"}},
         {Step::Reset, {"198.51.100.7"}, {"255.255.255.255"}},
@@ -58,11 +60,17 @@ TEST(Exchange, WhatEachReplyMeans) {
         K kind;
         std::optional<Message> message;
     } cases[] = {
-        {Step::SetConfigure, {ReplyCommand::SetConfigure, "OK\t"}, K::Answered,
+        {Step::SetConfigure,
+         {ReplyCommand::SetConfigure, "OK\t"},
+         K::Answered,
          engine::kUpdateSuccessfully},
-        {Step::SetSnmpv3, {ReplyCommand::SetSnmpv3, "OK\t"}, K::Answered,
+        {Step::SetSnmpv3,
+         {ReplyCommand::SetSnmpv3, "OK\t"},
+         K::Answered,
          engine::kUsmUpdateSuccessfully},
-        {Step::SetConfigure, {ReplyCommand::SetConfigure, "FAIL\t"}, K::NotOk,
+        {Step::SetConfigure,
+         {ReplyCommand::SetConfigure, "FAIL\t"},
+         K::NotOk,
          Message{"The card did not take the request: it answered \"FAIL\".", "Warning",
                  MessageIcon::Warning}},
         {Step::SetConfigure, {ReplyCommand::SetConfigure, "OK"}, K::Other, std::nullopt},

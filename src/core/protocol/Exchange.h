@@ -18,7 +18,16 @@
 
 namespace parvolink {
 
-enum class Step { Identify, Configure, SetConfigure, Reset, Snmpv3, SetSnmpv3, ResetSnmpv3, Upgrade };
+enum class Step {
+    Identify,
+    Configure,
+    SetConfigure,
+    Reset,
+    Snmpv3,
+    SetSnmpv3,
+    ResetSnmpv3,
+    Upgrade
+};
 
 // An encoded request and the host text it goes to (port 3456).
 struct Outgoing {
