@@ -4,64 +4,17 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <algorithm>
-#include <array>
 #include <iostream>
 
 #include "app/Version.h"
+#include "app/cli/Commands.h"
 #include "app/cli/ExitCodes.h"
-#include "app/cli/SmallFile.h"
-#include "core/config/UsmConfiguration.h"
 #include "core/devices/DeviceList.h"
 
 namespace parvolink::cli {
 namespace {
 
 using Command = CliOptions::Command;
-
-struct CommandInfo {
-    QStringList words;
-    Command command;
-    const char* arguments;  // for the usage line
-    const char* description;
-};
-
-const std::array<CommandInfo, 9> kCommands = {{
-    {{"discover"},
-     Command::Discover,
-     "",
-     "Finds the cards of a network with the window's Discover: the network's broadcast address, "
-     "then every address of it. Prints each card as it answers."},
-    {{"config", "get"},
-     Command::ConfigGet,
-     "CARD...",
-     "Reads each card's configuration and prints it by field name."},
-    {{"config", "set"},
-     Command::ConfigSet,
-     "CARD... NAME=VALUE...",
-     "Reads each card's configuration, changes the fields named, checks them as the "
-     "configuration dialog does and writes them back."},
-    {{"config", "reset"},
-     Command::ConfigReset,
-     "CARD...",
-     "Sets each card's configuration back to its defaults."},
-    {{"snmpv3", "list"}, Command::Snmpv3List, "CARD...", "Prints each card's SNMPv3 users."},
-    {{"snmpv3", "set"},
-     Command::Snmpv3Set,
-     "CARD...",
-     "Writes one SNMPv3 user, with keys derived from its passwords as the window derives them."},
-    {{"snmpv3", "context"},
-     Command::Snmpv3Context,
-     "CARD... NAME",
-     "Writes the SNMPv3 context name."},
-    {{"snmpv3", "reset"},
-     Command::Snmpv3Reset,
-     "CARD...",
-     "Sets each card's SNMPv3 users back to their defaults."},
-    {{"upgrade"},
-     Command::Upgrade,
-     "FILE CARD...",
-     "Serves FILE from this program's TFTP server on port 69 and has each card fetch it."},
-}};
 
 constexpr const char* kOverview =
     "usage: parvolink-cli COMMAND [OPTIONS] [ARGUMENTS]\n"
@@ -87,28 +40,11 @@ constexpr const char* kOverview =
     "Exit codes: 0 done, 1 a card refused or answered \"Error\", 2 bad usage or input,\n"
     "3 no response, 4 a local fault; 130, 143 or 129 after SIGINT, SIGTERM or SIGHUP.\n";
 
-struct UsageError {
-    std::string line;
-};
 struct HelpShown {};
 
 int Usage(const std::string& command, const std::string& line) {
     std::cerr << "parvolink-cli" << (command.empty() ? "" : " " + command) << ": " << line << "\n";
     return exitcode::kBadInput;
-}
-
-int Number(const QCommandLineParser& parser, const QString& name, int low, int high) {
-    bool ok = false;
-    const int value = parser.value(name).toInt(&ok);
-    if (!ok || value < low || value > high) {
-        throw UsageError{"--" + name.toStdString() + " takes a number from " + std::to_string(low) +
-                         " to " + std::to_string(high)};
-    }
-    return value;
-}
-
-std::string Text(const QString& text) {
-    return text.toLocal8Bit().toStdString();
 }
 
 Format ParseFormat(const QString& text) {
@@ -134,60 +70,6 @@ Ipv4Address Card(const QString& text) {
     return *address;
 }
 
-// A value for a card, whose texts are Latin-1 as the window's: what the user wrote in UTF-8 is
-// encoded so; bytes that are not UTF-8 are taken as Latin-1 already.
-std::string CardText(const QByteArray& raw) {
-    const QString decoded = QString::fromUtf8(raw);
-    const bool utf8 =
-        !decoded.contains(QChar::ReplacementCharacter) || raw.contains("\xEF\xBF\xBD");
-    return utf8 ? decoded.toLatin1().toStdString() : raw.toStdString();
-}
-
-fleet::FieldChange Change(const std::string& argument) {
-    std::string error;
-    if (auto change = fleet::ParseFieldChange(argument, error)) {
-        return *change;
-    }
-    throw UsageError{error};
-}
-
-// NAME=VALUE lines; blank lines and lines starting with '#' are skipped.
-std::vector<fleet::FieldChange> ChangesFromFile(const QString& path) {
-    std::string error;
-    // Read whole: the file may be a pipe, whose end shows only once it is read.
-    const auto text = ReadSmallFile(Text(path), kLongestChangesFile, error);
-    if (!text) {
-        throw UsageError{error};
-    }
-    std::vector<fleet::FieldChange> changes;
-    for (const QByteArray& raw : QByteArray::fromStdString(*text).split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (!line.isEmpty() && !line.startsWith('#')) {
-            changes.push_back(Change(CardText(line)));
-        }
-    }
-    return changes;
-}
-
-int Level(const QString& text) {
-    const QString level = text.toLower();
-    const std::array<QString, 3> names = {"noauthnopriv", "authnopriv", "authpriv"};
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (level == names[i] || level == QString::number(i)) {
-            return static_cast<int>(i);
-        }
-    }
-    throw UsageError{"--level takes noAuthNoPriv, authNoPriv or authPriv"};
-}
-
-std::string Limited(const QString& text, std::size_t limit, const std::string& name) {
-    const std::string value = Text(text);
-    if (value.size() > limit) {
-        throw UsageError{name + ": at most " + std::to_string(limit) + " characters"};
-    }
-    return value;
-}
-
 void AddCardOptions(QCommandLineParser& parser, int parallel) {
     parser.addOptions({
         {"account", "The cards' administrator account (default admin).", "NAME", "admin"},
@@ -205,45 +87,29 @@ void AddWriteOptions(QCommandLineParser& parser) {
                       "default nothing is written unless every card passes)."});
 }
 
-CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
+CliOptions Parse(const CliCommand& command, const QStringList& rest) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(info.description);
+    parser.setApplicationDescription(command.Description());
     parser.addHelpOption();
     parser.addOptions({
         {"format", "Output as table, json or csv (default table).", "FORMAT", "table"},
         {"lan", "The network to search, such as 192.168.1.0/24.", "ADDRESS/PREFIX"},
         {"interface", "Search the network of this interface.", "NAME"},
     });
-    const bool upgrade = info.command == Command::Upgrade;
-    if (info.command != Command::Discover) {
+    const bool upgrade = command.Id() == Command::Upgrade;
+    const bool cards = command.Id() != Command::Discover;
+    if (cards) {
         AddCardOptions(parser, upgrade ? kDefaultParallelUpgrades : kDefaultParallel);
     }
-    if (Writes(info.command)) {
+    if (command.Writes()) {
         AddWriteOptions(parser);
     }
-    if (info.command == Command::ConfigSet) {
-        parser.addOption({"from", "Read NAME=VALUE lines from FILE.", "FILE"});
-    }
-    if (info.command == Command::Snmpv3Set) {
-        parser.addOptions({
-            {"index", "The user's row, 0 to 7.", "N"},
-            {"user", "The user's name, at most 8 characters.", "NAME"},
-            {"level", "noAuthNoPriv, authNoPriv or authPriv.", "LEVEL"},
-            {"auth-password-file",
-             "Read the authentication password from FILE "
-             "(else PARVOLINK_AUTH_PASSWORD, else a prompt).",
-             "FILE"},
-            {"priv-password-file",
-             "Read the privacy password from FILE "
-             "(else PARVOLINK_PRIV_PASSWORD, else a prompt).",
-             "FILE"},
-        });
-    }
-    if (*info.arguments != '\0') {
+    command.AddOptions(parser);
+    if (*command.Arguments() != '\0') {
         parser.addPositionalArgument("CARD", "A card's IPv4 address, such as 192.168.1.10.",
-                                     info.arguments);
+                                     command.Arguments());
     }
-    const QString name = "parvolink-cli " + info.words.join(' ');
+    const QString name = "parvolink-cli " + command.Words().join(' ');
     if (!parser.parse(QStringList{name} + rest)) {
         throw UsageError{Text(parser.errorText())};
     }
@@ -256,7 +122,7 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
     }
 
     CliOptions options;
-    options.command = info.command;
+    options.command = command.Id();
     options.format = ParseFormat(parser.value("format"));
     if (parser.isSet("lan") && parser.isSet("interface")) {
         throw UsageError{"give --lan or --interface, not both"};
@@ -270,83 +136,18 @@ CliOptions Parse(const CommandInfo& info, const QStringList& rest) {
     }
     options.interfaceName = Text(parser.value("interface"));
     QStringList positional = parser.positionalArguments();
-    if (info.command == Command::Discover) {
-        if (!positional.isEmpty()) {
-            throw UsageError{"discover takes no cards, but was given \"" +
-                             Text(positional.front()) + "\""};
-        }
-        return options;
-    }
-
-    options.account = Limited(parser.value("account"), devices::kAccountLength, "--account");
-    options.passwordFile = Text(parser.value("password-file"));
-    options.parallel =
-        Number(parser, "parallel", 1, upgrade ? kMostParallelUpgrades : kMostParallel);
-    options.keepGoing = Writes(info.command) && parser.isSet("keep-going");
-    options.allDiscovered = parser.isSet("all-discovered");
     options.job = fleet::Job(fleet::Job::Kind::Identify);
-    switch (info.command) {
-        case Command::ConfigGet:
-            options.job.kind = fleet::Job::Kind::ReadConfiguration;
-            break;
-        case Command::ConfigSet: {
-            options.job.kind = fleet::Job::Kind::WriteConfiguration;
-            if (parser.isSet("from")) {
-                options.job.changes = ChangesFromFile(parser.value("from"));
-            }
-            QStringList cards;
-            for (const QString& argument : positional) {
-                if (argument.contains('=')) {
-                    options.job.changes.push_back(Change(CardText(argument.toUtf8())));
-                } else {
-                    cards << argument;
-                }
-            }
-            positional = cards;
-            if (options.job.changes.empty()) {
-                throw UsageError{"name at least one NAME=VALUE to set"};
-            }
-            break;
-        }
-        case Command::ConfigReset:
-            options.job.kind = fleet::Job::Kind::ResetConfiguration;
-            break;
-        case Command::Snmpv3List:
-            options.job.kind = fleet::Job::Kind::ReadUsers;
-            break;
-        case Command::Snmpv3Set:
-            options.job.kind = fleet::Job::Kind::WriteUser;
-            for (const char* required : {"index", "user", "level"}) {
-                if (!parser.isSet(required)) {
-                    throw UsageError{std::string("--") + required + " is needed"};
-                }
-            }
-            options.job.user.index = Number(parser, "index", 0, usm::kUsers - 1);
-            options.job.user.name = Limited(parser.value("user"), usm::kTextLength, "--user");
-            options.job.user.level = Level(parser.value("level"));
-            options.authPasswordFile = Text(parser.value("auth-password-file"));
-            options.privPasswordFile = Text(parser.value("priv-password-file"));
-            break;
-        case Command::Snmpv3Context:
-            options.job.kind = fleet::Job::Kind::WriteContext;
-            if (positional.isEmpty()) {
-                throw UsageError{"name the context"};
-            }
-            options.job.context =
-                Limited(positional.takeLast(), usm::kTextLength, "the context name");
-            break;
-        case Command::Snmpv3Reset:
-            options.job.kind = fleet::Job::Kind::ResetUsers;
-            break;
-        case Command::Upgrade:
-            options.job.kind = fleet::Job::Kind::Upgrade;
-            if (positional.isEmpty()) {
-                throw UsageError{"name the firmware file"};
-            }
-            options.job.firmware = Text(positional.takeFirst());
-            break;
-        case Command::Discover:
-            break;
+    if (cards) {
+        options.account = Limited(parser.value("account"), devices::kAccountLength, "--account");
+        options.passwordFile = Text(parser.value("password-file"));
+        options.parallel =
+            Number(parser, "parallel", 1, upgrade ? kMostParallelUpgrades : kMostParallel);
+        options.allDiscovered = parser.isSet("all-discovered");
+        options.keepGoing = command.Writes() && parser.isSet("keep-going");
+    }
+    command.Take(parser, positional, options);
+    if (!cards) {
+        return options;
     }
     for (const QString& card : positional) {
         const Ipv4Address address = Card(card);
@@ -390,12 +191,13 @@ std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments) {
         std::cout << "parvolink-cli " << kVersion << "\n";
         return exitcode::kDone;
     }
-    for (const CommandInfo& info : kCommands) {
-        if (words.mid(0, info.words.size()) == info.words) {
+    for (const auto& command : Commands()) {
+        const QStringList own = command->Words();
+        if (words.mid(0, own.size()) == own) {
             try {
-                return Parse(info, words.mid(info.words.size()));
+                return Parse(*command, words.mid(own.size()));
             } catch (const UsageError& error) {
-                return Usage(Text(info.words.join(' ')), error.line);
+                return Usage(Text(own.join(' ')), error.line);
             } catch (const HelpShown&) {
                 return exitcode::kDone;
             }
