@@ -61,8 +61,7 @@ int Level(const QString& text) {
 // A command that only names its job: it takes nothing but cards.
 class Plain : public CliCommand {
 public:
-    Plain(QStringList words, Command id, Kind kind, const char* arguments,
-          const char* description)
+    Plain(QStringList words, Command id, Kind kind, const char* arguments, const char* description)
         : words_(std::move(words)),
           id_(id),
           kind_(kind),
@@ -215,8 +214,8 @@ std::vector<std::unique_ptr<CliCommand>> MakeCommands() {
     commands.push_back(std::make_unique<Plain>(
         QStringList{"config", "reset"}, Command::ConfigReset, Kind::ResetConfiguration, "CARD...",
         "Sets each card's configuration back to its defaults."));
-    commands.push_back(std::make_unique<Plain>(QStringList{"snmpv3", "list"},
-                                               Command::Snmpv3List, Kind::ReadUsers, "CARD...",
+    commands.push_back(std::make_unique<Plain>(QStringList{"snmpv3", "list"}, Command::Snmpv3List,
+                                               Kind::ReadUsers, "CARD...",
                                                "Prints each card's SNMPv3 users."));
     commands.push_back(std::make_unique<Snmpv3Set>());
     commands.push_back(std::make_unique<Snmpv3Context>());
