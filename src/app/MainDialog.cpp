@@ -61,7 +61,7 @@ MainDialog::MainDialog(MainDialogServices services)
     }
     BuildControls();
     BuildWindowMenu();
-    OnInitDialog();
+    FillWindow();
 }
 
 MainDialog::~MainDialog() {
@@ -95,7 +95,7 @@ void MainDialog::OpenSockets() {
     }
 }
 
-void MainDialog::OnInitDialog() {
+void MainDialog::FillWindow() {
     if (!managementSocketReady_) {
         EnableButtons(false);
     }
@@ -114,7 +114,7 @@ void MainDialog::OnInitDialog() {
         lanBox_->setCurrentIndex(0);
         ShowInterfaceSubnet(interfaceTable_[choices.front().row]);
     }
-    connect(lanBox_, &QComboBox::currentIndexChanged, this, &MainDialog::OnLanSelChange);
+    connect(lanBox_, &QComboBox::currentIndexChanged, this, &MainDialog::ShowChosenLan);
 
     engine_.SetHostAddress(
         ChooseHostAddress(services_.network.HostNameAddresses(), interfaceTable_));
@@ -175,7 +175,7 @@ void MainDialog::ShowInterfaceSubnet(const InterfaceRow& row) {
     subnetMask_->SetAddress(fields.mask);
 }
 
-void MainDialog::OnLanSelChange() {
+void MainDialog::ShowChosenLan() {
     if (const auto row = RowForLanText(interfaceTable_, ToText(lanBox_->currentText()))) {
         ShowInterfaceSubnet(interfaceTable_[*row]);
     }

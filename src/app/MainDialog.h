@@ -33,6 +33,7 @@ class QPushButton;
 namespace parvolink {
 
 class ConfigurationDialog;
+class DialogUnits;
 class DeviceListView;
 class UpgradeDialog;
 class UpgradeProgressDialog;
@@ -98,7 +99,8 @@ public:
     void OnAdd();
     void OnModify();
     void OnRemove();
-    void OnLanSelChange();
+    // The LAN box's choice changed: its network goes into the Subnet and Subnet Mask fields.
+    void ShowChosenLan();
     void ShowInterfaceSubnet(const InterfaceRow& row);
 
     // The window menu (Alt+Space, or a right click on the window's free area).
@@ -115,9 +117,16 @@ protected:
 
 private:
     void OpenSockets();
+    // The controls at their dialog-unit places: the operation buttons with their hints, the
+    // LAN group, the device list group, then the dialogs the window owns.
     void BuildControls();
+    void BuildOperations(const DialogUnits& du);
+    void BuildLanGroup(const DialogUnits& du);
+    void BuildDeviceGroup(const DialogUnits& du);
+    void BuildDialogs();
     void BuildWindowMenu();
-    void OnInitDialog();
+    // Once the controls exist: title, icons, the LAN box and this PC's own address.
+    void FillWindow();
     void RefreshList();
     void OnDiscoverProgress(quint64 sent, quint64 total);
     void OnDiscoverFinished();

@@ -33,67 +33,79 @@ constexpr const char* kHints[] = {
     "selected device.",
 };
 
+QPushButton* MakeButton(QWidget* parent, const char* id, const char* text, QRect where) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(id);
+    b->setGeometry(where);
+    return b;
+}
+
+QLabel* MakeLabel(const QString& text, QRect where, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(where);
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return l;
+}
+
+void PlacePicture(QWidget* parent, const DialogUnits& du, const QPixmap& pixmap, int x, int y) {
+    auto* l = new QLabel(parent);
+    l->setPixmap(pixmap);
+    l->setGeometry(du.X(x), du.Y(y), pixmap.width(), pixmap.height());
+}
+
 }  // namespace
 
 void MainDialog::BuildControls() {
     setFont(DialogFont());
     const DialogUnits du(font());
     setFixedSize(du.X(477), du.Y(209));
+    BuildOperations(du);
+    BuildLanGroup(du);
+    BuildDeviceGroup(du);
+    BuildDialogs();
+}
 
-    const auto button = [&](const char* id, const char* text, QRect where) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(id);
-        b->setGeometry(where);
-        return b;
-    };
-    const auto label = [&](const QString& text, QRect where, QWidget* parent) {
-        auto* l = new QLabel(text, parent);
-        l->setGeometry(where);
-        l->setWordWrap(true);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return l;
-    };
-    const auto picture = [&](const QPixmap& pixmap, int x, int y) {
-        auto* l = new QLabel(this);
-        l->setPixmap(pixmap);
-        l->setGeometry(du.X(x), du.Y(y), pixmap.width(), pixmap.height());
-    };
-
-    discover_ = button(ids::mainwindow::kDiscover, "&Discover", du.Rect(288, 5, 62, 14));
+void MainDialog::BuildOperations(const DialogUnits& du) {
+    discover_ = MakeButton(this, ids::mainwindow::kDiscover, "&Discover", du.Rect(288, 5, 62, 14));
     discover_->setDefault(true);
-    configuration_ =
-        button(ids::mainwindow::kConfiguration, "&Configuration...", du.Rect(288, 43, 62, 14));
-    upgrade_ = button(ids::mainwindow::kUpgrade, "&Upgrade...", du.Rect(288, 63, 62, 14));
+    configuration_ = MakeButton(this, ids::mainwindow::kConfiguration, "&Configuration...",
+                                du.Rect(288, 43, 62, 14));
+    upgrade_ = MakeButton(this, ids::mainwindow::kUpgrade, "&Upgrade...", du.Rect(288, 63, 62, 14));
 
     const QRect hintPlaces[] = {du.Rect(34, 7, 250, 9), du.Rect(34, 16, 250, 27),
                                 du.Rect(34, 45, 250, 17), du.Rect(34, 64, 250, 17)};
     for (std::size_t i = 0; i < std::size(kHints); ++i) {
-        label(kHints[i], hintPlaces[i], this);
+        MakeLabel(kHints[i], hintPlaces[i], this);
     }
-    picture(DiscoverPicture(), 9, 6);
-    picture(ApplicationPicture(), 9, 42);
-    picture(UpgradePicture(), 9, 61);
-
-    auto* lan = new QGroupBox("LAN", this);
-    lan->setGeometry(du.Rect(360, 1, 110, 82));
-    lanBox_ = new QComboBox(this);
-    lanBox_->setObjectName(ids::mainwindow::kLan);
-    lanBox_->setGeometry(du.Rect(365, 13, 101, 13));
-    label("Subnet:", du.Rect(366, 28, 95, 9), this);
-    subnet_ = new IpAddressEdit(this);
-    subnet_->setObjectName(ids::mainwindow::kSubnet);
-    subnet_->setGeometry(du.Rect(365, 39, 100, 13));
-    label("Subnet Mask:", du.Rect(366, 55, 95, 9), this);
-    subnetMask_ = new IpAddressEdit(this);
-    subnetMask_->setObjectName(ids::mainwindow::kSubnetMask);
-    subnetMask_->setGeometry(du.Rect(365, 66, 100, 13));
+    PlacePicture(this, du, DiscoverPicture(), 9, 6);
+    PlacePicture(this, du, ApplicationPicture(), 9, 42);
+    PlacePicture(this, du, UpgradePicture(), 9, 61);
 
     discoverProgress_ = new QProgressBar(this);
     // Under the Discover button it belongs to, clear of the hints and the group boxes.
     discoverProgress_->setGeometry(du.Rect(288, 23, 62, 5));
     discoverProgress_->setTextVisible(false);
     discoverProgress_->hide();
+}
 
+void MainDialog::BuildLanGroup(const DialogUnits& du) {
+    auto* lan = new QGroupBox("LAN", this);
+    lan->setGeometry(du.Rect(360, 1, 110, 82));
+    lanBox_ = new QComboBox(this);
+    lanBox_->setObjectName(ids::mainwindow::kLan);
+    lanBox_->setGeometry(du.Rect(365, 13, 101, 13));
+    MakeLabel("Subnet:", du.Rect(366, 28, 95, 9), this);
+    subnet_ = new IpAddressEdit(this);
+    subnet_->setObjectName(ids::mainwindow::kSubnet);
+    subnet_->setGeometry(du.Rect(365, 39, 100, 13));
+    MakeLabel("Subnet Mask:", du.Rect(366, 55, 95, 9), this);
+    subnetMask_ = new IpAddressEdit(this);
+    subnetMask_->setObjectName(ids::mainwindow::kSubnetMask);
+    subnetMask_->setGeometry(du.Rect(365, 66, 100, 13));
+}
+
+void MainDialog::BuildDeviceGroup(const DialogUnits& du) {
     auto* devices = new QGroupBox("Device List", this);
     devices->setObjectName(ids::mainwindow::kDeviceGroup);
     devices->setGeometry(du.Rect(6, 82, 465, 122));
@@ -103,14 +115,14 @@ void MainDialog::BuildControls() {
     listView_->setContextMenuPolicy(Qt::PreventContextMenu);
     listView_->OnUserSelection([this](int row) { deviceList_.Select(row); });
 
-    add_ = button(ids::mainwindow::kAdd, "&Add...", du.Rect(357, 93, 50, 14));
-    label("Add an new item of SNMP device to the Device List manually.", du.Rect(359, 111, 110, 18),
-          this);
-    modify_ = button(ids::mainwindow::kModify, "&Modify...", du.Rect(358, 130, 50, 14));
-    label("Set the account and password for the selected device.", du.Rect(358, 147, 110, 18),
-          this);
-    remove_ = button(ids::mainwindow::kRemove, "&Remove", du.Rect(358, 165, 50, 14));
-    label("Remove the selected device from the Device List.", du.Rect(359, 183, 110, 18), this);
+    add_ = MakeButton(this, ids::mainwindow::kAdd, "&Add...", du.Rect(357, 93, 50, 14));
+    MakeLabel("Add an new item of SNMP device to the Device List manually.",
+              du.Rect(359, 111, 110, 18), this);
+    modify_ = MakeButton(this, ids::mainwindow::kModify, "&Modify...", du.Rect(358, 130, 50, 14));
+    MakeLabel("Set the account and password for the selected device.", du.Rect(358, 147, 110, 18),
+              this);
+    remove_ = MakeButton(this, ids::mainwindow::kRemove, "&Remove", du.Rect(358, 165, 50, 14));
+    MakeLabel("Remove the selected device from the Device List.", du.Rect(359, 183, 110, 18), this);
 
     connect(add_, &QPushButton::clicked, this, &MainDialog::OnAdd);
     connect(modify_, &QPushButton::clicked, this, &MainDialog::OnModify);
@@ -118,7 +130,9 @@ void MainDialog::BuildControls() {
     connect(discover_, &QPushButton::clicked, this, &MainDialog::OnDiscover);
     connect(upgrade_, &QPushButton::clicked, this, &MainDialog::OnUpgrade);
     connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
+}
 
+void MainDialog::BuildDialogs() {
     accountDialog_ = new AccountDialog(services_.prompter, this);
     configurationDialog_ = new ConfigurationDialog(services_.prompter, this);
     configurationDialog_->OnSnmpv3Query([this] { engine_.StartSnmpv3Query(); });
