@@ -165,78 +165,13 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
 }
 
 std::vector<Outgoing> CardTask::Advance() {
-    const DialogGates gates = GatesFor(card_.version, card_.model);
-    using Kind = Job::Kind;
     switch (stage_) {
         case Stage::Identify:
-            switch (job_.kind) {
-                case Kind::Identify:
-                    Finish(Result::Done, "");
-                    return {};
-                case Kind::ResetConfiguration:
-                    if (!gates.showReset) {
-                        Finish(Result::BadInput, "this card (version " + card_.version +
-                                                     ") cannot be reset to its defaults from here");
-                        return {};
-                    }
-                    [[fallthrough]];
-                case Kind::ReadConfiguration:
-                case Kind::WriteConfiguration:
-                    return Begin(Stage::Configure);
-                case Kind::ReadUsers:
-                case Kind::WriteUser:
-                case Kind::WriteContext:
-                case Kind::ResetUsers:
-                    if (!gates.showSnmpv3) {
-                        Finish(Result::BadInput,
-                               "SNMPv3 needs a card of version 2.0 or later; "
-                               "this one is version " +
-                                   card_.version);
-                        return {};
-                    }
-                    return Begin(Stage::Snmpv3);
-                case Kind::Upgrade:
-                    if (!checkFlashSize(job_.firmware, card_.flashSize)) {
-                        Finish(Result::BadInput, OneLine(upgrade::kFlashMismatch.text));
-                        return {};
-                    }
-                    return Write(Stage::Upgrade);
-            }
-            break;
+            return AfterIdentify();
         case Stage::Configure:
-            if (job_.kind == Kind::ResetConfiguration) {
-                return Write(Stage::Reset);
-            }
-            if (job_.kind == Kind::WriteConfiguration) {
-                DeviceConfiguration changed = configuration_;
-                if (auto error = ApplyFieldChanges(job_.changes, gates, changed)) {
-                    Finish(Result::BadInput, *error);
-                    return {};
-                }
-                configuration_ = changed;
-                return Write(Stage::SetConfigure);
-            }
-            Finish(Result::Done, "");
-            return {};
+            return AfterConfigure();
         case Stage::Snmpv3:
-            if (job_.kind == Kind::WriteUser) {
-                const Job::User& user = job_.user;
-                if (auto message = SubmitKey(users_, user.index, user.name, user.level,
-                                             user.authPassword, user.privPassword)) {
-                    Finish(Result::BadInput, OneLine(message->text));
-                    return {};
-                }
-                return Write(Stage::SetSnmpv3);
-            }
-            if (job_.kind == Kind::WriteContext) {
-                users_.contextName = job_.context.substr(0, usm::kTextLength);
-                return Write(Stage::SetSnmpv3);
-            }
-            if (job_.kind == Kind::ResetUsers) {
-                return Write(Stage::ResetSnmpv3);
-            }
-            Finish(Result::Done, "");
-            return {};
+            return AfterSnmpv3();
         case Stage::SetConfigure:
             Finish(Result::Done, engine::kUpdateSuccessfully.text);
             return {};
@@ -248,9 +183,86 @@ std::vector<Outgoing> CardTask::Advance() {
             countdown_ = kFirstRequestTicks;
             return {};
         default:
-            break;
+            return {};
+    }
+}
+
+std::vector<Outgoing> CardTask::Refuse(std::string message) {
+    Finish(Result::BadInput, std::move(message));
+    return {};
+}
+
+std::vector<Outgoing> CardTask::AfterIdentify() {
+    // The card's version decides what it has: reset (1.12), SNMPv3 (2.0).
+    const DialogGates gates = GatesFor(card_.version, card_.model);
+    using Kind = Job::Kind;
+    switch (job_.kind) {
+        case Kind::Identify:
+            Finish(Result::Done, "");
+            return {};
+        case Kind::ResetConfiguration:
+            if (!gates.showReset) {
+                return Refuse("this card (version " + card_.version +
+                              ") cannot be reset to its defaults from here");
+            }
+            return Begin(Stage::Configure);
+        case Kind::ReadConfiguration:
+        case Kind::WriteConfiguration:
+            return Begin(Stage::Configure);
+        case Kind::ReadUsers:
+        case Kind::WriteUser:
+        case Kind::WriteContext:
+        case Kind::ResetUsers:
+            if (!gates.showSnmpv3) {
+                return Refuse("SNMPv3 needs a card of version 2.0 or later; this one is version " +
+                              card_.version);
+            }
+            return Begin(Stage::Snmpv3);
+        case Kind::Upgrade:
+            if (!checkFlashSize(job_.firmware, card_.flashSize)) {
+                return Refuse(OneLine(upgrade::kFlashMismatch.text));
+            }
+            return Write(Stage::Upgrade);
     }
     return {};
+}
+
+std::vector<Outgoing> CardTask::AfterConfigure() {
+    if (job_.kind == Job::Kind::ResetConfiguration) {
+        return Write(Stage::Reset);
+    }
+    if (job_.kind != Job::Kind::WriteConfiguration) {
+        Finish(Result::Done, "");
+        return {};
+    }
+    DeviceConfiguration changed = configuration_;
+    if (auto error =
+            ApplyFieldChanges(job_.changes, GatesFor(card_.version, card_.model), changed)) {
+        return Refuse(*error);
+    }
+    configuration_ = changed;
+    return Write(Stage::SetConfigure);
+}
+
+std::vector<Outgoing> CardTask::AfterSnmpv3() {
+    switch (job_.kind) {
+        case Job::Kind::WriteUser: {
+            const Job::User& user = job_.user;
+            if (auto message = SubmitKey(users_, user.index, user.name, user.level,
+                                         user.authPassword, user.privPassword)) {
+                return Refuse(OneLine(message->text));
+            }
+            return Write(Stage::SetSnmpv3);
+        }
+        case Job::Kind::WriteContext:
+            users_.contextName = job_.context.substr(0, usm::kTextLength);
+            return Write(Stage::SetSnmpv3);
+        case Job::Kind::ResetUsers:
+            return Write(Stage::ResetSnmpv3);
+        default:
+            Finish(Result::Done, "");
+            return {};
+    }
 }
 
 std::vector<Outgoing> CardTask::Write(Stage stage) {

@@ -126,6 +126,13 @@ private:
     std::vector<Outgoing> Begin(Stage stage);
     // What follows the reply the current stage awaited.
     std::vector<Outgoing> Advance();
+    // After the card's identity, its configuration and its SNMPv3 users: the checks of the job
+    // and the next stage.
+    std::vector<Outgoing> AfterIdentify();
+    std::vector<Outgoing> AfterConfigure();
+    std::vector<Outgoing> AfterSnmpv3();
+    // Ends the task as bad input: nothing was written.
+    std::vector<Outgoing> Refuse(std::string message);
     // Begins a stage that writes to the card, or holds before it.
     std::vector<Outgoing> Write(Stage stage);
     void Finish(Result result, std::string message);
