@@ -80,6 +80,68 @@ Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation) {
     return card;
 }
 
+namespace {
+
+// A Discover's answer: the card's, and its twin's when another card shares its address.
+std::vector<std::string> AnswerDiscover(const Card& card) {
+    const std::string command(wire::kDiscover);
+    std::vector<std::string> replies = {
+        ReplyLine(command, {FormatDottedAddress(card.address), card.macAddress, card.version,
+                            card.model, card.hostName, card.flashCode})};
+    if (!card.twinMac.empty()) {
+        replies.push_back(ReplyLine(command, {FormatDottedAddress(card.address), card.twinMac,
+                                              card.version, card.model, "twin", card.flashCode}));
+    }
+    return replies;
+}
+
+std::vector<std::string> AnswerSetConfigure(Card& card, const std::vector<std::string>& payload,
+                                            const Faults& faults) {
+    if (payload.size() < 22) {
+        return {ReplyLine(wire::kError, {"1"})};
+    }
+    if (!faults.notOk) {
+        card.configuration = payload;
+    }
+    return {ReplyLine(std::string(wire::kSetConfigure),
+                      {faults.notOk ? "FAIL" : std::string(wire::kOk)})};
+}
+
+// One user (rows 0 to 7) with its level, or the context name (row 8).
+std::vector<std::string> AnswerSetSnmpv3(Card& card, std::string_view request,
+                                         const Faults& faults) {
+    const std::string command(wire::kSetSnmpv3);
+    const std::string status = faults.notOk ? "FAIL" : std::string(wire::kOk);
+    // Read field by field: the key bytes after the level may hold TABs themselves.
+    FieldReader reader(request);
+    for (int i = 0; i < 6; ++i) {
+        reader.Next();
+    }
+    const auto index = reader.Next();
+    const auto name = reader.Next();
+    const auto level = reader.Next();
+    if (!index || !name || !level) {
+        return {ReplyLine(wire::kError, {"1"})};
+    }
+    const int row = std::atoi(std::string(*index).c_str());
+    if (row == 8) {
+        card.userTable[11] = std::string(*name);
+    } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && !faults.notOk) {
+        int levels =
+            std::atoi(card.userTable[1].c_str()) + 256 * std::atoi(card.userTable[2].c_str());
+        const int code = std::atoi(std::string(*level).c_str()) & 3;
+        levels = (levels & ~(3 << (2 * row))) | (code << (2 * row));
+        card.userTable[1] = std::to_string(levels & 0xFF);
+        card.userTable[2] = std::to_string(levels >> 8);
+        card.userTable[3 + static_cast<std::size_t>(row)] = std::string(*name);
+    } else if (!faults.notOk) {
+        return {ReplyLine(wire::kError, {"1"})};
+    }
+    return {ReplyLine(command, {status})};
+}
+
+}  // namespace
+
 std::vector<std::string> Answer(Card& card, std::string_view request, bool broadcast,
                                 const Faults& faults) {
     if (faults.silent) {
@@ -95,18 +157,7 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
                 std::string("QorinWebConfig\0\tDiscover\t", 25)};
     }
     if (command == wire::kDiscover) {
-        if (broadcast && faults.unicastOnly) {
-            return {};
-        }
-        std::vector<std::string> replies = {
-            ReplyLine(command, {FormatDottedAddress(card.address), card.macAddress, card.version,
-                                card.model, card.hostName, card.flashCode})};
-        if (!card.twinMac.empty()) {
-            replies.push_back(
-                ReplyLine(command, {FormatDottedAddress(card.address), card.twinMac, card.version,
-                                    card.model, "twin", card.flashCode}));
-        }
-        return replies;
+        return broadcast && faults.unicastOnly ? std::vector<std::string>{} : AnswerDiscover(card);
     }
     const bool upgrade = command == wire::kUpgrade;
     const std::size_t identityFields = upgrade ? 2 : 4;
@@ -140,13 +191,7 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {};
     }
     if (command == wire::kSetConfigure) {
-        if (payload.size() < 22) {
-            return {ReplyLine(wire::kError, {"1"})};
-        }
-        if (!faults.notOk) {
-            card.configuration = payload;
-        }
-        return {ReplyLine(command, {status})};
+        return AnswerSetConfigure(card, payload, faults);
     }
     if (command == wire::kReset) {
         card.configuration =
@@ -157,32 +202,7 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {ReplyLine(command, card.userTable)};
     }
     if (command == wire::kSetSnmpv3) {
-        // Read field by field: the key bytes after the level may hold TABs themselves.
-        FieldReader reader(request);
-        for (int i = 0; i < 6; ++i) {
-            reader.Next();
-        }
-        const auto index = reader.Next();
-        const auto name = reader.Next();
-        const auto level = reader.Next();
-        if (!index || !name || !level) {
-            return {ReplyLine(wire::kError, {"1"})};
-        }
-        const int row = std::atoi(std::string(*index).c_str());
-        if (row == 8) {
-            card.userTable[11] = std::string(*name);
-        } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && !faults.notOk) {
-            int levels =
-                std::atoi(card.userTable[1].c_str()) + 256 * std::atoi(card.userTable[2].c_str());
-            const int code = std::atoi(std::string(*level).c_str()) & 3;
-            levels = (levels & ~(3 << (2 * row))) | (code << (2 * row));
-            card.userTable[1] = std::to_string(levels & 0xFF);
-            card.userTable[2] = std::to_string(levels >> 8);
-            card.userTable[3 + static_cast<std::size_t>(row)] = std::string(*name);
-        } else if (!faults.notOk) {
-            return {ReplyLine(wire::kError, {"1"})};
-        }
-        return {ReplyLine(command, {status})};
+        return AnswerSetSnmpv3(card, request, faults);
     }
     if (command == wire::kResetSnmpv3) {
         card.userTable = FactoryUserTable();

@@ -244,6 +244,221 @@ void SendFrom(int fd, const Outgoing& out) {
     sendmsg(fd, &msg, 0);
 }
 
+// The cards, their socket and what they have still to send, and the firmware fetches under
+// way; run until SIGTERM or SIGINT.
+class Simulator {
+public:
+    explicit Simulator(const Options& options) : options_(options) {}
+    ~Simulator() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // False, said on standard error, for a card setting not known.
+    bool MakeCards();
+    // False, said on standard error, when port 3456 cannot be bound.
+    bool OpenSocket();
+    void Run();
+
+private:
+    // Milliseconds until the next answer or acknowledgement is due; -1 for none.
+    int NextTimeout() const;
+    void SendDue();
+    void ServeFetches(const std::vector<pollfd>& polled);
+    // The card whose fetch ended: now it runs the file's version.
+    void FetchEnded(int number, const cardsim::FirmwareFetch& fetch);
+    void ReceiveRequest();
+    void Answer(const std::string& line, const Ipv4Address& to, const sockaddr_in& from);
+
+    const Options& options_;
+    std::vector<cardsim::Card> cards_;
+    std::ofstream log_;
+    int fd_ = -1;
+    std::deque<Outgoing> outgoing_;
+    std::map<int, std::unique_ptr<cardsim::FirmwareFetch>> fetches_;  // by card number
+};
+
+bool Simulator::MakeCards() {
+    for (std::size_t i = 0; i < options_.addresses.size(); ++i) {
+        cards_.push_back(
+            cardsim::MakeCard(options_.addresses[i], static_cast<int>(i), options_.userLimitation));
+        cards_.back().faults = options_.faults;
+        cards_.back().lateMs = options_.lateMs;
+    }
+    for (const CardSettings& own : options_.cardSettings) {
+        for (cardsim::Card& card : cards_) {
+            for (const std::string& setting : own.settings) {
+                if (card.address == own.address && !Apply(card, setting)) {
+                    std::cerr << "parvolink-cardsim: unknown card setting \"" << setting << "\"\n";
+                    return false;
+                }
+            }
+        }
+    }
+    if (!options_.logPath.empty()) {
+        log_.open(options_.logPath, std::ios::app);
+    }
+    return true;
+}
+
+bool Simulator::OpenSocket() {
+    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    const int buffer = 4 << 20;
+    setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    sockaddr_in bindAddress{};
+    bindAddress.sin_family = AF_INET;
+    bindAddress.sin_port = htons(options_.port);
+    bindAddress.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&bindAddress), sizeof bindAddress) != 0) {
+        std::perror("parvolink-cardsim: bind");
+        return false;
+    }
+    std::cout << "parvolink-cardsim: " << cards_.size() << " cards on port " << options_.port
+              << std::endl;
+    return true;
+}
+
+void Simulator::Run() {
+    while (!stopping) {
+        std::vector<pollfd> polled = {{fd_, POLLIN, 0}};
+        for (const auto& [number, fetch] : fetches_) {
+            polled.push_back({fetch->fd(), POLLIN, 0});
+        }
+        const int ready = poll(polled.data(), polled.size(), NextTimeout());
+        SendDue();
+        ServeFetches(polled);
+        if (ready > 0 && (polled[0].revents & POLLIN)) {
+            ReceiveRequest();
+        }
+    }
+}
+
+int Simulator::NextTimeout() const {
+    std::optional<Clock::time_point> next;
+    if (!outgoing_.empty()) {
+        next = outgoing_.front().due;
+    }
+    for (const auto& [number, fetch] : fetches_) {
+        if (const auto due = fetch->AckDue(); due && (!next || *due < *next)) {
+            next = due;
+        }
+    }
+    if (!next) {
+        return -1;
+    }
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now());
+    return static_cast<int>(std::max<std::int64_t>(wait.count() + 1, 0));
+}
+
+void Simulator::SendDue() {
+    while (!outgoing_.empty() && outgoing_.front().due <= Clock::now()) {
+        SendFrom(fd_, outgoing_.front());
+        outgoing_.pop_front();
+    }
+}
+
+void Simulator::ServeFetches(const std::vector<pollfd>& polled) {
+    for (auto it = fetches_.begin(); it != fetches_.end();) {
+        const bool readable = std::any_of(polled.begin() + 1, polled.end(), [&](const pollfd& p) {
+            return p.fd == it->second->fd() && (p.revents & POLLIN);
+        });
+        const bool ended = readable ? it->second->OnReadable() : it->second->SendDueAck();
+        if (ended) {
+            FetchEnded(it->first, *it->second);
+            it = fetches_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void Simulator::FetchEnded(int number, const cardsim::FirmwareFetch& fetch) {
+    cardsim::Card& card = cards_[static_cast<std::size_t>(number)];
+    std::string version = fetch.versionField();
+    while (!version.empty() && version.back() == ' ') {
+        version.pop_back();
+    }
+    if (!version.empty()) {
+        card.version = version;  // the card now runs the new firmware
+    }
+    if (log_.is_open()) {
+        log_ << FormatDottedAddress(card.address) << " fetched " << fetch.bytes() << " bytes"
+             << std::endl;
+    }
+}
+
+void Simulator::ReceiveRequest() {
+    char data[2048];
+    char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    sockaddr_in from{};
+    iovec iov{data, sizeof data};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd_, &msg, 0);
+    if (n < 0) {
+        return;
+    }
+    in_addr destination{};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            destination = info.ipi_addr;
+        }
+    }
+    std::string line =
+        DatagramCodec::DecodeText(std::string_view(data, static_cast<std::size_t>(n)));
+    // The zero bytes that filled the last group are not part of the request.
+    while (!line.empty() && line.back() == '\0') {
+        line.pop_back();
+    }
+    Answer(line, ToBytes(destination), from);
+}
+
+void Simulator::Answer(const std::string& line, const Ipv4Address& to, const sockaddr_in& from) {
+    bool direct = false;
+    for (const cardsim::Card& card : cards_) {
+        direct = direct || card.address == to;
+    }
+    for (cardsim::Card& card : cards_) {
+        if (direct && card.address != to) {
+            continue;
+        }
+        if (log_.is_open()) {
+            log_ << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
+                 << cardsim::LogEscape(line) << std::endl;
+        }
+        for (const std::string& reply : cardsim::Answer(card, line, !direct, card.faults)) {
+            Outgoing out{Clock::now() + std::chrono::milliseconds(card.lateMs),
+                         ToInAddr(card.address), from, DatagramCodec::EncodeText(reply)};
+            // Cards answer with delays of their own: the queue stays in order of due time.
+            const auto at = std::upper_bound(
+                outgoing_.begin(), outgoing_.end(), out.due,
+                [](Clock::time_point due, const Outgoing& o) { return due < o.due; });
+            outgoing_.insert(at, std::move(out));
+            if (!options_.firmwareName.empty() &&
+                reply.rfind("QorinWebConfig\tUpgrade\tOK\t", 0) == 0) {
+                fetches_[card.number] = std::make_unique<cardsim::FirmwareFetch>(
+                    ToInAddr(card.address), from.sin_addr, options_.firmwareName,
+                    options_.stallAfter, card.ackDelayMs);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -256,161 +471,15 @@ int main(int argc, char** argv) {
         Usage();
         return 2;
     }
-    std::vector<cardsim::Card> cards;
-    for (std::size_t i = 0; i < options.addresses.size(); ++i) {
-        cards.push_back(
-            cardsim::MakeCard(options.addresses[i], static_cast<int>(i), options.userLimitation));
-        cards.back().faults = options.faults;
-        cards.back().lateMs = options.lateMs;
+    Simulator simulator(options);
+    if (!simulator.MakeCards()) {
+        return 2;
     }
-    for (const CardSettings& own : options.cardSettings) {
-        for (cardsim::Card& card : cards) {
-            for (const std::string& setting : own.settings) {
-                if (card.address == own.address && !Apply(card, setting)) {
-                    std::cerr << "parvolink-cardsim: unknown card setting \"" << setting << "\"\n";
-                    return 2;
-                }
-            }
-        }
-    }
-    std::ofstream log;
-    if (!options.logPath.empty()) {
-        log.open(options.logPath, std::ios::app);
-    }
-
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
-    const int buffer = 4 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
-    sockaddr_in bindAddress{};
-    bindAddress.sin_family = AF_INET;
-    bindAddress.sin_port = htons(options.port);
-    bindAddress.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&bindAddress), sizeof bindAddress) != 0) {
-        std::perror("parvolink-cardsim: bind");
+    if (!simulator.OpenSocket()) {
         return 1;
     }
     std::signal(SIGTERM, [](int) { stopping = 1; });
     std::signal(SIGINT, [](int) { stopping = 1; });
-    std::cout << "parvolink-cardsim: " << cards.size() << " cards on port " << options.port
-              << std::endl;
-
-    std::deque<Outgoing> outgoing;
-    std::map<int, std::unique_ptr<cardsim::FirmwareFetch>> fetches;  // by card number
-    while (!stopping) {
-        std::optional<Clock::time_point> next;
-        if (!outgoing.empty()) {
-            next = outgoing.front().due;
-        }
-        for (const auto& [number, fetch] : fetches) {
-            if (const auto due = fetch->AckDue(); due && (!next || *due < *next)) {
-                next = due;
-            }
-        }
-        int timeout = -1;
-        if (next) {
-            const auto wait =
-                std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now());
-            timeout = static_cast<int>(std::max<std::int64_t>(wait.count() + 1, 0));
-        }
-        std::vector<pollfd> polled = {{fd, POLLIN, 0}};
-        for (const auto& [number, fetch] : fetches) {
-            polled.push_back({fetch->fd(), POLLIN, 0});
-        }
-        const int ready = poll(polled.data(), polled.size(), timeout);
-        while (!outgoing.empty() && outgoing.front().due <= Clock::now()) {
-            SendFrom(fd, outgoing.front());
-            outgoing.pop_front();
-        }
-        for (auto it = fetches.begin(); it != fetches.end();) {
-            const bool readable = std::any_of(
-                polled.begin() + 1, polled.end(),
-                [&](const pollfd& p) { return p.fd == it->second->fd() && (p.revents & POLLIN); });
-            const bool ended = readable ? it->second->OnReadable() : it->second->SendDueAck();
-            if (ended) {
-                cardsim::Card& card = cards[static_cast<std::size_t>(it->first)];
-                std::string version = it->second->versionField();
-                while (!version.empty() && version.back() == ' ') {
-                    version.pop_back();
-                }
-                if (!version.empty()) {
-                    card.version = version;  // the card now runs the new firmware
-                }
-                if (log.is_open()) {
-                    log << FormatDottedAddress(card.address) << " fetched " << it->second->bytes()
-                        << " bytes" << std::endl;
-                }
-                it = fetches.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        if (ready <= 0 || !(polled[0].revents & POLLIN)) {
-            continue;
-        }
-        char data[2048];
-        char control[CMSG_SPACE(sizeof(in_pktinfo))];
-        sockaddr_in from{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = recvmsg(fd, &msg, 0);
-        if (n < 0) {
-            continue;
-        }
-        in_addr destination{};
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-                in_pktinfo info;
-                std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                destination = info.ipi_addr;
-            }
-        }
-        std::string line =
-            DatagramCodec::DecodeText(std::string_view(data, static_cast<std::size_t>(n)));
-        // The zero bytes that filled the last group are not part of the request.
-        while (!line.empty() && line.back() == '\0') {
-            line.pop_back();
-        }
-        const Ipv4Address to = ToBytes(destination);
-        bool direct = false;
-        for (const cardsim::Card& card : cards) {
-            direct = direct || card.address == to;
-        }
-        for (cardsim::Card& card : cards) {
-            if (direct && card.address != to) {
-                continue;
-            }
-            if (log.is_open()) {
-                log << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
-                    << cardsim::LogEscape(line) << std::endl;
-            }
-            for (const std::string& reply : cardsim::Answer(card, line, !direct, card.faults)) {
-                Outgoing out{Clock::now() + std::chrono::milliseconds(card.lateMs),
-                             ToInAddr(card.address), from, DatagramCodec::EncodeText(reply)};
-                // Cards answer with delays of their own: the queue stays in order of due time.
-                const auto at = std::upper_bound(
-                    outgoing.begin(), outgoing.end(), out.due,
-                    [](Clock::time_point due, const Outgoing& o) { return due < o.due; });
-                outgoing.insert(at, std::move(out));
-                if (!options.firmwareName.empty() &&
-                    reply.rfind("QorinWebConfig\tUpgrade\tOK\t", 0) == 0) {
-                    fetches[card.number] = std::make_unique<cardsim::FirmwareFetch>(
-                        ToInAddr(card.address), from.sin_addr, options.firmwareName,
-                        options.stallAfter, card.ackDelayMs);
-                }
-            }
-        }
-    }
-    close(fd);
+    simulator.Run();
     return 0;
 }
