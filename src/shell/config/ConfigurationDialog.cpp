@@ -65,15 +65,22 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     setObjectName(ids::configuration::kDialog);
     setWindowTitle("Configuration");
     setFont(DialogFont());
+    QGroupBox* identification = BuildIdentification();
+    QGroupBox* dateTime = BuildDateTime();
+    QGroupBox* system = BuildSystemConfiguration();
+    QGroupBox* users = BuildUserLimitation();
+    Arrange(identification, dateTime, system, users);
+}
+
+void ConfigurationDialog::PairRow(QGridLayout* grid, int row, QWidget* label,
+                                  const RadioPair& pair) {
+    grid->addWidget(label, row, 0);
+    grid->addWidget(pair.buttons[0], row, 1);
+    grid->addWidget(pair.buttons[1], row, 2);
+}
+
+QGroupBox* ConfigurationDialog::BuildIdentification() {
     using namespace configuration;
-
-    const auto pairRow = [](QGridLayout* grid, int row, QWidget* label, const RadioPair& pair) {
-        grid->addWidget(label, row, 0);
-        grid->addWidget(pair.buttons[0], row, 1);
-        grid->addWidget(pair.buttons[1], row, 2);
-    };
-
-    // System Identification
     auto* identification = new QGroupBox("System Identification", this);
     auto* idGrid = new QGridLayout(identification);
     netbiosName_ = Edit(ids::configuration::kNetbiosName, identification, kIdentificationBoxLength);
@@ -87,8 +94,11 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     idGrid->addWidget(systemContact_, 1, 1);
     idGrid->addWidget(new QLabel("System Location:"), 2, 0);
     idGrid->addWidget(systemLocation_, 2, 1);
+    return identification;
+}
 
-    // Date/Time
+QGroupBox* ConfigurationDialog::BuildDateTime() {
+    using namespace configuration;
     auto* dateTime = new QGroupBox("Date/Time", this);
     auto* dtGrid = new QGridLayout(dateTime);
     timeSource_ =
@@ -117,8 +127,11 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     dtGrid->addWidget(new QLabel("Time"), 6, 0, Qt::AlignRight);
     dtGrid->addWidget(time_, 6, 1);
     dtGrid->addWidget(new QLabel("(hh:mm:ss)"), 6, 2);
+    return dateTime;
+}
 
-    // System Configuration
+QGroupBox* ConfigurationDialog::BuildSystemConfiguration() {
+    using namespace configuration;
     auto* system = new QGroupBox("System Configuration", this);
     auto* sysGrid = new QGridLayout(system);
     ipAddr_ = Address(ids::configuration::kIpAddress, system);
@@ -140,17 +153,20 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
                      "Disable");
     telnet_ = MakePair(ids::configuration::kTelnetEnable, "Enable",
                        ids::configuration::kTelnetDisable, "Disable");
-    pairRow(sysGrid, row++, new QLabel("BOOTP/DHCP Client:"), dhcp_);
-    pairRow(sysGrid, row++, new QLabel("HTTP Server:"), http_);
-    pairRow(sysGrid, row++, new QLabel("Telnet Server:"), telnet_);
+    PairRow(sysGrid, row++, new QLabel("BOOTP/DHCP Client:"), dhcp_);
+    PairRow(sysGrid, row++, new QLabel("HTTP Server:"), http_);
+    PairRow(sysGrid, row++, new QLabel("Telnet Server:"), telnet_);
     httpPort_ = Edit(ids::configuration::kHttpPort, system);
     telnetPort_ = Edit(ids::configuration::kTelnetPort, system);
     sysGrid->addWidget(new QLabel("HTTP Server Port:"), row, 0);
     sysGrid->addWidget(httpPort_, row++, 1, 1, 2);
     sysGrid->addWidget(new QLabel("Telnet Server Port:"), row, 0);
     sysGrid->addWidget(telnetPort_, row++, 1, 1, 2);
+    return system;
+}
 
-    // User Limitation
+QGroupBox* ConfigurationDialog::BuildUserLimitation() {
+    using namespace configuration;
     auto* users = new QGroupBox("User Limitation", this);
     auto* userGrid = new QGridLayout(users);
     limitation_ = {MakePair(ids::configuration::kAdministratorInLan, "In The LAN",
@@ -163,10 +179,15 @@ ConfigurationDialog::ConfigurationDialog(Prompter& prompter, QWidget* parent)
     managerLabel_->setObjectName(ids::configuration::kManagerLabel);
     readOnlyLabel_ = new QLabel("Read Only User:");
     readOnlyLabel_->setObjectName(ids::configuration::kReadOnlyLabel);
-    pairRow(userGrid, 0, new QLabel("Administrator:"), limitation_[0]);
-    pairRow(userGrid, 1, managerLabel_, limitation_[1]);
-    pairRow(userGrid, 2, readOnlyLabel_, limitation_[2]);
+    PairRow(userGrid, 0, new QLabel("Administrator:"), limitation_[0]);
+    PairRow(userGrid, 1, managerLabel_, limitation_[1]);
+    PairRow(userGrid, 2, readOnlyLabel_, limitation_[2]);
+    return users;
+}
 
+void ConfigurationDialog::Arrange(QGroupBox* identification, QGroupBox* dateTime, QGroupBox* system,
+                                  QGroupBox* users) {
+    using namespace configuration;
     auto* note = new QLabel(FromText(kStaticAddressNote), this);
     note->setWordWrap(true);
     firstTimeHint_ = new QLabel(this);

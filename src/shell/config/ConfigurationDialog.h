@@ -12,6 +12,8 @@
 class QButtonGroup;
 class QComboBox;
 class QLabel;
+class QGridLayout;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -48,8 +50,17 @@ private:
     RadioPair MakePair(const char* firstId, const char* first, const char* secondId,
                        const char* second);
     static void SetChoice(const RadioPair& pair, int choice);
+    // A label and a pair's two buttons, as one row of grid.
+    static void PairRow(QGridLayout* grid, int row, QWidget* label, const RadioPair& pair);
     static int Choice(const RadioPair& pair);
     void Fill(const ConfigurationForm& form);
+    // The four groups of controls, and the dialog's layout of them with its buttons.
+    QGroupBox* BuildIdentification();
+    QGroupBox* BuildDateTime();
+    QGroupBox* BuildSystemConfiguration();
+    QGroupBox* BuildUserLimitation();
+    void Arrange(QGroupBox* identification, QGroupBox* dateTime, QGroupBox* system,
+                 QGroupBox* users);
     ConfigurationForm ReadForm() const;
 
     Prompter& prompter_;
