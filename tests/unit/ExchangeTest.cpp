@@ -88,8 +88,8 @@ TEST(Exchange, WhatEachReplyMeans) {
         EXPECT_EQ(meaning.kind, c.kind);
         EXPECT_EQ(meaning.message, c.message);
     }
-    EXPECT_EQ(SpecOf(Step::Upgrade).silence, &engine::kUpgradeNoResponse);
-    EXPECT_EQ(SpecOf(Step::SetConfigure).ticks, 10);
+    EXPECT_EQ(RulesOf(Step::Upgrade).silence, &engine::kUpgradeNoResponse);
+    EXPECT_EQ(RulesOf(Step::SetConfigure).ticks, 10);
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ Step CardTask::StepOf(Stage stage) {
 std::vector<Outgoing> CardTask::Begin(Stage stage) {
     stage_ = stage;
     const Step step = StepOf(stage);
-    countdown_ = SpecOf(step).ticks;
+    countdown_ = RulesOf(step).ticks;
     std::string payload;
     if (stage == Stage::SetConfigure) {
         payload = SetConfigurePayload(configuration_);
@@ -108,7 +108,7 @@ std::vector<Outgoing> CardTask::Begin(Stage stage) {
         card.ipAddress = FormatDottedAddress(address_);
     }
     std::vector<Outgoing> sends = Requests(step, card, payload, hostAddress_);
-    if (!SpecOf(step).awaited) {
+    if (!RulesOf(step).awaited) {
         // Nothing answers a reset: it is done once sent.
         Finish(Result::Done, stage == Stage::Reset ? engine::kResetting.text : "");
     }
@@ -311,7 +311,7 @@ std::vector<Outgoing> CardTask::Tick() {
         return {};
     }
     if (--countdown_ <= 0) {
-        Finish(Result::NoResponse, OneLine(SpecOf(StepOf(stage_)).silence->text));
+        Finish(Result::NoResponse, OneLine(RulesOf(StepOf(stage_)).silence->text));
     }
     return {};
 }

@@ -9,12 +9,12 @@
 namespace parvolink {
 namespace {
 
-using Road = ExchangeSpec::Road;
+using Road = StepRules::Road;
 
 struct Named {
     Step step;
     std::string_view command;
-    ExchangeSpec spec;
+    StepRules rules;
 };
 
 const std::array<Named, 8> kExchanges = {{
@@ -76,8 +76,8 @@ std::optional<Message> Success(Step step) {
 
 }  // namespace
 
-const ExchangeSpec& SpecOf(Step step) {
-    return Find(step).spec;
+const StepRules& RulesOf(Step step) {
+    return Find(step).rules;
 }
 
 std::vector<Outgoing> Requests(Step step, const DeviceEntry& card, std::string_view payload,
@@ -87,7 +87,7 @@ std::vector<Outgoing> Requests(Step step, const DeviceEntry& card, std::string_v
         return {};
     }
     const std::string wire = DatagramCodec::EncodeText(Line(step, card, payload));
-    switch (SpecOf(step).road) {
+    switch (RulesOf(step).road) {
         case Road::CardAddressOnly:
             return {{wire, FormatDottedAddress(address)}};
         case Road::Card:
@@ -117,9 +117,9 @@ ReplyMeaning Interpret(Step step, const Reply& reply) {
     if (reply.command == ReplyCommand::Error) {
         return InterpretError(reply.payload);
     }
-    const ExchangeSpec& spec = SpecOf(step);
+    const StepRules& rules = RulesOf(step);
     const std::optional<std::string_view> first = FirstField(reply.payload);
-    if (reply.command != spec.awaited || !first) {
+    if (reply.command != rules.awaited || !first) {
         return {};
     }
     switch (reply.command) {

@@ -36,7 +36,7 @@ struct Outgoing {
     bool operator==(const Outgoing&) const = default;
 };
 
-struct ExchangeSpec {
+struct StepRules {
     // Where a step's request goes: to the card (its address, or 255.255.255.255 when it is not
     // on this PC's classful network), that and once more to 255.255.255.255, or only ever to
     // the card's own address (never a broadcast).
@@ -46,7 +46,7 @@ struct ExchangeSpec {
     int ticks;                            // its countdown, in seconds
     const Message* silence;               // what the countdown running out means
 };
-const ExchangeSpec& SpecOf(Step step);
+const StepRules& RulesOf(Step step);
 
 // The requests of step for card, with payload after the identity fields: encoded, to the
 // hosts of its road. None when the card's address is not a dotted quad. hostAddress is this

@@ -71,7 +71,7 @@ void RequestEngine::OnConfigureReady() {
             pendingReply_ = PendingReply::AwaitingSetConfigure;
             host_.StartOperationTimer();
             host_.EnableButtons(false);
-            countdown_ = SpecOf(Step::SetConfigure).ticks;
+            countdown_ = RulesOf(Step::SetConfigure).ticks;
             break;
     }
 }
@@ -87,7 +87,7 @@ void RequestEngine::OnSnmpv3Ready() {
         case SequenceOutcome::Kind::Accepted:
             pendingReply_ = PendingReply::AwaitingSetSnmpv3;
             host_.StartOperationTimer();
-            countdown_ = SpecOf(Step::SetSnmpv3).ticks;
+            countdown_ = RulesOf(Step::SetSnmpv3).ticks;
             SendStep(Step::SetSnmpv3, outcome.payload);
             ExpectResult();
             break;
@@ -176,7 +176,7 @@ void RequestEngine::OnConfiguration() {
     }
     card_ = *selected;
     SendStep(Step::Configure, "");
-    BeginOperation(SpecOf(Step::Configure).ticks);
+    BeginOperation(RulesOf(Step::Configure).ticks);
     awaited_ = Awaited::Configure;
     ExpectResult();
 }
@@ -189,7 +189,7 @@ void RequestEngine::StartSnmpv3Query() {
     awaited_ = Awaited::Snmpv3;
     ExpectResult();
     if (host_.StartOperationTimer()) {
-        countdown_ = SpecOf(Step::Snmpv3).ticks;
+        countdown_ = RulesOf(Step::Snmpv3).ticks;
     }
 }
 
