@@ -293,6 +293,57 @@ TEST_F(CardTaskTest, ACardThatNeverAsksForTheFileIsNoResponse) {
     EXPECT_TRUE(fetching.fetching());
 }
 
+// After its transfer an upgraded card is asked, every two seconds, until it comes back with
+// the file's version: done only then; another version or silence is said when the wait ends.
+TEST_F(CardTaskTest, AnUpgradeIsConfirmedByTheVersionThatComesBack) {
+    testing::TempDir dir;
+    dir.Write("small.bin", std::string(1000, 'x'));
+    const struct {
+        const char* name;
+        const char* comesBackWith;  // nothing: silent
+        Result result;
+        std::string message;
+        int seconds;
+    } cases[] = {
+        {"new version", "2.40", Result::Done, "Upgrade OK! The card came back with version 2.40.",
+         2},
+        {"old version", "2.1", Result::Refused,
+         "transferred, but the card came back with version 2.1, not the file's V2.40", 10},
+        {"silent", nullptr, Result::NoResponse, "transferred, did not come back", 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        card = cardsim::MakeCard(kCardAddress, 0);
+        faults = {};
+        Job job{Job::Kind::Upgrade};
+        job.firmware = dir.path() / "small.bin";
+        job.confirm = true;
+        job.confirmSeconds = 10;
+        job.firmwareVersion = "V2.40";
+        CardTask task = Task(job);
+        Run(task);
+        ASSERT_TRUE(task.fetching());
+        task.FinishFetch(Result::Done, "Upgrade OK!");
+        ASSERT_FALSE(task.finished());
+        if (c.comesBackWith != nullptr) {
+            card.version = c.comesBackWith;
+        } else {
+            faults.silent = true;
+        }
+        sent.clear();
+        int seconds = 0;
+        while (!task.finished() && seconds < 20) {
+            Deliver(task, task.Tick());
+            ++seconds;
+        }
+        EXPECT_EQ(task.result(), c.result);
+        EXPECT_EQ(task.message(), c.message);
+        EXPECT_EQ(seconds, c.seconds);
+        // Asked at 2, 4, 6 and 8 s: the tenth second ends the wait.
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "Discover"), c.seconds == 2 ? 1 : 4);
+    }
+}
+
 // With a hold, a write waits after every check until the host proceeds or abandons it.
 TEST_F(CardTaskTest, AHeldWriteWaitsForTheFleet) {
     for (const bool proceed : {true, false}) {

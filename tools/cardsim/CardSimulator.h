@@ -3,6 +3,7 @@
 // program around it moves the datagrams.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,11 @@ struct Card {
     // Another address the card is known by (a row made for it elsewhere): it also takes the
     // broadcast copies of requests that name it, and answers from its own address.
     std::optional<Ipv4Address> knownAs;
+    // After a whole fetch the card restarts: silent this long, then it answers with the file's
+    // version, or with its old one when it keeps it (a flash that did not take).
+    int restartMs = 0;
+    bool keepsOldVersion = false;
+    std::chrono::steady_clock::time_point silentUntil{};
 };
 
 // A card numbered n (from 0) at address, with its factory configuration.

@@ -78,6 +78,8 @@ void Usage() {
                  "  late-ms=N, password=P, version=V, model=M, flash=256|512,\n"
                  "  twin-mac=MAC (a second card at its address answers Discover),\n"
                  "  known-as=ADDRESS (also takes broadcast requests naming ADDRESS),\n"
+                 "  restart-ms=N (silent for N ms after a whole fetch, as a card restarting),\n"
+                 "  keeps-old-version (comes back from an upgrade with its old version),\n"
                  "  ack-delay-ms=N (each block of a fetch acknowledged N ms late)\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
@@ -211,6 +213,10 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.ackDelayMs = std::atoi(value.c_str());
     } else if (name == "twin-mac") {
         card.twinMac = value;
+    } else if (name == "restart-ms") {
+        card.restartMs = std::atoi(value.c_str());
+    } else if (name == "keeps-old-version") {
+        card.keepsOldVersion = true;
     } else if (name == "known-as") {
         Ipv4Address other{};
         if (!ParseDottedAddress(value, other)) {
@@ -386,9 +392,10 @@ void Simulator::FetchEnded(int number, const cardsim::FirmwareFetch& fetch) {
     while (!version.empty() && version.back() == ' ') {
         version.pop_back();
     }
-    if (!version.empty()) {
+    if (!version.empty() && !card.keepsOldVersion) {
         card.version = version;  // the card now runs the new firmware
     }
+    card.silentUntil = Clock::now() + std::chrono::milliseconds(card.restartMs);
     if (log_.is_open()) {
         log_ << FormatDottedAddress(card.address) << " fetched " << fetch.bytes() << " bytes"
              << std::endl;
@@ -434,8 +441,8 @@ void Simulator::Answer(const std::string& line, const Ipv4Address& to, const soc
         direct = direct || card.address == to;
     }
     for (cardsim::Card& card : cards_) {
-        if (direct && card.address != to) {
-            continue;
+        if ((direct && card.address != to) || Clock::now() < card.silentUntil) {
+            continue;  // not asked, or restarting
         }
         if (log_.is_open()) {
             log_ << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")

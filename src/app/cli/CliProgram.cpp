@@ -158,10 +158,15 @@ bool CliProgram::Prepare() {
         if (TooLargeToServe(file)) {
             return fault(exitcode::kBadInput, upgrade::kFileTooLarge.text);
         }
-        if (describeFirmwareFile(file) == firmware::kNotCorrect) {
+        const std::string description = describeFirmwareFile(file);
+        if (description == firmware::kNotCorrect) {
             return fault(exitcode::kBadInput,
                          file.string() + ": " + std::string(firmware::kNotCorrect));
         }
+        // The version field closes the description: what an upgraded card must come back with.
+        std::string version = description.substr(description.size() - firmware::kVersionLength);
+        version.erase(version.find_last_not_of(' ') + 1);
+        options_.job.firmwareVersion = version;
     }
     if (const auto broadcast = BroadcastAmong(options_.cards, options_)) {
         return fault(exitcode::kBadInput, "\"" + FormatDottedAddress(*broadcast) +

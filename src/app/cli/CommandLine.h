@@ -22,6 +22,10 @@ constexpr int kDefaultParallel = 8;
 constexpr int kMostParallel = 64;
 constexpr int kDefaultParallelUpgrades = 10;
 constexpr int kMostParallelUpgrades = 10;
+// How long an upgraded card may take to come back with the file's version: by default, and at
+// most.
+constexpr int kDefaultConfirmSeconds = 300;
+constexpr int kLongestConfirmSeconds = 3600;
 // A --from file of NAME=VALUE lines is small; more than this is not one.
 constexpr std::size_t kLongestChangesFile = 64 * 1024;
 

@@ -194,9 +194,21 @@ public:
         return "Serves FILE from this program's TFTP server on port 69 and has each card fetch "
                "it.";
     }
-    void Take(const QCommandLineParser&, QStringList& positional,
+    void AddOptions(QCommandLineParser& parser) const override {
+        parser.addOptions({
+            {"no-confirm",
+             "Done once the file is transferred, without waiting for the card to come back."},
+            {"confirm-timeout",
+             "Wait at most SECONDS for a card to come back with the file's version (default " +
+                 QString::number(kDefaultConfirmSeconds) + ").",
+             "SECONDS", QString::number(kDefaultConfirmSeconds)},
+        });
+    }
+    void Take(const QCommandLineParser& parser, QStringList& positional,
               CliOptions& options) const override {
         options.job.kind = Kind::Upgrade;
+        options.job.confirm = !parser.isSet("no-confirm");
+        options.job.confirmSeconds = Number(parser, "confirm-timeout", 1, kLongestConfirmSeconds);
         if (positional.isEmpty()) {
             throw UsageError{"name the firmware file"};
         }

@@ -86,6 +86,8 @@ Step CardTask::StepOf(Stage stage) {
         case Stage::Upgrade:
         case Stage::Fetch:
             return Step::Upgrade;
+        case Stage::Confirm:
+            return Step::Identify;  // a card is asked its version with a Discover
         default:
             return Step::Identify;
     }
@@ -119,7 +121,9 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
     // The card is identified by its own answer to a Discover sent to its address; after that a
     // reply is taken from any sender while awaited, as a card reached by the broadcast copy
     // may answer from another address. The socket is this card's alone.
-    if (finished() || fetching() || held() || (stage_ == Stage::Identify && from != address_)) {
+    // A card's identity and version are taken only from its own address.
+    const bool identifying = stage_ == Stage::Identify || stage_ == Stage::Confirm;
+    if (finished() || fetching() || held() || (identifying && from != address_)) {
         return {};
     }
     const auto reply = ParseReply(datagram);
@@ -144,6 +148,11 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
             break;
     }
     switch (stage_) {
+        case Stage::Confirm:
+            if (const auto discovered = ParseDiscoverReply(meaning.payload)) {
+                Confirmed(discovered->version);
+            }
+            return {};
         case Stage::Identify:
             if (const auto discovered = ParseDiscoverReply(meaning.payload)) {
                 DeviceList one;
@@ -280,6 +289,7 @@ bool CardTask::writing() const {
         case Stage::SetSnmpv3:
         case Stage::Upgrade:
         case Stage::Fetch:
+        case Stage::Confirm:  // the card is flashing what it was sent
             return true;
         default:
             return false;
@@ -304,6 +314,9 @@ std::vector<Outgoing> CardTask::Tick() {
     if (finished() || held() || (fetching() && fetchStarted_)) {
         return {};  // a transfer under way is timed by the TFTP server
     }
+    if (stage_ == Stage::Confirm) {
+        return ConfirmTick();
+    }
     if (fetching()) {
         if (--countdown_ <= 0) {
             Finish(Result::NoResponse, "The card did not ask for the firmware file.");
@@ -317,8 +330,44 @@ std::vector<Outgoing> CardTask::Tick() {
 }
 
 void CardTask::FinishFetch(Result result, std::string message) {
-    if (fetching()) {
+    if (!fetching()) {
+        return;
+    }
+    if (result != Result::Done || !job_.confirm) {
         Finish(result, std::move(message));
+        return;
+    }
+    // The card flashes and restarts: it is asked until it answers with the file's version.
+    stage_ = Stage::Confirm;
+    countdown_ = job_.confirmSeconds;
+    versionSeen_.clear();
+}
+
+std::vector<Outgoing> CardTask::ConfirmTick() {
+    if (--countdown_ <= 0) {
+        if (versionSeen_.empty()) {
+            Finish(Result::NoResponse, "transferred, did not come back");
+        } else {
+            Finish(Result::Refused, "transferred, but the card came back with version " +
+                                        versionSeen_ + ", not the file's " + job_.firmwareVersion);
+        }
+        return {};
+    }
+    if ((job_.confirmSeconds - countdown_) % kConfirmEveryTicks != 0) {
+        return {};
+    }
+    DeviceEntry card;
+    card.ipAddress = FormatDottedAddress(address_);
+    return Requests(Step::Identify, card, "", hostAddress_);
+}
+
+void CardTask::Confirmed(const std::string& version) {
+    // Compared as the window reads versions: "V2.40" and "2.40" are one version. A card still
+    // answering with its old version before it restarts is asked again.
+    if (ReadVersion(version) == ReadVersion(job_.firmwareVersion)) {
+        Finish(Result::Done, "Upgrade OK! The card came back with version " + version + ".");
+    } else {
+        versionSeen_ = version;
     }
 }
 

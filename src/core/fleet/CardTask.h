@@ -54,6 +54,12 @@ struct Job {
     } user;                          // WriteUser
     std::string context;             // WriteContext
     std::filesystem::path firmware;  // Upgrade: checked against the card's flash size
+    // Upgrade: after the transfer, ask the card (a Discover to its address every
+    // kConfirmEveryTicks seconds, for at most confirmSeconds) until it comes back running the
+    // file's version; done only then.
+    bool confirm = false;
+    int confirmSeconds = 300;
+    std::string firmwareVersion;  // the file's version field
 };
 
 // What can be refused before any card is asked: values no card's form takes (a port of 99999,
@@ -92,6 +98,7 @@ public:
     // says when it has begun, and ends the task with FinishFetch. A card that has not asked
     // for the file kFirstRequestTicks seconds after its "OK" ends with no response.
     static constexpr int kFirstRequestTicks = 15;
+    static constexpr int kConfirmEveryTicks = 2;
     bool fetching() const { return stage_ == Stage::Fetch; }
     void FetchStarted() { fetchStarted_ = true; }
     void FinishFetch(Result result, std::string message);
@@ -118,6 +125,7 @@ private:
         ResetSnmpv3,
         Upgrade,
         Fetch,
+        Confirm,  // transferred: waiting for the card to come back with the new version
         Held,
         Finished,
     };
@@ -133,6 +141,9 @@ private:
     std::vector<Outgoing> AfterSnmpv3();
     // Ends the task as bad input: nothing was written.
     std::vector<Outgoing> Refuse(std::string message);
+    // Confirm: one second of the wait, and the card's answer.
+    std::vector<Outgoing> ConfirmTick();
+    void Confirmed(const std::string& version);
     // Begins a stage that writes to the card, or holds before it.
     std::vector<Outgoing> Write(Stage stage);
     void Finish(Result result, std::string message);
@@ -148,6 +159,7 @@ private:
     int countdown_ = 0;
     bool fetchStarted_ = false;
     bool holdBeforeWriting_ = false;
+    std::string versionSeen_;  // Confirm: the version the card last came back with
     Stage heldStage_ = Stage::Finished;
     DeviceEntry card_;
     DeviceConfiguration configuration_;
