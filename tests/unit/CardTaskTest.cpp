@@ -293,6 +293,35 @@ TEST_F(CardTaskTest, ACardThatNeverAsksForTheFileIsNoResponse) {
     EXPECT_TRUE(fetching.fetching());
 }
 
+// A fast card may fetch the whole file before its "OK" is read: that end is kept, and applied
+// once the "OK" is.
+TEST_F(CardTaskTest, ATransferEndingBeforeItsOkIsKept) {
+    testing::TempDir dir;
+    dir.Write("small.bin", std::string(1000, 'x'));
+    Job job{Job::Kind::Upgrade};
+    job.firmware = dir.path() / "small.bin";
+    CardTask task = Task(job);
+    const auto answer = [&](const std::vector<Outgoing>& sends) {
+        std::vector<std::string> replies;
+        for (const Outgoing& send : sends) {
+            std::string line = DatagramCodec::DecodeText(send.wire);
+            line.resize(std::min(line.size(), line.find('\0')));
+            for (const std::string& reply : cardsim::Answer(card, line, false, faults)) {
+                replies.push_back(DatagramCodec::EncodeText(reply));
+            }
+        }
+        return replies;
+    };
+    const std::vector<Outgoing> upgrade = task.OnDatagram(answer(task.Start()).at(0), kCardAddress);
+    ASSERT_TRUE(task.expectsFetch());
+    task.FinishFetch(Result::Done, "Upgrade OK!");
+    EXPECT_FALSE(task.finished());
+    static_cast<void>(task.OnDatagram(answer(upgrade).at(0), kCardAddress));
+    EXPECT_TRUE(task.finished());
+    EXPECT_EQ(task.result(), Result::Done);
+    EXPECT_EQ(task.message(), "Upgrade OK!");
+}
+
 // After its transfer an upgraded card is asked, every two seconds, until it comes back with
 // the file's version: done only then; another version or silence is said when the wait ends.
 TEST_F(CardTaskTest, AnUpgradeIsConfirmedByTheVersionThatComesBack) {

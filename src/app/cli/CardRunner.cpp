@@ -53,7 +53,7 @@ CardRunner::CardRunner(int parallel, FirmwareServer* firmware, QObject* parent)
 
 void CardRunner::FetchEnded(const TftpTransferEnd& end) {
     for (auto& slot : running_) {
-        if (!slot->ended && slot->task->fetching() && slot->task->address() == end.peer) {
+        if (!slot->ended && slot->task->expectsFetch() && slot->task->address() == end.peer) {
             auto [result, message] = FetchOutcome(end.kind);
             slot->task->FinishFetch(result, std::move(message));
             AfterEvent(*slot);

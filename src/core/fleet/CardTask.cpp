@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/fleet/CardTask.h"
 
+#include <utility>
+
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
 #include "core/protocol/RequestEngine.h"
@@ -190,6 +192,9 @@ std::vector<Outgoing> CardTask::Advance() {
         case Stage::Upgrade:
             stage_ = Stage::Fetch;
             countdown_ = kFirstRequestTicks;
+            if (auto early = std::exchange(earlyFetchEnd_, std::nullopt)) {
+                FinishFetch(early->first, std::move(early->second));
+            }
             return {};
         default:
             return {};
@@ -330,6 +335,10 @@ std::vector<Outgoing> CardTask::Tick() {
 }
 
 void CardTask::FinishFetch(Result result, std::string message) {
+    if (stage_ == Stage::Upgrade) {
+        earlyFetchEnd_.emplace(result, std::move(message));  // its "OK" is yet to be read
+        return;
+    }
     if (!fetching()) {
         return;
     }

@@ -100,6 +100,9 @@ public:
     static constexpr int kFirstRequestTicks = 15;
     static constexpr int kConfirmEveryTicks = 2;
     bool fetching() const { return stage_ == Stage::Fetch; }
+    // From the Upgrade request on until the fetch ends: a fast card's transfer may end before
+    // its "OK" is read, and that end must not be lost.
+    bool expectsFetch() const { return fetching() || stage_ == Stage::Upgrade; }
     void FetchStarted() { fetchStarted_ = true; }
     void FinishFetch(Result result, std::string message);
     // Ends the task for a fault of the host's own (no socket, say).
@@ -160,6 +163,8 @@ private:
     bool fetchStarted_ = false;
     bool holdBeforeWriting_ = false;
     std::string versionSeen_;  // Confirm: the version the card last came back with
+    // A transfer that ended before the card's "OK" was read: applied when it is.
+    std::optional<std::pair<Result, std::string>> earlyFetchEnd_;
     Stage heldStage_ = Stage::Finished;
     DeviceEntry card_;
     DeviceConfiguration configuration_;
