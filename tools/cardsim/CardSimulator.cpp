@@ -60,8 +60,15 @@ std::vector<std::string> FactoryConfiguration(const Card& card, int n, bool with
     return c;
 }
 
-std::vector<std::string> FactoryUserTable() {
-    return {"80001F8804", "9", "0", "admin", "monitor", "", "", "", "", "", "", "public"};
+// Each card's engine identifier is its own: eight characters, the most the program keeps.
+std::string EngineId(const Ipv4Address& address) {
+    char id[9];
+    std::snprintf(id, sizeof id, "PL%02X%02X%02X", address[1], address[2], address[3]);
+    return id;
+}
+
+std::vector<std::string> FactoryUserTable(const Ipv4Address& address) {
+    return {EngineId(address), "9", "0", "admin", "monitor", "", "", "", "", "", "", "public"};
 }
 
 }  // namespace
@@ -76,7 +83,7 @@ Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation) {
     card.hostName = "card-" + std::to_string(n + 1);
     card.flashCode = std::string(1, n % 2 == 0 ? '1' : '0');  // every other card has 256 KiB
     card.configuration = FactoryConfiguration(card, n, withUserLimitation);
-    card.userTable = FactoryUserTable();
+    card.userTable = FactoryUserTable(address);
     return card;
 }
 
@@ -127,6 +134,9 @@ std::vector<std::string> AnswerSetSnmpv3(Card& card, std::string_view request,
     if (row == 8) {
         card.userTable[11] = std::string(*name);
     } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && !faults.notOk) {
+        const std::string_view keys = reader.Rest();
+        card.authKeys[static_cast<std::size_t>(row)] = std::string(keys.substr(0, 16));
+        card.privKeys[static_cast<std::size_t>(row)] = std::string(keys.substr(17, 16));
         int levels =
             std::atoi(card.userTable[1].c_str()) + 256 * std::atoi(card.userTable[2].c_str());
         const int code = std::atoi(std::string(*level).c_str()) & 3;
@@ -205,7 +215,9 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return AnswerSetSnmpv3(card, request, faults);
     }
     if (command == wire::kResetSnmpv3) {
-        card.userTable = FactoryUserTable();
+        card.userTable = FactoryUserTable(card.address);
+        card.authKeys = {};
+        card.privKeys = {};
         return {};
     }
     return {ReplyLine(wire::kError, {"1"})};

@@ -3,6 +3,7 @@
 // program around it moves the datagrams.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -23,6 +24,17 @@ struct Faults {
     bool unicastOnly = false;   // answer a Discover only when it was sent to the card itself
 };
 
+// What the card's UPS reports over SNMP (the UPS MIB of RFC 1628).
+struct UpsReadings {
+    bool onBattery = false;
+    bool lowBattery = false;
+    int charge = 100;  // percent
+    int minutes = 45;  // of battery time left
+    int inputVolts = 230;
+    int outputVolts = 230;
+    int load = 35;  // percent of the output's capacity
+};
+
 struct Card {
     int number = 0;  // from 0, in the order the cards were made
     Ipv4Address address{};
@@ -35,6 +47,14 @@ struct Card {
     std::string password = "lanterns";
     std::vector<std::string> configuration;  // the "Configure" payload, field by field
     std::vector<std::string> userTable;      // the "SNMPv3" payload, field by field
+    // The localized keys last written to each user row (16 bytes each); empty for the factory
+    // users, whose keys come from the passphrase kFactoryUserPassphrase.
+    std::array<std::string, 8> authKeys;
+    std::array<std::string, 8> privKeys;
+    // The card's SNMP agent: whether it has one, its v1/v2c community and its UPS.
+    bool agent = true;
+    std::string community = "public";
+    UpsReadings ups;
     Faults faults;
     int lateMs = 0;       // every answer this late
     int ackDelayMs = 0;   // every block of a firmware fetch acknowledged this late
@@ -48,6 +68,8 @@ struct Card {
     bool keepsOldVersion = false;
     std::chrono::steady_clock::time_point silentUntil{};
 };
+
+constexpr std::string_view kFactoryUserPassphrase = "lanterns";
 
 // A card numbered n (from 0) at address, with its factory configuration.
 Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation = true);

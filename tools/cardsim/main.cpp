@@ -28,6 +28,7 @@
 #include "CardSimulator.h"
 #include "FirmwareFetch.h"
 #include "LogEscape.h"
+#include "SnmpAgent.h"
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
 
@@ -54,6 +55,9 @@ struct Options {
     std::string firmwareName;  // fetched by TFTP after an "OK" to Upgrade; empty: no fetch
     int stallAfter = 0;
     std::uint16_t port = wire::kManagementPort;
+    std::string agentsDirectory;  // empty: the cards run no SNMP agent
+    std::string snmpd = "/usr/sbin/snmpd";
+    std::uint16_t snmpPort = 161;
 };
 
 struct Outgoing {
@@ -70,6 +74,7 @@ void Usage() {
                  "                         [--stall-after N]\n"
                  "                         [--log FILE]\n"
                  "                         [--no-user-limitation] [--port P]\n"
+                 "                         [--snmp-agents DIR [--snmpd PATH] [--snmp-port P]]\n"
                  "                         [--card ADDRESS:SETTING[,SETTING]...]...\n"
                  "Without --address, every non-loopback IPv4 address here is a card.\n"
                  "Cards accept account \"admin\", password \"lanterns\".\n"
@@ -81,6 +86,12 @@ void Usage() {
                  "  restart-ms=N (silent for N ms after a whole fetch, as a card restarting),\n"
                  "  keeps-old-version (comes back from an upgrade with its old version),\n"
                  "  ack-delay-ms=N (each block of a fetch acknowledged N ms late)\n"
+                 "With --snmp-agents, every card runs net-snmp's snmpd on its address (UDP 161),\n"
+                 "its files in DIR/ADDRESS: the card's engine ID, its users with the keys it was\n"
+                 "sent (the factory users' passphrase is \"lanterns\"), community \"public\" and\n"
+                 "its UPS's readings. Card settings for the agent:\n"
+                 "  no-agent, community=TEXT (empty: none), on-battery, low-battery,\n"
+                 "  charge=PERCENT, minutes=N, load=PERCENT, input-volts=N, output-volts=N\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
                  "  --not-ok      answer writes with a status other than \"OK\"\n"
@@ -169,6 +180,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                 card.settings.push_back(setting);
             }
             options.cardSettings.push_back(std::move(card));
+        } else if (arg == "--snmp-agents") {
+            options.agentsDirectory = value();
+        } else if (arg == "--snmpd") {
+            options.snmpd = value();
+        } else if (arg == "--snmp-port") {
+            options.snmpPort = static_cast<std::uint16_t>(std::atoi(value().c_str()));
         } else if (arg == "--port") {
             options.port = static_cast<std::uint16_t>(std::atoi(value().c_str()));
         } else {
@@ -217,6 +234,24 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.restartMs = std::atoi(value.c_str());
     } else if (name == "keeps-old-version") {
         card.keepsOldVersion = true;
+    } else if (name == "no-agent") {
+        card.agent = false;
+    } else if (name == "community") {
+        card.community = value;
+    } else if (name == "on-battery") {
+        card.ups.onBattery = true;
+    } else if (name == "low-battery") {
+        card.ups.lowBattery = true;
+    } else if (name == "charge") {
+        card.ups.charge = std::atoi(value.c_str());
+    } else if (name == "minutes") {
+        card.ups.minutes = std::atoi(value.c_str());
+    } else if (name == "load") {
+        card.ups.load = std::atoi(value.c_str());
+    } else if (name == "input-volts") {
+        card.ups.inputVolts = std::atoi(value.c_str());
+    } else if (name == "output-volts") {
+        card.ups.outputVolts = std::atoi(value.c_str());
     } else if (name == "known-as") {
         Ipv4Address other{};
         if (!ParseDottedAddress(value, other)) {
@@ -267,6 +302,8 @@ public:
     bool MakeCards();
     // False, said on standard error, when port 3456 cannot be bound.
     bool OpenSocket();
+    // Starts every card's SNMP agent, when asked for; false when one cannot start.
+    bool StartAgents();
     void Run();
 
 private:
@@ -278,6 +315,8 @@ private:
     void FetchEnded(int number, const cardsim::FirmwareFetch& fetch);
     void ReceiveRequest();
     void Answer(const std::string& line, const Ipv4Address& to, const sockaddr_in& from);
+    // The card's users changed: its agent starts again with them, before the card answers.
+    void RestartAgent(const cardsim::Card& card);
 
     const Options& options_;
     std::vector<cardsim::Card> cards_;
@@ -285,7 +324,51 @@ private:
     int fd_ = -1;
     std::deque<Outgoing> outgoing_;
     std::map<int, std::unique_ptr<cardsim::FirmwareFetch>> fetches_;  // by card number
+    std::map<int, std::unique_ptr<cardsim::SnmpAgent>> agents_;       // by card number
 };
+
+// What the card's agent is made from that a request may change.
+std::string AgentUsers(const cardsim::Card& card) {
+    std::string users;
+    for (const std::string& field : card.userTable) {
+        users += field + '\t';
+    }
+    for (std::size_t row = 0; row < card.authKeys.size(); ++row) {
+        users += card.authKeys[row] + card.privKeys[row];
+    }
+    return users;
+}
+
+bool Simulator::StartAgents() {
+    if (options_.agentsDirectory.empty()) {
+        return true;
+    }
+    for (const cardsim::Card& card : cards_) {
+        if (!card.agent) {
+            continue;
+        }
+        auto agent = std::make_unique<cardsim::SnmpAgent>(
+            options_.snmpd, options_.agentsDirectory + "/" + FormatDottedAddress(card.address),
+            options_.snmpPort);
+        if (!agent->Start(card)) {
+            return false;
+        }
+        agents_[card.number] = std::move(agent);
+    }
+    for (auto& [number, agent] : agents_) {
+        agent->WaitUntilServing(cards_[static_cast<std::size_t>(number)]);
+    }
+    return true;
+}
+
+void Simulator::RestartAgent(const cardsim::Card& card) {
+    const auto agent = agents_.find(card.number);
+    if (agent != agents_.end()) {
+        agent->second->Stop();
+        agent->second->Start(card);
+        agent->second->WaitUntilServing(card);
+    }
+}
 
 bool Simulator::MakeCards() {
     for (std::size_t i = 0; i < options_.addresses.size(); ++i) {
@@ -448,7 +531,12 @@ void Simulator::Answer(const std::string& line, const Ipv4Address& to, const soc
             log_ << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
                  << cardsim::LogEscape(line) << std::endl;
         }
-        for (const std::string& reply : cardsim::Answer(card, line, !direct, card.faults)) {
+        const std::string usersBefore = AgentUsers(card);
+        const std::vector<std::string> replies = cardsim::Answer(card, line, !direct, card.faults);
+        if (AgentUsers(card) != usersBefore) {
+            RestartAgent(card);
+        }
+        for (const std::string& reply : replies) {
             Outgoing out{Clock::now() + std::chrono::milliseconds(card.lateMs),
                          ToInAddr(card.address), from, DatagramCodec::EncodeText(reply)};
             // Cards answer with delays of their own: the queue stays in order of due time.
@@ -482,7 +570,7 @@ int main(int argc, char** argv) {
     if (!simulator.MakeCards()) {
         return 2;
     }
-    if (!simulator.OpenSocket()) {
+    if (!simulator.StartAgents() || !simulator.OpenSocket()) {
         return 1;
     }
     std::signal(SIGTERM, [](int) { stopping = 1; });
