@@ -52,7 +52,7 @@ TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUsmUpdateSuccessfully});
 
     const UsmConfiguration& usm = window.usm();
-    EXPECT_EQ(usm.engineId, "80001F88");
+    EXPECT_EQ(usm.engineId, "PL336403");  // the card at 198.51.100.3
     const auto writes = LogLines("SetSNMPv3");
     ASSERT_EQ(writes.size(), 1u);
     const std::string form =
