@@ -5,13 +5,13 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -44,9 +44,16 @@ SnmpAgent::~SnmpAgent() {
 }
 
 bool SnmpAgent::Start(const Card& card) {
-    mkdir(directory_.c_str(), 0700);
+    std::error_code error;
+    std::filesystem::create_directories(directory_, error);
     const std::string configuration = directory_ + "/snmpd.conf";
-    std::ofstream(configuration) << AgentConfiguration(card, port_, directory_);
+    std::ofstream file(configuration);
+    file << AgentConfiguration(card, port_, directory_);
+    file.close();
+    if (!file) {
+        std::cerr << "parvolink-cardsim: cannot write " << configuration << "\n";
+        return false;
+    }
     const std::string log = directory_ + "/snmpd.log";
     const pid_t parent = getpid();
     pid_ = fork();

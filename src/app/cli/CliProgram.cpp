@@ -13,8 +13,10 @@
 #include "app/cli/ExitCodes.h"
 #include "app/cli/Secrets.h"
 #include "app/cli/SignalWatcher.h"
+#include "app/cli/SnmpStage.h"
 #include "app/cli/TerminalText.h"
 #include "core/config/UsmConfiguration.h"
+#include "core/snmp/NutConfig.h"
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
 #include "shell/protocol/DatagramSocket.h"
@@ -186,6 +188,9 @@ bool CliProgram::Prepare() {
                              "the group parvolink: sudo adduser $USER parvolink)");
         }
     }
+    if (options_.job.kind == fleet::Job::Kind::Identify) {
+        return PrepareSnmp();  // the cards are only identified: no card password is needed
+    }
     std::string error;
     const auto secret = [&](const std::string& what, const std::string& file,
                             const std::string& option, const std::string& variable) {
@@ -226,6 +231,64 @@ bool CliProgram::Prepare() {
     // What no card would take is refused before any card is asked.
     if (const auto refusal = fleet::CheckWithoutCard(options_.job)) {
         return fault(exitcode::kBadInput, *refusal);
+    }
+    if (options_.snmp.verify) {
+        const fleet::Job::User& user = options_.job.user;
+        options_.snmp.credentials = {snmp::Credentials::Version::V3,
+                                     "",
+                                     user.name,
+                                     user.level,
+                                     user.authPassword,
+                                     user.privPassword};
+    }
+    return true;
+}
+
+bool CliProgram::PrepareSnmp() {
+    std::string error;
+    const auto fault = [this, &error] {
+        std::cerr << "parvolink-cli: " << error << "\n";
+        exitCode_ = exitcode::kBadInput;
+        return false;
+    };
+    snmp::Credentials& credentials = options_.snmp.credentials;
+    if (credentials.version != snmp::Credentials::Version::V3) {
+        const auto community = ReadSecret(
+            {"community", options_.snmp.communityFile, "--community-file", "", ""}, error);
+        if (!community) {
+            return fault();
+        }
+        credentials.community = *community;
+        return true;
+    }
+    const auto secret = [&](const std::string& what, const std::string& file,
+                            const std::string& option, const std::string& variable) {
+        auto text = ReadSecret(
+            {what, file, option, variable, "The " + what + " for " + credentials.user + ": "},
+            error);
+        // The keys are derived from passwords of 8 characters or more.
+        if (text && text->size() < usm::kShortestPassword) {
+            error = "the " + what + " has fewer than " + std::to_string(usm::kShortestPassword) +
+                    " characters";
+            text.reset();
+        }
+        return text;
+    };
+    if (credentials.level >= AuthNoPriv) {
+        const auto auth = secret("authentication password", options_.authPasswordFile,
+                                 "--auth-password-file", "PARVOLINK_AUTH_PASSWORD");
+        if (!auth) {
+            return fault();
+        }
+        credentials.authPassword = *auth;
+    }
+    if (credentials.level >= AuthPriv) {
+        const auto priv = secret("privacy password", options_.privPasswordFile,
+                                 "--priv-password-file", "PARVOLINK_PRIV_PASSWORD");
+        if (!priv) {
+            return fault();
+        }
+        credentials.privPassword = *priv;
     }
     return true;
 }
@@ -308,9 +371,97 @@ void CliProgram::RunCards() {
                 std::cerr << "parvolink-cli: " << FormatDottedAddress(task.address()) << ": "
                           << ForTerminal(task.message()) << "\n";
             }
-            output_->Ended(task);
+            if (AsksSnmp(options_)) {
+                identified_.push_back(task);
+            } else {
+                output_->Ended(task);
+            }
         },
-        [this] { End(exitCode_); });
+        [this] { AsksSnmp(options_) ? StartSnmp() : End(exitCode_); });
+}
+
+void CliProgram::StartSnmp() {
+    // In the order the cards were named, not the order they answered.
+    std::sort(identified_.begin(), identified_.end(), [this](const auto& a, const auto& b) {
+        const auto position = [this](const fleet::CardTask& task) {
+            return std::find(options_.cards.begin(), options_.cards.end(), task.address()) -
+                   options_.cards.begin();
+        };
+        return position(a) < position(b);
+    });
+    std::vector<std::string> addresses;
+    for (const fleet::CardTask& task : identified_) {
+        // A user is verified only where it was written; a status is asked of every card.
+        const bool written = task.result() == Result::Done;
+        if (options_.command == Command::Status ||
+            (written && options_.command != Command::NutConfig)) {
+            addresses.push_back(FormatDottedAddress(task.address()));
+        }
+    }
+    if (options_.command == Command::NutConfig || signal_ != 0) {
+        SnmpEnded({});
+        return;
+    }
+    snmp_ = std::make_unique<SnmpStage>();
+    snmp_->Start(options_, std::move(addresses),
+                 [this](const std::vector<snmp::Answer>& answers) { SnmpEnded(answers); });
+}
+
+void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
+    exitCode_ = 0;
+    std::size_t next = 0;
+    std::vector<snmp::NutCard> nutCards;
+    for (fleet::CardTask& task : identified_) {
+        const std::string card = FormatDottedAddress(task.address());
+        if (options_.command == Command::NutConfig) {
+            if (task.result() == Result::Done) {
+                nutCards.push_back({card, Utf8FromLatin1(task.card().hostName),
+                                    Utf8FromLatin1(task.card().macAddress)});
+            } else {
+                std::cerr << "parvolink-cli: " << card << ": " << ForTerminal(task.message())
+                          << "\n";
+            }
+            exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+            continue;
+        }
+        // Without the stage (a signal came first) every card keeps what it came to.
+        const bool asked = snmp_ != nullptr &&
+                           (options_.command == Command::Status || task.result() == Result::Done);
+        if (!asked) {
+            exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+            output_->Ended(task);
+            continue;
+        }
+        const snmp::Answer answer = next < answers.size() ? answers[next++] : snmp::Answer{};
+        const Result result = ResultOf(answer.outcome);
+        std::string message(answer.outcome == snmp::Outcome::Answered
+                                ? answer.errorStatus
+                                : snmp::OutcomeText(answer.outcome));
+        if (answer.outcome == snmp::Outcome::LocalFault && !answer.errorStatus.empty()) {
+            message += ": " + answer.errorStatus;
+        }
+        if (options_.command == Command::Snmpv3Verify && result == Result::Done) {
+            message = "the agent answered";
+        }
+        if (options_.command == Command::Snmpv3Set) {
+            message = result == Result::Done
+                          ? "written and verified over SNMP"
+                          : "written, but the user does not verify over SNMP: " + message;
+        }
+        task.Fail(result, message);
+        exitCode_ = std::max(exitCode_, static_cast<int>(result));
+        if (options_.command == Command::Status) {
+            output_->Status(task, snmp::ReadUpsStatus(answer.values));
+        } else {
+            output_->Ended(task);
+        }
+    }
+    if (options_.command == Command::NutConfig) {
+        std::cout << snmp::NutSections(nutCards, options_.snmp.credentials,
+                                       options_.snmp.includeSecrets)
+                  << std::flush;
+    }
+    End(exitCode_);
 }
 
 void CliProgram::End(int code) {
@@ -350,6 +501,10 @@ void CliProgram::OnSignal(int signal) {
         return;
     }
     signal_ = signal;
+    if (snmp_) {
+        snmp_->Stop();  // nothing is written any more: the readings are given up
+        return;
+    }
     std::cerr << "parvolink-cli: stopping: no further card is started; writes under way "
                  "finish (a second signal ends at once)\n";
     runner_->Stop();

@@ -19,6 +19,7 @@ namespace parvolink::cli {
 class CardRunner;
 class DiscoverSession;
 class SignalWatcher;
+class SnmpStage;
 
 class CliProgram : public QObject {
     Q_OBJECT
@@ -34,6 +35,11 @@ private:
     bool Prepare();
     bool StartDiscover();
     void RunCards();
+    // Reads the SNMP passwords, or the community; false (with the exit code set) on a fault.
+    bool PrepareSnmp();
+    // After the cards are identified (or written): their SNMP readings, then the results.
+    void StartSnmp();
+    void SnmpEnded(const std::vector<snmp::Answer>& answers);
     // Prints what remains (the JSON array closed) and leaves the event loop with code, or
     // with the code of the signal that stopped the run.
     void End(int code);
@@ -51,7 +57,9 @@ private:
     std::unique_ptr<FirmwareServer> firmware_;
     std::unique_ptr<CardRunner> runner_;
     std::unique_ptr<SignalWatcher> signals_;
-    int signal_ = 0;  // the first signal caught
+    std::unique_ptr<SnmpStage> snmp_;
+    std::vector<fleet::CardTask> identified_;  // ended, waiting for their SNMP readings
+    int signal_ = 0;                           // the first signal caught
     bool ended_ = false;
     QTimer progress_;
     bool showProgress_ = false;

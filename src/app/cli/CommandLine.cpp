@@ -30,10 +30,14 @@ constexpr const char* kOverview =
     "  snmpv3 set CARD... --index N --user NAME --level LEVEL\n"
     "  snmpv3 context CARD... NAME\n"
     "  snmpv3 reset CARD...\n"
+    "  snmpv3 verify CARD... --user NAME --level LEVEL   prove a user's keys over SNMP\n"
     "  upgrade FILE CARD...      upgrade each card's firmware\n"
+    "  status CARD...            read each UPS's status over SNMP\n"
+    "  nut-config CARD...        print ups.conf sections for NUT's snmp-ups driver\n"
     "\n"
     "CARD is a card's IPv4 address; --all-discovered takes every card a discover finds.\n"
-    "The card's password comes from PARVOLINK_PASSWORD, --password-file or a prompt.\n"
+    "The card's password comes from PARVOLINK_PASSWORD, --password-file or a prompt;\n"
+    "SNMP passwords from PARVOLINK_AUTH_PASSWORD and PARVOLINK_PRIV_PASSWORD or files.\n"
     "'parvolink-cli COMMAND --help' describes a command's options.\n"
     "Writes go to every card or to none: each card is checked first (--keep-going writes\n"
     "the cards that pass).\n"
@@ -47,7 +51,10 @@ int Usage(const std::string& command, const std::string& line) {
     return exitcode::kBadInput;
 }
 
-Format ParseFormat(const QString& text) {
+Format ParseFormat(const QString& text, Command command) {
+    if (text == "prometheus" && command == Command::Status) {
+        return Format::Prometheus;
+    }
     if (text == "table") {
         return Format::Table;
     }
@@ -57,7 +64,9 @@ Format ParseFormat(const QString& text) {
     if (text == "csv") {
         return Format::Csv;
     }
-    throw UsageError{"--format takes table, json or csv, not \"" + Text(text) + "\""};
+    throw UsageError{"--format takes table, json or csv" +
+                     std::string(command == Command::Status ? " or prometheus" : "") + ", not \"" +
+                     Text(text) + "\""};
 }
 
 Ipv4Address Card(const QString& text) {
@@ -92,7 +101,11 @@ CliOptions Parse(const CliCommand& command, const QStringList& rest) {
     parser.setApplicationDescription(command.Description());
     parser.addHelpOption();
     parser.addOptions({
-        {"format", "Output as table, json or csv (default table).", "FORMAT", "table"},
+        {"format",
+         command.Id() == Command::Status
+             ? "Output as table, json, csv or prometheus (default table)."
+             : "Output as table, json or csv (default table).",
+         "FORMAT", "table"},
         {"lan", "The network to search, such as 192.168.1.0/24.", "ADDRESS/PREFIX"},
         {"interface", "Search the network of this interface.", "NAME"},
     });
@@ -123,7 +136,7 @@ CliOptions Parse(const CliCommand& command, const QStringList& rest) {
 
     CliOptions options;
     options.command = command.Id();
-    options.format = ParseFormat(parser.value("format"));
+    options.format = ParseFormat(parser.value("format"), command.Id());
     if (parser.isSet("lan") && parser.isSet("interface")) {
         throw UsageError{"give --lan or --interface, not both"};
     }
@@ -162,6 +175,12 @@ CliOptions Parse(const CliCommand& command, const QStringList& rest) {
 }
 
 }  // namespace
+
+bool AsksSnmp(const CliOptions& options) {
+    return options.command == Command::Snmpv3Verify || options.command == Command::Status ||
+           options.command == Command::NutConfig ||
+           (options.command == Command::Snmpv3Set && options.snmp.verify);
+}
 
 bool Writes(Command command) {
     switch (command) {

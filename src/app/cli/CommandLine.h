@@ -11,10 +11,11 @@
 
 #include "base/DottedAddress.h"
 #include "core/fleet/CardTask.h"
+#include "core/snmp/SnmpTypes.h"
 
 namespace parvolink::cli {
 
-enum class Format { Table, Json, Csv };
+enum class Format { Table, Json, Csv, Prometheus };
 
 // Cards worked on at once: by default, and at most; an upgrade serves at most as many
 // transfers as the TFTP server holds.
@@ -29,6 +30,20 @@ constexpr int kLongestConfirmSeconds = 3600;
 // A --from file of NAME=VALUE lines is small; more than this is not one.
 constexpr std::size_t kLongestChangesFile = 64 * 1024;
 
+// How the SNMP readings are asked for: the credentials (passwords and the community read
+// later, from files or the environment) and the timing.
+struct SnmpOptions {
+    snmp::Credentials credentials;
+    std::string communityFile;
+    bool verify = false;  // snmpv3 set: verify the user written
+    bool includeSecrets = false;
+    int timeoutMs = 1000;
+    int retries = 1;
+};
+// SNMP readings wait this long for a card, per try: by default, and at most.
+constexpr int kDefaultSnmpTimeoutMs = 1000;
+constexpr int kLongestSnmpTimeoutMs = 60000;
+
 struct CliOptions {
     enum class Command {
         Discover,
@@ -39,7 +54,10 @@ struct CliOptions {
         Snmpv3Set,
         Snmpv3Context,
         Snmpv3Reset,
+        Snmpv3Verify,
         Upgrade,
+        Status,
+        NutConfig,
     };
     Command command = Command::Discover;
     Format format = Format::Table;
@@ -56,7 +74,11 @@ struct CliOptions {
     // to every card or to none.
     bool keepGoing = false;
     fleet::Job job;
+    SnmpOptions snmp;
 };
+
+// True for the commands that read over SNMP after the cards are identified.
+bool AsksSnmp(const CliOptions& options);
 
 // True for the commands that write to the cards.
 bool Writes(CliOptions::Command command);

@@ -58,6 +58,90 @@ int Level(const QString& text) {
     throw UsageError{"--level takes noAuthNoPriv, authNoPriv or authPriv"};
 }
 
+// The SNMP options of the commands that read over SNMP: an SNMPv3 user (its passwords from
+// files or the environment) or, where a community may do, a community from a file.
+void AddSnmpOptions(QCommandLineParser& parser, bool community) {
+    parser.addOptions({
+        {"user", "The SNMPv3 user, at most 8 characters.", "NAME"},
+        {"level", "The user's level: noAuthNoPriv, authNoPriv or authPriv.", "LEVEL"},
+        {"auth-password-file",
+         "Read the authentication password from FILE "
+         "(else PARVOLINK_AUTH_PASSWORD, else a prompt).",
+         "FILE"},
+        {"priv-password-file",
+         "Read the privacy password from FILE (else PARVOLINK_PRIV_PASSWORD, else a prompt).",
+         "FILE"},
+        {"snmp-timeout",
+         "Wait MS milliseconds for each SNMP answer (default " +
+             QString::number(kDefaultSnmpTimeoutMs) + "; one retry).",
+         "MS", QString::number(kDefaultSnmpTimeoutMs)},
+    });
+    if (community) {
+        parser.addOptions({
+            {"community-file",
+             "Use SNMPv1 or v2c with the community on the first line of FILE (never on the "
+             "command line).",
+             "FILE"},
+            {"snmp-version", "With --community-file: 1 or 2c (default 2c).", "VERSION", "2c"},
+        });
+    }
+}
+
+void TakeSnmpOptions(const QCommandLineParser& parser, bool community, CliOptions& options) {
+    SnmpOptions& snmp = options.snmp;
+    snmp.timeoutMs = Number(parser, "snmp-timeout", 10, kLongestSnmpTimeoutMs);
+    if (community && parser.isSet("community-file")) {
+        if (parser.isSet("user")) {
+            throw UsageError{"give --user or --community-file, not both"};
+        }
+        const QString version = parser.value("snmp-version");
+        if (version != "1" && version != "2c") {
+            throw UsageError{"--snmp-version takes 1 or 2c"};
+        }
+        snmp.credentials.version =
+            version == "1" ? snmp::Credentials::Version::V1 : snmp::Credentials::Version::V2c;
+        snmp.communityFile = Text(parser.value("community-file"));
+        return;
+    }
+    if (!parser.isSet("user") || !parser.isSet("level")) {
+        throw UsageError{community ? "give --user and --level, or --community-file"
+                                   : "--user and --level are needed"};
+    }
+    snmp.credentials.version = snmp::Credentials::Version::V3;
+    snmp.credentials.user = Limited(parser.value("user"), usm::kTextLength, "--user");
+    snmp.credentials.level = Level(parser.value("level"));
+    options.authPasswordFile = Text(parser.value("auth-password-file"));
+    options.privPasswordFile = Text(parser.value("priv-password-file"));
+}
+
+// A command that reads over SNMP once its cards are identified.
+class SnmpReading : public CliCommand {
+public:
+    SnmpReading(QStringList words, Command id, bool community, const char* description)
+        : words_(std::move(words)), id_(id), community_(community), description_(description) {}
+    QStringList Words() const override { return words_; }
+    Command Id() const override { return id_; }
+    const char* Arguments() const override { return "CARD..."; }
+    const char* Description() const override { return description_; }
+    void AddOptions(QCommandLineParser& parser) const override {
+        AddSnmpOptions(parser, community_);
+        if (id_ == Command::NutConfig) {
+            parser.addOption({"include-secrets", "Print the passwords or the community too."});
+        }
+    }
+    void Take(const QCommandLineParser& parser, QStringList&, CliOptions& options) const override {
+        options.job.kind = Kind::Identify;
+        TakeSnmpOptions(parser, community_, options);
+        options.snmp.includeSecrets = id_ == Command::NutConfig && parser.isSet("include-secrets");
+    }
+
+private:
+    QStringList words_;
+    Command id_;
+    bool community_;
+    const char* description_;
+};
+
 // A command that only names its job: it takes nothing but cards.
 class Plain : public CliCommand {
 public:
@@ -152,10 +236,14 @@ public:
              "Read the privacy password from FILE "
              "(else PARVOLINK_PRIV_PASSWORD, else a prompt).",
              "FILE"},
+            {"verify",
+             "Then prove the user over SNMP: an authenticated GET of sysObjectID.0 at its "
+             "level; done only when the card's agent answers."},
         });
     }
     void Take(const QCommandLineParser& parser, QStringList&, CliOptions& options) const override {
         options.job.kind = Kind::WriteUser;
+        options.snmp.verify = parser.isSet("verify");
         for (const char* required : {"index", "user", "level"}) {
             if (!parser.isSet(required)) {
                 throw UsageError{std::string("--") + required + " is needed"};
@@ -234,7 +322,18 @@ std::vector<std::unique_ptr<CliCommand>> MakeCommands() {
     commands.push_back(std::make_unique<Plain>(
         QStringList{"snmpv3", "reset"}, Command::Snmpv3Reset, Kind::ResetUsers, "CARD...",
         "Sets each card's SNMPv3 users back to their defaults."));
+    commands.push_back(std::make_unique<SnmpReading>(
+        QStringList{"snmpv3", "verify"}, Command::Snmpv3Verify, false,
+        "Proves an SNMPv3 user on each card: an authenticated GET of sysObjectID.0 at the "
+        "user's level. Done only when the card's agent answers; otherwise the reason."));
     commands.push_back(std::make_unique<Upgrade>());
+    commands.push_back(std::make_unique<SnmpReading>(
+        QStringList{"status"}, Command::Status, true,
+        "Reads each card's UPS over SNMP (the UPS MIB of RFC 1628): battery, charge, time "
+        "left, voltages, load and alarms."));
+    commands.push_back(std::make_unique<SnmpReading>(
+        QStringList{"nut-config"}, Command::NutConfig, true,
+        "Prints ups.conf sections for Network UPS Tools' snmp-ups driver, one per card."));
     return commands;
 }
 

@@ -67,6 +67,11 @@ std::vector<std::string> Heading(Command command) {
         }
     } else if (command == Command::Snmpv3List) {
         heading.insert(heading.end(), {"engine-id", "context", "index", "user", "level"});
+    } else if (command == Command::Status) {
+        heading.emplace_back("mac-address");
+        for (const std::string& key : snmp::UpsReadingKeys()) {
+            heading.push_back(key);
+        }
     }
     return heading;
 }
@@ -101,6 +106,13 @@ QJsonObject CardRecord(const fleet::CardTask& task, Command command) {
         record["users"] = rows;
     }
     return record;
+}
+
+// A reading as its text (enumerations by name) or its number; empty when it was missing.
+std::string ReadingText(const snmp::UpsReading& reading) {
+    return reading.text     ? *reading.text
+           : reading.number ? std::to_string(*reading.number)
+                            : std::string();
 }
 
 Output::Output(std::ostream& out, Format format, Command command)
@@ -165,6 +177,47 @@ void Output::Ended(const fleet::CardTask& task) {
     }
 }
 
+void Output::Status(const fleet::CardTask& task, const std::vector<snmp::UpsReading>& readings) {
+    const std::string card = FormatDottedAddress(task.address());
+    const std::string& mac = task.card().macAddress;
+    if (format_ == Format::Prometheus) {
+        statuses_.push_back({card, Utf8FromLatin1(mac),
+                             Done(task) ? snmp::Outcome::Answered : snmp::Outcome::NoResponse,
+                             readings});
+    } else if (format_ == Format::Json) {
+        QJsonObject record = CardRecord(task, command_);
+        record["mac-address"] = Q(mac);
+        QJsonObject ups;
+        for (const snmp::UpsReading& reading : readings) {
+            if (reading.text) {
+                // SNMP texts are bytes; the UPS MIB's are ASCII, others are taken as Latin-1.
+                ups[Q(reading.key)] = Q(*reading.text);
+            } else if (reading.number) {
+                ups[Q(reading.key)] = static_cast<qint64>(*reading.number);
+            }
+        }
+        if (Done(task)) {
+            record["ups"] = ups;
+        }
+        Record(record, {});
+    } else if (format_ == Format::Csv) {
+        std::vector<std::string> row = {card, std::string(fleet::ResultName(task.result())),
+                                        task.message(), mac};
+        for (const snmp::UpsReading& reading : readings) {
+            row.push_back(ReadingText(reading));
+        }
+        Line(CsvRow(row, columns_));
+    } else if (!Done(task)) {
+        TableOf(task);
+    } else {
+        std::string block = card + "  " + ForTerminal(mac) + "\n";
+        for (const snmp::UpsReading& reading : readings) {
+            block += "  " + Padded(reading.key, 19) + ForTerminal(ReadingText(reading)) + "\n";
+        }
+        Line(block);
+    }
+}
+
 void Output::TableOf(const fleet::CardTask& task) {
     const std::string card = FormatDottedAddress(task.address());
     if (!Done(task) || (command_ != Command::ConfigGet && command_ != Command::Snmpv3List)) {
@@ -207,6 +260,8 @@ void Output::Line(const std::string& text) {
 void Output::Finish() {
     if (format_ == Format::Json) {
         out_ << "\n]\n" << std::flush;
+    } else if (format_ == Format::Prometheus) {
+        out_ << snmp::PrometheusText(statuses_) << std::flush;
     }
 }
 

@@ -12,6 +12,7 @@
 #include "app/cli/CommandLine.h"
 #include "core/devices/DeviceList.h"
 #include "core/fleet/CardTask.h"
+#include "core/snmp/UpsStatus.h"
 
 namespace parvolink::cli {
 
@@ -25,6 +26,8 @@ public:
     void Found(const DeviceEntry& row);
     // A card whose command ended.
     void Ended(const fleet::CardTask& task);
+    // A card whose UPS status was read (or not: the task's result says).
+    void Status(const fleet::CardTask& task, const std::vector<snmp::UpsReading>& readings);
     // Closes the JSON array; call once, at the end.
     void Finish();
 
@@ -38,6 +41,7 @@ private:
     CliOptions::Command command_;
     std::size_t columns_;  // of every CSV row: the heading's
     bool first_ = true;
+    std::vector<snmp::CardStatus> statuses_;  // the Prometheus text is written at the end
 };
 
 // The card's record as JSON: "card", "result", "message", and what the command read.

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/cli/SnmpStage.h"
+
+#include <QMetaObject>
+
+#include "core/snmp/UpsStatus.h"
+#include "shell/snmp/SnmpClient.h"
+
+namespace parvolink::cli {
+
+SnmpStage::~SnmpStage() {
+    stop_ = true;
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void SnmpStage::Start(const CliOptions& options, std::vector<std::string> addresses, Done done) {
+    snmp::ClientOptions client;
+    client.timeoutMs = options.snmp.timeoutMs;
+    client.retries = options.snmp.retries;
+    const bool status = options.command == CliOptions::Command::Status;
+    const snmp::Credentials credentials = options.snmp.credentials;
+    worker_ = std::thread([this, status, credentials, client, addresses = std::move(addresses),
+                           done = std::move(done)] {
+        std::vector<snmp::Answer> answers;
+        if (status) {
+            std::vector<snmp::Query> queries;
+            for (const std::string& address : addresses) {
+                queries.push_back({address, credentials, snmp::UpsStatusOids()});
+            }
+            answers = snmp::Ask(queries, client, &stop_);
+        } else {
+            answers = snmp::VerifyUser(addresses, credentials, client, &stop_);
+        }
+        QMetaObject::invokeMethod(
+            this, [done, answers = std::move(answers)] { done(answers); }, Qt::QueuedConnection);
+    });
+}
+
+fleet::Result ResultOf(snmp::Outcome outcome) {
+    switch (outcome) {
+        case snmp::Outcome::Answered:
+            return fleet::Result::Done;
+        case snmp::Outcome::NoResponse:
+            return fleet::Result::NoResponse;
+        case snmp::Outcome::LocalFault:
+            return fleet::Result::LocalFault;
+        default:
+            return fleet::Result::Refused;
+    }
+}
+
+}  // namespace parvolink::cli

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The SNMP part of a command, once its cards are identified: the GETs run on a thread of their
+// own (net-snmp's requests block), and their answers come back to the event loop, so that a
+// signal is still heard while the cards are asked.
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/cli/CommandLine.h"
+#include "core/snmp/SnmpTypes.h"
+
+namespace parvolink::cli {
+
+class SnmpStage : public QObject {
+    Q_OBJECT
+public:
+    using Done = std::function<void(std::vector<snmp::Answer>)>;
+
+    SnmpStage() = default;
+    ~SnmpStage() override;
+    SnmpStage(const SnmpStage&) = delete;
+    SnmpStage& operator=(const SnmpStage&) = delete;
+
+    // Asks every address for the command's readings (the UPS status), or verifies the user
+    // (snmpv3 verify and set); done is called on this object's thread with one answer each.
+    void Start(const CliOptions& options, std::vector<std::string> addresses, Done done);
+    // Gives up the requests still out; done still comes.
+    void Stop() { stop_ = true; }
+
+private:
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
+};
+
+// The card command's result for an SNMP outcome.
+fleet::Result ResultOf(snmp::Outcome outcome);
+
+}  // namespace parvolink::cli

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The SNMP readings' meaning: object identifiers, the USM's reasons, the UPS's status, the
+// Prometheus text and the ups.conf sections; and the simulated agent's configuration.
+#include <gtest/gtest.h>
+
+#include "cardsim/AgentConfiguration.h"
+#include "core/snmp/NutConfig.h"
+#include "core/snmp/UpsStatus.h"
+
+namespace parvolink::snmp {
+namespace {
+
+TEST(SnmpTypesTest, ObjectIdentifiersAreReadWholeOrNotAtAll) {
+    EXPECT_EQ(ParseOid(".1.3.6.1.2.1.1.2.0"), (Oid{1, 3, 6, 1, 2, 1, 1, 2, 0}));
+    EXPECT_EQ(ParseOid("1.3.6.1.4294967295"), (Oid{1, 3, 6, 1, 4294967295u}));
+    for (const char* bad : {"", ".", "1", "1..3", "1.3.", "1.3.x", "1.3.4294967296", "1.3 .6"}) {
+        EXPECT_FALSE(ParseOid(bad)) << bad;
+    }
+    EXPECT_EQ(FormatOid(*ParseOid(".1.3.6.1.2.1.33.1.2.4.0")), "1.3.6.1.2.1.33.1.2.4.0");
+}
+
+TEST(SnmpTypesTest, ReportsAreNamedByTheirUsmCounter) {
+    const std::vector<std::pair<Oid, Outcome>> cases = {
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 1, 0}, Outcome::UnsupportedLevel},
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 2, 0}, Outcome::NotInTimeWindow},
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 3, 0}, Outcome::UnknownUser},
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 4, 0}, Outcome::UnknownEngine},
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 5, 0}, Outcome::WrongDigest},
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 6, 0}, Outcome::DecryptionError},
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1, 7, 0}, Outcome::OtherReport},
+        {{1, 3, 6, 1, 6, 3, 11, 2, 1, 1, 0}, Outcome::OtherReport},  // snmpUnknownSecurityModels
+        {{1, 3, 6, 1, 6, 3, 15, 1, 1}, Outcome::OtherReport},        // too short to name one
+    };
+    for (const auto& [oid, outcome] : cases) {
+        EXPECT_EQ(OutcomeOfReport(oid), outcome) << FormatOid(oid);
+    }
+    EXPECT_EQ(OutcomeText(Outcome::WrongDigest), "wrong digest (wrong authentication password)");
+}
+
+Value Number(const char* oid, std::int64_t number) {
+    return {*ParseOid(oid), true, number, ""};
+}
+
+TEST(UpsStatusTest, ReadingsComeFromTheirObjectsAndMissingOnesStayMissing) {
+    const std::vector<Value> values = {
+        {*ParseOid("1.3.6.1.2.1.33.1.1.1.0"), true, std::nullopt, "Maker"},
+        Number("1.3.6.1.2.1.33.1.2.1.0", 3),  // batteryLow
+        Number("1.3.6.1.2.1.33.1.2.4.0", 40),
+        Number("1.3.6.1.2.1.33.1.4.1.0", 5),  // battery
+        Number("1.3.6.1.2.1.33.1.4.4.1.5.1", 35),
+        Number("1.3.6.1.2.1.33.1.6.1.0", 2),
+        {*ParseOid("1.3.6.1.2.1.33.1.2.3.0"), false, std::nullopt, ""},  // noSuchObject
+        Number("1.3.6.1.2.1.33.1.2.1.1", 9),                             // not an object asked for
+    };
+    const std::vector<UpsReading> readings = ReadUpsStatus(values);
+    ASSERT_EQ(readings.size(), UpsReadingKeys().size());
+    const auto find = [&](const std::string& key) {
+        for (const UpsReading& r : readings) {
+            if (r.key == key) {
+                return r;
+            }
+        }
+        ADD_FAILURE() << key;
+        return UpsReading{};
+    };
+    EXPECT_EQ(find("manufacturer").text, "Maker");
+    EXPECT_EQ(find("battery-status").text, "low");
+    EXPECT_EQ(find("battery-status").number, 3);
+    EXPECT_EQ(find("output-source").text, "battery");
+    EXPECT_EQ(find("charge-percent").number, 40);
+    EXPECT_EQ(find("alarms-present").number, 2);
+    EXPECT_FALSE(find("minutes-remaining").number);
+    EXPECT_FALSE(find("model").text);
+
+    // A value out of its enumeration keeps its number but has no name.
+    const auto odd = ReadUpsStatus({Number("1.3.6.1.2.1.33.1.4.1.0", 99)});
+    EXPECT_EQ(odd[8].key, "output-source");
+    EXPECT_EQ(odd[8].number, 99);
+    EXPECT_FALSE(odd[8].text);
+}
+
+TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {
+    const std::vector<Value> values = {
+        Number("1.3.6.1.2.1.33.1.2.4.0", 40), Number("1.3.6.1.2.1.33.1.2.3.0", 12),
+        Number("1.3.6.1.2.1.33.1.4.1.0", 5), Number("1.3.6.1.2.1.33.1.4.4.1.5.1", 7)};
+    const std::string text =
+        PrometheusText({{"198.51.100.3", "a\"b\\c\nd", Outcome::Answered, ReadUpsStatus(values)},
+                        {"198.51.100.4", "", Outcome::NoResponse, {}}});
+    const std::string labels = R"({address="198.51.100.3",mac="a\"b\\c\nd"})";
+    for (const std::string& line : std::vector<std::string>{
+             "parvolink_ups_battery_charge_ratio" + labels + " 0.4",
+             "parvolink_ups_battery_runtime_seconds" + labels + " 720",
+             "parvolink_ups_output_load_ratio" + labels + " 0.07",
+             "parvolink_ups_on_battery" + labels + " 1", "parvolink_ups_snmp_up" + labels + " 1",
+             std::string(R"(parvolink_ups_snmp_up{address="198.51.100.4",mac=""} 0)"),
+             std::string("# TYPE parvolink_ups_battery_charge_ratio gauge")}) {
+        EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n" << text;
+    }
+    // A card without readings has no samples but the one saying so.
+    EXPECT_EQ(text.find("parvolink_ups_battery_charge_ratio{address=\"198.51.100.4\""),
+              std::string::npos);
+}
+
+TEST(NutConfigTest, SectionsNameEachCardOnceAndHideSecretsUnlessAsked) {
+    const Credentials v3{Credentials::Version::V3, "", "mon\"itor", 2, "auth pass", "priv\\pass"};
+    const std::vector<NutCard> cards = {{"198.51.100.2", "card-1", "00:C0:B7:33:64:02"},
+                                        {"198.51.100.3", "card-1", "00:C0:B7:33:64:03"},
+                                        {"198.51.100.4", "bad]\nname", ""},
+                                        {"198.51.100.5", "", ""}};
+    const std::string hidden = NutSections(cards, v3, false);
+    for (const char* line :
+         {"[card-1]\n", "[card-1-2]\n", "[ups-198-51-100-4]\n", "[ups-198-51-100-5]\n",
+          "\tport = 198.51.100.3\n", "\tmibs = ietf\n", "\tsecLevel = authPriv\n",
+          "\tsecName = \"mon\\\"itor\"\n", "\tdesc = \"bad] name \"\n"}) {
+        EXPECT_NE(hidden.find(line), std::string::npos) << line << "\n" << hidden;
+    }
+    EXPECT_EQ(hidden.find("auth pass"), std::string::npos);
+    EXPECT_EQ(hidden.find("priv"), hidden.find("privProtocol"));
+    const std::string shown = NutSections(cards, v3, true);
+    EXPECT_NE(shown.find("\tauthPassword = \"auth pass\"\n"), std::string::npos);
+    EXPECT_NE(shown.find("\tprivPassword = \"priv\\\\pass\"\n"), std::string::npos);
+
+    const Credentials v1{Credentials::Version::V1, "pub", "", 0, "", ""};
+    const std::string community = NutSections({cards[0]}, v1, false);
+    EXPECT_NE(community.find("\tsnmp_version = v1\n"), std::string::npos);
+    EXPECT_EQ(community.find("pub"), std::string::npos);
+}
+
+TEST(AgentConfigurationTest, UsersCarryTheKeysTheCardWasSent) {
+    cardsim::Card card = cardsim::MakeCard({198, 51, 100, 2}, 0);
+    card.userTable[5] = "ops";  // row 2 at authPriv: level bits 4-5
+    card.userTable[1] = std::to_string(9 | (2 << 4));
+    card.authKeys[2] = std::string(16, '\x01');
+    card.privKeys[2] = std::string("\x00\x09\xff", 3) + std::string(13, 'a');
+    card.ups.onBattery = true;
+    const std::string text = cardsim::AgentConfiguration(card, 161, "/tmp/agent");
+    const std::string engine = cardsim::HexOctets("PL336402");
+    for (const std::string& line : std::vector<std::string>{
+             "exactEngineID " + engine, "agentAddress udp:198.51.100.2:161",
+             "createUser -e " + engine +
+                 " ops MD5 -l 0x01010101010101010101010101010101 DES -l "
+                 "0x0009ff61616161616161616161616161",
+             "createUser -e " + engine + " admin MD5 lanterns", "rouser -s usm ops priv",
+             "rouser -s usm admin auth", "override .1.3.6.1.2.1.33.1.4.1.0 integer 5",
+             "override .1.3.6.1.2.1.33.1.6.1.0 unsigned 1"}) {
+        EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n" << text;
+    }
+}
+
+}  // namespace
+}  // namespace parvolink::snmp
