@@ -342,6 +342,7 @@ SequenceOutcome MainDialog::RunSnmpv3Sequence() {
     if (usmDialog_->isVisible()) {
         return {};
     }
+    userToVerify_.reset();
     switch (usmDialog_->Run(usm_)) {
         case UsmDialog::Result::Reset:
             return {SequenceOutcome::Kind::Reset, {}};
@@ -350,7 +351,34 @@ SequenceOutcome MainDialog::RunSnmpv3Sequence() {
         case UsmDialog::Result::SubmitKey:
             break;
     }
+    auto [auth, priv] = usmDialog_->TakeSubmittedPasswords();
+    const std::string& name = usm_.userNames[static_cast<std::size_t>(usm_.submitIndex)];
+    const DeviceEntry* card = deviceList_.selectedRow();
+    // Only a card known by its dotted address is asked: a name would be looked up, blocking.
+    if (!name.empty() && card != nullptr && ParseStrictAddress(card->ipAddress)) {
+        userToVerify_ = UserToVerify{card->ipAddress,
+                                     {snmp::Credentials::Version::V3, "", name, usm_.submitLevel,
+                                      std::move(auth), std::move(priv)}};
+    }
     return {SequenceOutcome::Kind::Accepted, SetSnmpv3UserPayload(usm_)};
+}
+
+void MainDialog::SnmpUserAccepted() {
+    if (!userToVerify_) {
+        return;  // an "OK" nobody here asked for, or for a context name
+    }
+    const UserToVerify user = *std::exchange(userToVerify_, std::nullopt);
+    if (userVerifier_ == nullptr) {
+        userVerifier_ = new UserVerifier(this);
+    }
+    userVerifier_->Verify(
+        user.address, user.credentials, {}, [this, user](const snmp::Answer& answer) {
+            if (answer.outcome != snmp::Outcome::Answered) {
+                ShowMessage(
+                    snmp::UserNotVerified(user.credentials.user, user.address, answer.outcome),
+                    MessageOrigin::Result);
+            }
+        });
 }
 
 void MainDialog::OnExportDeviceList() {

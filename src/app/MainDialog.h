@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/LanInterfaces.h"
@@ -23,6 +25,7 @@
 #include "shell/protocol/DiscoverRunner.h"
 #include "shell/protocol/ManagementSocket.h"
 #include "shell/protocol/NetworkFailures.h"
+#include "shell/snmp/UserVerifier.h"
 #include "shell/upgrade/FirmwareServer.h"
 
 class QComboBox;
@@ -156,6 +159,7 @@ private:
     bool StoreUserTable(std::string_view payload) override;
     SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) override;
     SequenceOutcome RunSnmpv3Sequence() override;
+    void SnmpUserAccepted() override;
 
     MainDialogServices services_;
     DeviceList deviceList_;
@@ -184,6 +188,13 @@ private:
     AccountDialog* accountDialog_ = nullptr;
     ConfigurationDialog* configurationDialog_ = nullptr;
     UsmDialog* usmDialog_ = nullptr;
+    // The user last submitted, verified over SNMP once the card answers "OK".
+    struct UserToVerify {
+        std::string address;
+        snmp::Credentials credentials;
+    };
+    std::optional<UserToVerify> userToVerify_;
+    UserVerifier* userVerifier_ = nullptr;
     UpgradeDialog* upgradeDialog_ = nullptr;
     UpgradeProgressDialog* upgradeProgress_ = nullptr;
 

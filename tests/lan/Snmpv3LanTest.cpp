@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,7 +24,29 @@ std::string Logged(std::span<const std::uint8_t> bytes) {
     return cardsim::LogEscape({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
-using Snmpv3LanTest = LanTest;
+class Snmpv3LanTest : public LanTest {
+protected:
+    // Submits a user with both passwords on the card at address and waits for the card's "OK".
+    void SubmitUser(MainDialog& window, const std::string& address) {
+        window.deviceList().Append({.ipAddress = address, .version = "2.1"});
+        window.deviceList().SetAccount(window.deviceList().size() - 1, "admin", "lanterns");
+        window.deviceList().Select(static_cast<int>(window.deviceList().size()) - 1);
+        WhenModal<ConfigurationDialog>([&](ConfigurationDialog* config) {
+            WhenModal<UsmDialog>([&](UsmDialog* d) {
+                d->findChild<QComboBox*>(ids::usm::kIndex)->setCurrentIndex(4);
+                d->findChild<QLineEdit*>(ids::usm::kUserName)->setText("ops");
+                d->findChild<QComboBox*>(ids::usm::kLevel)->setCurrentIndex(AuthPriv);
+                d->findChild<QLineEdit*>(ids::usm::kAuthPassword)->setText("maplesyrup");
+                d->findChild<QLineEdit*>(ids::usm::kPrivPassword)->setText("blueberry");
+                d->findChild<QPushButton*>(ids::usm::kSubmitKey)->click();
+            });
+            config->findChild<QPushButton*>(ids::configuration::kSnmpv3)->click();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
+            config->reject();
+        });
+        window.findChild<QPushButton*>(ids::mainwindow::kConfiguration)->click();
+    }
+};
 
 // From the configuration dialog, the SNMPv3 users of the card; one user written with its key.
 TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
@@ -59,6 +83,31 @@ TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
         "\\t3\\tops\\t1\\t" + Logged(usm.authKey) + "\\t" + Logged(usm.privKey) + "\\t";
     EXPECT_NE(writes[0].find(form), std::string::npos) << writes[0];
     EXPECT_EQ(writes[0].rfind("198.51.100.3 direct ", 0), 0u);
+}
+
+// After "Submit Key" the window asks the card's own SNMP agent (net-snmp's snmpd) for the
+// user; a card that said "OK" and kept the old users gets one warning of its own.
+TEST_F(Snmpv3LanTest, SubmittedUserIsVerifiedByTheCardsAgent) {
+    if (access("/usr/sbin/snmpd", X_OK) != 0) {
+        GTEST_SKIP() << "needs net-snmp's snmpd (scripts/ensure-packages test)";
+    }
+    StartCards({"--snmp-agents", QString::fromStdString((dir.path() / "agents").string()), "--card",
+                "198.51.100.3:forgets-users"});
+    MainDialog& window = OpenWindow();
+
+    SubmitUser(window, "198.51.100.2");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 8000));
+    QTest::qWait(3000);  // the verification's time, had it failed
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUsmUpdateSuccessfully});
+
+    prompter.shown.clear();
+    SubmitUser(window, "198.51.100.3");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompter.shown.size() >= 2; }, 8000));
+    QTest::qWait(500);  // and no other message follows
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<Message>{
+                  engine::kUsmUpdateSuccessfully,
+                  snmp::UserNotVerified("ops", "198.51.100.3", snmp::Outcome::UnknownUser)}));
 }
 
 }  // namespace

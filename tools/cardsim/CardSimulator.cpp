@@ -133,6 +133,8 @@ std::vector<std::string> AnswerSetSnmpv3(Card& card, std::string_view request,
     const int row = std::atoi(std::string(*index).c_str());
     if (row == 8) {
         card.userTable[11] = std::string(*name);
+    } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && faults.forgetsUsers) {
+        // Says it took the user, and did not.
     } else if (row >= 0 && row < 8 && reader.Rest().size() == 34 && !faults.notOk) {
         const std::string_view keys = reader.Rest();
         card.authKeys[static_cast<std::size_t>(row)] = std::string(keys.substr(0, 16));

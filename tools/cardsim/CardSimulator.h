@@ -22,6 +22,7 @@ struct Faults {
     bool malformed = false;     // answer with datagrams the program must drop
     bool ignoreWrites = false;  // take "SetConfigure" and "SetSNMPv3" in silence
     bool unicastOnly = false;   // answer a Discover only when it was sent to the card itself
+    bool forgetsUsers = false;  // answer "OK" to a user written, but keep the old one
 };
 
 // What the card's UPS reports over SNMP (the UPS MIB of RFC 1628).

@@ -91,6 +91,7 @@ void Usage() {
                  "sent (the factory users' passphrase is \"lanterns\"), community \"public\" and\n"
                  "its UPS's readings. Card settings for the agent:\n"
                  "  no-agent, community=TEXT (empty: none), on-battery, low-battery,\n"
+                 "  forgets-users (answers OK to a user written, and keeps the old one),\n"
                  "  charge=PERCENT, minutes=N, load=PERCENT, input-volts=N, output-volts=N\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
@@ -234,6 +235,8 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.restartMs = std::atoi(value.c_str());
     } else if (name == "keeps-old-version") {
         card.keepsOldVersion = true;
+    } else if (name == "forgets-users") {
+        f.forgetsUsers = true;
     } else if (name == "no-agent") {
         card.agent = false;
     } else if (name == "community") {

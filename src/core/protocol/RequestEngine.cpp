@@ -142,6 +142,9 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*f
             if (meaning.kind == Kind::Answered) {
                 pendingReply_ = PendingReply::Idle;
                 Report(*meaning.message);
+                if (step == Step::SetSnmpv3) {
+                    host_.SnmpUserAccepted();
+                }
             }
             break;
         }

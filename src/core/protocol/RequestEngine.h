@@ -77,6 +77,8 @@ public:
     // stored.
     virtual SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) = 0;
     virtual SequenceOutcome RunSnmpv3Sequence() = 0;
+    // A SetSNMPv3 was answered "OK" (after its message): the user written may be verified.
+    virtual void SnmpUserAccepted() {}
 };
 
 class RequestEngine {

@@ -92,4 +92,11 @@ Outcome OutcomeOfReport(const Oid& reported) {
     }
 }
 
+Message UserNotVerified(std::string_view user, std::string_view address, Outcome outcome) {
+    return {"The SNMPv3 user \"" + std::string(user) + "\" was written, but the SNMP agent at " +
+                std::string(address) + " does not accept it: " + std::string(OutcomeText(outcome)) +
+                ".",
+            "Warning", MessageIcon::Warning};
+}
+
 }  // namespace parvolink::snmp

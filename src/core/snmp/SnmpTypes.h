@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Message.h"
+
 namespace parvolink::snmp {
 
 using Oid = std::vector<std::uint32_t>;
@@ -62,5 +64,12 @@ struct Answer {
     std::string errorStatus;  // Answered with an error: its name ("authorizationError")
     std::vector<Value> values;
 };
+
+}  // namespace parvolink::snmp
+
+namespace parvolink::snmp {
+
+// The window's one message when a user it wrote does not verify over SNMP.
+Message UserNotVerified(std::string_view user, std::string_view address, Outcome outcome);
 
 }  // namespace parvolink::snmp

@@ -163,7 +163,13 @@ void UsmDialog::OnSubmitKey() {
         prompter_.ShowMessage(this, *refusal);
         return;
     }
+    submittedAuth_ = ToText(authPassword_->text()).substr(0, usm::kPasswordLength);
+    submittedPriv_ = ToText(privPassword_->text()).substr(0, usm::kPasswordLength);
     Close(Result::SubmitKey);
+}
+
+std::pair<std::string, std::string> UsmDialog::TakeSubmittedPasswords() {
+    return {std::exchange(submittedAuth_, {}), std::exchange(submittedPriv_, {})};
 }
 
 void UsmDialog::OnResetSnmpv3() {

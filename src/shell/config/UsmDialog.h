@@ -6,6 +6,8 @@
 
 #include <QDialog>
 #include <array>
+#include <string>
+#include <utility>
 
 #include "core/config/UsmConfiguration.h"
 
@@ -32,6 +34,10 @@ public:
     void OnResetSnmpv3();
     void reject() override;  // Escape and the close box: Update Context Name
 
+    // After Submit Key: the passwords typed, handed over once (for verifying the user once the
+    // card has it) and forgotten here.
+    std::pair<std::string, std::string> TakeSubmittedPasswords();
+
 private:
     void Close(Result result);
 
@@ -45,6 +51,8 @@ private:
     QLineEdit* authPassword_;
     QLineEdit* privPassword_;
     QLineEdit* contextName_;
+    std::string submittedAuth_;
+    std::string submittedPriv_;
 };
 
 }  // namespace parvolink
