@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <list>
+#include <map>
 #include <mutex>
 
 namespace parvolink::snmp {
@@ -243,8 +244,29 @@ int OnReply(int operation, netsnmp_session* /*session*/, int /*request*/, netsnm
     return 1;
 }
 
+// Keys made from passwords, by password, for one run of requests.
+using KeyCache = std::map<std::string, std::string>;
+
+// The key made from a password (RFC 3414's password to key: a megabyte of MD5), made once per
+// password however many cards are asked with it; nothing for a password too short for one.
+const std::string* KeyOf(KeyCache& keys, const std::string& password) {
+    const auto known = keys.find(password);
+    if (known != keys.end()) {
+        return &known->second;
+    }
+    u_char key[USM_AUTH_KU_LEN];
+    size_t length = sizeof key;
+    std::string copy = password;
+    if (generate_Ku(usmHMACMD5AuthProtocol, USM_AUTH_PROTO_MD5_LEN,
+                    reinterpret_cast<u_char*>(copy.data()), copy.size(), key,
+                    &length) != SNMPERR_SUCCESS) {
+        return nullptr;
+    }
+    return &keys.emplace(password, std::string(reinterpret_cast<char*>(key), length)).first->second;
+}
+
 // Opens the query's session and sends its GET; false (the answer a local fault) otherwise.
-bool Send(const Query& query, const Engine& engine, const ClientOptions& options,
+bool Send(const Query& query, const Engine& engine, const ClientOptions& options, KeyCache& keys,
           Pending& pending) {
     netsnmp_session settings;
     snmp_sess_init(&settings);
@@ -273,11 +295,13 @@ bool Send(const Query& query, const Engine& engine, const ClientOptions& options
         settings.securityPrivProto = usmDESPrivProtocol;
         settings.securityPrivProtoLen = USM_PRIV_PROTO_DES_LEN;
         const auto key = [&](const std::string& password, u_char* out, size_t* length) {
-            *length = USM_AUTH_KU_LEN;
-            std::string copy = password;
-            return generate_Ku(usmHMACMD5AuthProtocol, USM_AUTH_PROTO_MD5_LEN,
-                               reinterpret_cast<u_char*>(copy.data()), copy.size(), out,
-                               length) == SNMPERR_SUCCESS;
+            const std::string* ku = KeyOf(keys, password);
+            if (ku == nullptr) {
+                return false;
+            }
+            std::memcpy(out, ku->data(), ku->size());
+            *length = ku->size();
+            return true;
         };
         if ((c.level >= 1 &&
              !key(c.authPassword, settings.securityAuthKey, &settings.securityAuthKeyLen)) ||
@@ -371,6 +395,7 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
     const std::lock_guard lock(libraryMutex);
     std::vector<Answer> answers(queries.size());
     const std::vector<Engine> engines = DiscoverEngines(queries, options, stop);
+    KeyCache keys;            // forgotten when the requests are done
     std::list<Pending> open;  // the callbacks hold their addresses: they must not move
     const std::size_t most = static_cast<std::size_t>(std::max(options.parallel, 1));
     std::size_t next = 0;
@@ -387,7 +412,7 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
                 continue;
             }
             answers[next].agentFound = v3;
-            if (!Send(queries[next], engines[next], options, pending)) {
+            if (!Send(queries[next], engines[next], options, keys, pending)) {
                 answers[next].outcome = Outcome::LocalFault;
                 if (pending.session != nullptr) {
                     Close(pending);
