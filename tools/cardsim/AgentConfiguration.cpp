@@ -43,7 +43,8 @@ void AddUpsReadings(std::ostream& out, const Card& card) {
     const auto integer = [&](const char* oid, int value) {
         out << "override " << kUpsMib << oid << " integer " << value << "\n";
     };
-    out << "override " << kUpsMib << ".1.1.0 octet_str \"Parvolink test power\"\n"
+    out << "override " << kUpsMib << ".1.1.0 octet_str "
+        << (ups.makerHex.empty() ? "\"Parvolink test power\"" : "0x" + ups.makerHex) << "\n"
         << "override " << kUpsMib << ".1.2.0 octet_str \"UPS-1500\"\n"
         << "override " << kUpsMib << ".1.5.0 octet_str \"" << card.hostName << "\"\n";
     integer(".2.1.0", ups.lowBattery ? kBatteryLow : kBatteryNormal);

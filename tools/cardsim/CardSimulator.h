@@ -33,7 +33,8 @@ struct UpsReadings {
     int minutes = 45;  // of battery time left
     int inputVolts = 230;
     int outputVolts = 230;
-    int load = 35;  // percent of the output's capacity
+    int load = 35;         // percent of the output's capacity
+    std::string makerHex;  // the manufacturer's bytes in hex; empty: the simulator's own name
 };
 
 struct Card {

@@ -92,7 +92,8 @@ void Usage() {
                  "its UPS's readings. Card settings for the agent:\n"
                  "  no-agent, community=TEXT (empty: none), on-battery, low-battery,\n"
                  "  forgets-users (answers OK to a user written, and keeps the old one),\n"
-                 "  charge=PERCENT, minutes=N, load=PERCENT, input-volts=N, output-volts=N\n"
+                 "  charge=PERCENT, minutes=N, load=PERCENT, input-volts=N, output-volts=N,\n"
+                 "  maker-hex=HEX (the UPS manufacturer's bytes, any bytes at all)\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
                  "  --silent      answer nothing\n"
                  "  --not-ok      answer writes with a status other than \"OK\"\n"
@@ -253,6 +254,12 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.ups.load = std::atoi(value.c_str());
     } else if (name == "input-volts") {
         card.ups.inputVolts = std::atoi(value.c_str());
+    } else if (name == "maker-hex") {
+        if (value.empty() || value.size() % 2 != 0 ||
+            value.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            return false;
+        }
+        card.ups.makerHex = value;
     } else if (name == "output-volts") {
         card.ups.outputVolts = std::atoi(value.c_str());
     } else if (name == "known-as") {
