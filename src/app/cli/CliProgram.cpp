@@ -211,21 +211,10 @@ bool CliProgram::Prepare() {
     password_ = *password;
     if (options_.command == Command::Snmpv3Set) {
         fleet::Job::User& user = options_.job.user;
-        if (user.level >= AuthNoPriv) {
-            const auto auth = secret("authentication password", options_.authPasswordFile,
-                                     "--auth-password-file", "PARVOLINK_AUTH_PASSWORD");
-            if (!auth) {
-                return fault(exitcode::kBadInput, error);
-            }
-            user.authPassword = *auth;
-        }
-        if (user.level >= AuthPriv) {
-            const auto priv = secret("privacy password", options_.privPasswordFile,
-                                     "--priv-password-file", "PARVOLINK_PRIV_PASSWORD");
-            if (!priv) {
-                return fault(exitcode::kBadInput, error);
-            }
-            user.privPassword = *priv;
+        // Too short a password is refused below, with the other checks of the job.
+        if (const auto refusal = ReadUserPasswords(user.level, options_.account, false,
+                                                   user.authPassword, user.privPassword)) {
+            return fault(exitcode::kBadInput, *refusal);
         }
     }
     // What no card would take is refused before any card is asked.
@@ -261,36 +250,42 @@ bool CliProgram::PrepareSnmp() {
         credentials.community = *community;
         return true;
     }
-    const auto secret = [&](const std::string& what, const std::string& file,
-                            const std::string& option, const std::string& variable) {
-        auto text = ReadSecret(
-            {what, file, option, variable, "The " + what + " for " + credentials.user + ": "},
-            error);
-        // The keys are derived from passwords of 8 characters or more.
-        if (text && text->size() < usm::kShortestPassword) {
-            error = "the " + what + " has fewer than " + std::to_string(usm::kShortestPassword) +
-                    " characters";
-            text.reset();
-        }
-        return text;
-    };
-    if (credentials.level >= AuthNoPriv) {
-        const auto auth = secret("authentication password", options_.authPasswordFile,
-                                 "--auth-password-file", "PARVOLINK_AUTH_PASSWORD");
-        if (!auth) {
-            return fault();
-        }
-        credentials.authPassword = *auth;
-    }
-    if (credentials.level >= AuthPriv) {
-        const auto priv = secret("privacy password", options_.privPasswordFile,
-                                 "--priv-password-file", "PARVOLINK_PRIV_PASSWORD");
-        if (!priv) {
-            return fault();
-        }
-        credentials.privPassword = *priv;
+    if (const auto refusal =
+            ReadUserPasswords(credentials.level, credentials.user, true, credentials.authPassword,
+                              credentials.privPassword)) {
+        error = *refusal;
+        return fault();
     }
     return true;
+}
+
+std::optional<std::string> CliProgram::ReadUserPasswords(int level, const std::string& owner,
+                                                         bool checkLength, std::string& auth,
+                                                         std::string& priv) const {
+    std::string error;
+    const auto read = [&](const std::string& what, const std::string& file,
+                          const std::string& option, const std::string& variable,
+                          std::string& into) {
+        const auto text = ReadSecret(
+            {what, file, option, variable, "The " + what + " for " + owner + ": "}, error);
+        if (text && checkLength && text->size() < usm::kShortestPassword) {
+            // The keys are derived from passwords of 8 characters or more.
+            error = "the " + what + " has fewer than " + std::to_string(usm::kShortestPassword) +
+                    " characters";
+            return false;
+        }
+        into = text.value_or("");
+        return text.has_value();
+    };
+    if (level >= AuthNoPriv && !read("authentication password", options_.authPasswordFile,
+                                     "--auth-password-file", "PARVOLINK_AUTH_PASSWORD", auth)) {
+        return error;
+    }
+    if (level >= AuthPriv && !read("privacy password", options_.privPasswordFile,
+                                   "--priv-password-file", "PARVOLINK_PRIV_PASSWORD", priv)) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 bool CliProgram::StartDiscover() {

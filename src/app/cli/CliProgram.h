@@ -37,6 +37,11 @@ private:
     void RunCards();
     // Reads the SNMP passwords, or the community; false (with the exit code set) on a fault.
     bool PrepareSnmp();
+    // The SNMPv3 passwords a level needs, read for owner (the prompt's name); the fault, or
+    // nothing when they were read.
+    std::optional<std::string> ReadUserPasswords(int level, const std::string& owner,
+                                                 bool checkLength, std::string& auth,
+                                                 std::string& priv) const;
     // After the cards are identified (or written): their SNMP readings, then the results.
     void StartSnmp();
     void SnmpEnded(const std::vector<snmp::Answer>& answers);

@@ -58,12 +58,9 @@ int Level(const QString& text) {
     throw UsageError{"--level takes noAuthNoPriv, authNoPriv or authPriv"};
 }
 
-// The SNMP options of the commands that read over SNMP: an SNMPv3 user (its passwords from
-// files or the environment) or, where a community may do, a community from a file.
-void AddSnmpOptions(QCommandLineParser& parser, bool community) {
-    parser.addOptions({
-        {"user", "The SNMPv3 user, at most 8 characters.", "NAME"},
-        {"level", "The user's level: noAuthNoPriv, authNoPriv or authPriv.", "LEVEL"},
+// Where an SNMPv3 user's passwords come from, for the commands that take one.
+QList<QCommandLineOption> PasswordFileOptions() {
+    return {
         {"auth-password-file",
          "Read the authentication password from FILE "
          "(else PARVOLINK_AUTH_PASSWORD, else a prompt).",
@@ -71,11 +68,21 @@ void AddSnmpOptions(QCommandLineParser& parser, bool community) {
         {"priv-password-file",
          "Read the privacy password from FILE (else PARVOLINK_PRIV_PASSWORD, else a prompt).",
          "FILE"},
+    };
+}
+
+// The SNMP options of the commands that read over SNMP: an SNMPv3 user (its passwords from
+// files or the environment) or, where a community may do, a community from a file.
+void AddSnmpOptions(QCommandLineParser& parser, bool community) {
+    parser.addOptions({
+        {"user", "The SNMPv3 user, at most 8 characters.", "NAME"},
+        {"level", "The user's level: noAuthNoPriv, authNoPriv or authPriv.", "LEVEL"},
         {"snmp-timeout",
          "Wait MS milliseconds for each SNMP answer (default " +
              QString::number(kDefaultSnmpTimeoutMs) + "; one retry).",
          "MS", QString::number(kDefaultSnmpTimeoutMs)},
     });
+    parser.addOptions(PasswordFileOptions());
     if (community) {
         parser.addOptions({
             {"community-file",
@@ -228,18 +235,11 @@ public:
             {"index", "The user's row, 0 to 7.", "N"},
             {"user", "The user's name, at most 8 characters.", "NAME"},
             {"level", "noAuthNoPriv, authNoPriv or authPriv.", "LEVEL"},
-            {"auth-password-file",
-             "Read the authentication password from FILE "
-             "(else PARVOLINK_AUTH_PASSWORD, else a prompt).",
-             "FILE"},
-            {"priv-password-file",
-             "Read the privacy password from FILE "
-             "(else PARVOLINK_PRIV_PASSWORD, else a prompt).",
-             "FILE"},
             {"verify",
              "Then prove the user over SNMP: an authenticated GET of sysObjectID.0 at its "
              "level; done only when the card's agent answers."},
         });
+        parser.addOptions(PasswordFileOptions());
     }
     void Take(const QCommandLineParser& parser, QStringList&, CliOptions& options) const override {
         options.job.kind = Kind::WriteUser;
