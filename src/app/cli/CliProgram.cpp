@@ -428,7 +428,13 @@ void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
             continue;
         }
         const snmp::Answer answer = next < answers.size() ? answers[next++] : snmp::Answer{};
-        const Result result = ResultOf(answer.outcome);
+        Result result = ResultOf(answer.outcome);
+        if (options_.command == Command::Status && result == Result::Done &&
+            !answer.errorStatus.empty()) {
+            // An answer that is an error (SNMPv1's noSuchName, say) carries no readings; a user
+            // verified by one still has working keys.
+            result = Result::Refused;
+        }
         std::string message(answer.outcome == snmp::Outcome::Answered
                                 ? answer.errorStatus
                                 : snmp::OutcomeText(answer.outcome));
