@@ -55,6 +55,7 @@ struct Card {
     std::array<std::string, 8> privKeys;
     // The card's SNMP agent: whether it has one, its v1/v2c community and its UPS.
     bool agent = true;
+    int usersLateMs = 0;  // the agent takes the users written this long after the card's "OK"
     std::string community = "public";
     UpsReadings ups;
     Faults faults;

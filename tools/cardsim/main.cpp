@@ -92,6 +92,7 @@ void Usage() {
                  "its UPS's readings. Card settings for the agent:\n"
                  "  no-agent, community=TEXT (empty: none), on-battery, low-battery,\n"
                  "  forgets-users (answers OK to a user written, and keeps the old one),\n"
+                 "  users-late-ms=N (its agent takes users written N ms after the OK),\n"
                  "  charge=PERCENT, minutes=N, load=PERCENT, input-volts=N, output-volts=N,\n"
                  "  maker-hex=HEX (the UPS manufacturer's bytes, any bytes at all)\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
@@ -236,6 +237,8 @@ bool Apply(cardsim::Card& card, const std::string& setting) {
         card.restartMs = std::atoi(value.c_str());
     } else if (name == "keeps-old-version") {
         card.keepsOldVersion = true;
+    } else if (name == "users-late-ms") {
+        card.usersLateMs = std::atoi(value.c_str());
     } else if (name == "forgets-users") {
         f.forgetsUsers = true;
     } else if (name == "no-agent") {
@@ -335,6 +338,7 @@ private:
     std::deque<Outgoing> outgoing_;
     std::map<int, std::unique_ptr<cardsim::FirmwareFetch>> fetches_;  // by card number
     std::map<int, std::unique_ptr<cardsim::SnmpAgent>> agents_;       // by card number
+    std::map<int, Clock::time_point> lateAgents_;  // agents to start again, and when
 };
 
 // What the card's agent is made from that a request may change.
@@ -433,6 +437,14 @@ void Simulator::Run() {
         }
         const int ready = poll(polled.data(), polled.size(), NextTimeout());
         SendDue();
+        for (auto late = lateAgents_.begin(); late != lateAgents_.end();) {
+            if (late->second <= Clock::now()) {
+                RestartAgent(cards_[static_cast<std::size_t>(late->first)]);
+                late = lateAgents_.erase(late);
+            } else {
+                ++late;
+            }
+        }
         ServeFetches(polled);
         if (ready > 0 && (polled[0].revents & POLLIN)) {
             ReceiveRequest();
@@ -444,6 +456,11 @@ int Simulator::NextTimeout() const {
     std::optional<Clock::time_point> next;
     if (!outgoing_.empty()) {
         next = outgoing_.front().due;
+    }
+    for (const auto& [number, due] : lateAgents_) {
+        if (!next || due < *next) {
+            next = due;
+        }
     }
     for (const auto& [number, fetch] : fetches_) {
         if (const auto due = fetch->AckDue(); due && (!next || *due < *next)) {
@@ -544,7 +561,12 @@ void Simulator::Answer(const std::string& line, const Ipv4Address& to, const soc
         const std::string usersBefore = AgentUsers(card);
         const std::vector<std::string> replies = cardsim::Answer(card, line, !direct, card.faults);
         if (AgentUsers(card) != usersBefore) {
-            RestartAgent(card);
+            if (card.usersLateMs > 0) {
+                lateAgents_[card.number] =
+                    Clock::now() + std::chrono::milliseconds(card.usersLateMs);
+            } else {
+                RestartAgent(card);
+            }
         }
         for (const std::string& reply : replies) {
             Outgoing out{Clock::now() + std::chrono::milliseconds(card.lateMs),

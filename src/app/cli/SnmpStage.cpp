@@ -20,9 +20,10 @@ void SnmpStage::Start(const CliOptions& options, std::vector<std::string> addres
     client.timeoutMs = options.snmp.timeoutMs;
     client.retries = options.snmp.retries;
     const bool status = options.command == CliOptions::Command::Status;
+    const bool justWritten = options.command == CliOptions::Command::Snmpv3Set;
     const snmp::Credentials credentials = options.snmp.credentials;
-    worker_ = std::thread([this, status, credentials, client, addresses = std::move(addresses),
-                           done = std::move(done)] {
+    worker_ = std::thread([this, status, justWritten, credentials, client,
+                           addresses = std::move(addresses), done = std::move(done)] {
         std::vector<snmp::Answer> answers;
         if (status) {
             std::vector<snmp::Query> queries;
@@ -31,7 +32,9 @@ void SnmpStage::Start(const CliOptions& options, std::vector<std::string> addres
             }
             answers = snmp::Ask(queries, client, &stop_);
         } else {
-            answers = snmp::VerifyUser(addresses, credentials, client, &stop_);
+            answers = justWritten
+                          ? snmp::VerifyUserJustWritten(addresses, credentials, client, &stop_)
+                          : snmp::VerifyUser(addresses, credentials, client, &stop_);
         }
         QMetaObject::invokeMethod(
             this, [done, answers = std::move(answers)] { done(answers); }, Qt::QueuedConnection);

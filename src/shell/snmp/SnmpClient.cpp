@@ -19,6 +19,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace parvolink::snmp {
 namespace {
@@ -473,6 +474,33 @@ std::vector<Answer> VerifyUser(const std::vector<std::string>& addresses,
         if (again[k].outcome == Outcome::Answered) {
             answers[silent[k]].outcome = Outcome::WrongPrivacy;
         }
+    }
+    return answers;
+}
+
+std::vector<Answer> VerifyUserJustWritten(const std::vector<std::string>& addresses,
+                                          const Credentials& credentials,
+                                          const ClientOptions& options,
+                                          const std::atomic<bool>* stop) {
+    std::vector<Answer> answers = VerifyUser(addresses, credentials, options, stop);
+    std::vector<std::string> again;
+    std::vector<std::size_t> which;
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        if (answers[i].outcome != Outcome::Answered && answers[i].outcome != Outcome::LocalFault) {
+            again.push_back(addresses[i]);
+            which.push_back(i);
+        }
+    }
+    if (again.empty()) {
+        return answers;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMs);
+    while (std::chrono::steady_clock::now() < until && (stop == nullptr || !stop->load())) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const std::vector<Answer> second = VerifyUser(again, credentials, options, stop);
+    for (std::size_t k = 0; k < which.size(); ++k) {
+        answers[which[k]] = second[k];
     }
     return answers;
 }

@@ -42,4 +42,13 @@ std::vector<Answer> VerifyUser(const std::vector<std::string>& addresses,
                                const Credentials& credentials, const ClientOptions& options,
                                const std::atomic<bool>* stop = nullptr);
 
+// A card that has just said "OK" to a user may still be bringing its agent up with it: the
+// cards that do not verify are asked once more after this pause.
+constexpr int kSettleMs = 2000;
+// VerifyUser for a user just written: the cards that fail are asked again after kSettleMs.
+std::vector<Answer> VerifyUserJustWritten(const std::vector<std::string>& addresses,
+                                          const Credentials& credentials,
+                                          const ClientOptions& options,
+                                          const std::atomic<bool>* stop = nullptr);
+
 }  // namespace parvolink::snmp

@@ -25,7 +25,7 @@ void UserVerifier::Verify(const std::string& address, const snmp::Credentials& c
     worker_ =
         std::thread([this, address, credentials, options, generation, done = std::move(done)] {
             const std::vector<snmp::Answer> answers =
-                snmp::VerifyUser({address}, credentials, options, &stop_);
+                snmp::VerifyUserJustWritten({address}, credentials, options, &stop_);
             const snmp::Answer answer = answers.empty() ? snmp::Answer{} : answers.front();
             QMetaObject::invokeMethod(
                 this,
