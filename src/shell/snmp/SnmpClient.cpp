@@ -54,6 +54,7 @@ struct Engine {
     std::string id;  // empty: the agent did not answer
     u_int boots = 0;
     u_int time = 0;
+    bool localFault = false;  // the discovery could not be started
 };
 
 Engine EngineFrom(const std::string& found) {
@@ -124,20 +125,23 @@ std::vector<Engine> DiscoverEngines(const std::vector<Query>& queries, const Cli
         while (next < queries.size() && running.size() < kMostChildren && !stopped()) {
             if (queries[next].credentials.version == Credentials::Version::V3) {
                 int ends[2];
-                if (pipe(ends) != 0) {
-                    break;
+                pid_t child = -1;
+                if (pipe(ends) == 0) {
+                    child = fork();
+                    if (child == 0) {
+                        close(ends[0]);
+                        DiscoverInChild(queries[next].address, options, ends[1]);
+                    }
+                    close(ends[1]);
+                    if (child < 0) {
+                        close(ends[0]);
+                    }
                 }
-                const pid_t child = fork();
-                if (child == 0) {
-                    close(ends[0]);
-                    DiscoverInChild(queries[next].address, options, ends[1]);
+                if (child > 0) {
+                    running.push_back({next, child, ends[0], {}});
+                } else {
+                    engines[next].localFault = true;  // no pipe or process to spare
                 }
-                close(ends[1]);
-                if (child < 0) {
-                    close(ends[0]);
-                    break;
-                }
-                running.push_back({next, child, ends[0], {}});
             }
             ++next;
         }
@@ -409,6 +413,9 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
             const bool v3 = queries[next].credentials.version == Credentials::Version::V3;
             if (v3 && engines[next].id.empty()) {
                 open.pop_back();  // its agent did not answer the discovery
+                if (engines[next].localFault) {
+                    answers[next].outcome = Outcome::LocalFault;
+                }
                 ++next;
                 continue;
             }
