@@ -111,6 +111,31 @@ std::optional<Ipv4Address> BroadcastAmong(const std::vector<Ipv4Address>& cards,
     return std::nullopt;
 }
 
+// A card's result and message for what its agent answered.
+std::pair<Result, std::string> Verdict(Command command, const snmp::Answer& answer) {
+    Result result = ResultOf(answer.outcome);
+    std::string message(answer.outcome == snmp::Outcome::Answered
+                            ? answer.errorStatus
+                            : snmp::OutcomeText(answer.outcome));
+    if (answer.outcome == snmp::Outcome::LocalFault && !answer.errorStatus.empty()) {
+        message += ": " + answer.errorStatus;
+    }
+    if (command == Command::Status && result == Result::Done && !answer.errorStatus.empty()) {
+        // An answer that is an error (SNMPv1's noSuchName, say) carries no readings; a user
+        // verified by one still has working keys.
+        result = Result::Refused;
+    }
+    if (command == Command::Snmpv3Verify && result == Result::Done) {
+        message = "the agent answered";
+    }
+    if (command == Command::Snmpv3Set) {
+        message = result == Result::Done
+                      ? "written and verified over SNMP"
+                      : "written, but the user does not verify over SNMP: " + message;
+    }
+    return {result, message};
+}
+
 }  // namespace
 
 CliProgram::CliProgram(CliOptions options) : options_(std::move(options)) {
@@ -393,7 +418,11 @@ void CliProgram::StartSnmp() {
             addresses.push_back(FormatDottedAddress(task.address()));
         }
     }
-    if (options_.command == Command::NutConfig || signal_ != 0) {
+    if (options_.command == Command::NutConfig) {
+        PrintNutConfig();  // nothing to ask: the cards' identities make the sections
+        return;
+    }
+    if (signal_ != 0) {
         SnmpEnded({});
         return;
     }
@@ -402,65 +431,43 @@ void CliProgram::StartSnmp() {
                  [this](const std::vector<snmp::Answer>& answers) { SnmpEnded(answers); });
 }
 
+void CliProgram::PrintNutConfig() {
+    exitCode_ = 0;
+    std::vector<snmp::NutCard> cards;
+    for (const fleet::CardTask& task : identified_) {
+        const std::string card = FormatDottedAddress(task.address());
+        if (task.result() == Result::Done) {
+            cards.push_back({card, Utf8FromLatin1(task.card().hostName),
+                             Utf8FromLatin1(task.card().macAddress)});
+        } else {
+            std::cerr << "parvolink-cli: " << card << ": " << ForTerminal(task.message()) << "\n";
+        }
+        exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+    }
+    std::cout << snmp::NutSections(cards, options_.snmp.credentials, options_.snmp.includeSecrets)
+              << std::flush;
+    End(exitCode_);
+}
+
 void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
     exitCode_ = 0;
     std::size_t next = 0;
-    std::vector<snmp::NutCard> nutCards;
     for (fleet::CardTask& task : identified_) {
-        const std::string card = FormatDottedAddress(task.address());
-        if (options_.command == Command::NutConfig) {
-            if (task.result() == Result::Done) {
-                nutCards.push_back({card, Utf8FromLatin1(task.card().hostName),
-                                    Utf8FromLatin1(task.card().macAddress)});
-            } else {
-                std::cerr << "parvolink-cli: " << card << ": " << ForTerminal(task.message())
-                          << "\n";
-            }
-            exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
-            continue;
-        }
         // Without the stage (a signal came first) every card keeps what it came to.
         const bool asked = snmp_ != nullptr &&
                            (options_.command == Command::Status || task.result() == Result::Done);
-        if (!asked) {
-            exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
-            output_->Ended(task);
-            continue;
+        if (asked) {
+            const snmp::Answer answer = next < answers.size() ? answers[next++] : snmp::Answer{};
+            const auto [result, message] = Verdict(options_.command, answer);
+            task.Fail(result, message);
+            if (options_.command == Command::Status) {
+                output_->Status(task, snmp::ReadUpsStatus(answer.values));
+            }
         }
-        const snmp::Answer answer = next < answers.size() ? answers[next++] : snmp::Answer{};
-        Result result = ResultOf(answer.outcome);
-        if (options_.command == Command::Status && result == Result::Done &&
-            !answer.errorStatus.empty()) {
-            // An answer that is an error (SNMPv1's noSuchName, say) carries no readings; a user
-            // verified by one still has working keys.
-            result = Result::Refused;
-        }
-        std::string message(answer.outcome == snmp::Outcome::Answered
-                                ? answer.errorStatus
-                                : snmp::OutcomeText(answer.outcome));
-        if (answer.outcome == snmp::Outcome::LocalFault && !answer.errorStatus.empty()) {
-            message += ": " + answer.errorStatus;
-        }
-        if (options_.command == Command::Snmpv3Verify && result == Result::Done) {
-            message = "the agent answered";
-        }
-        if (options_.command == Command::Snmpv3Set) {
-            message = result == Result::Done
-                          ? "written and verified over SNMP"
-                          : "written, but the user does not verify over SNMP: " + message;
-        }
-        task.Fail(result, message);
-        exitCode_ = std::max(exitCode_, static_cast<int>(result));
-        if (options_.command == Command::Status) {
-            output_->Status(task, snmp::ReadUpsStatus(answer.values));
-        } else {
+        if (!asked || options_.command != Command::Status) {
             output_->Ended(task);
         }
-    }
-    if (options_.command == Command::NutConfig) {
-        std::cout << snmp::NutSections(nutCards, options_.snmp.credentials,
-                                       options_.snmp.includeSecrets)
-                  << std::flush;
+        exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
     }
     End(exitCode_);
 }

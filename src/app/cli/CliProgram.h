@@ -45,6 +45,7 @@ private:
     // After the cards are identified (or written): their SNMP readings, then the results.
     void StartSnmp();
     void SnmpEnded(const std::vector<snmp::Answer>& answers);
+    void PrintNutConfig();
     // Prints what remains (the JSON array closed) and leaves the event loop with code, or
     // with the code of the signal that stopped the run.
     void End(int code);

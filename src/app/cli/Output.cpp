@@ -149,6 +149,12 @@ void Output::Found(const DeviceEntry& row) {
 
 void Output::Ended(const fleet::CardTask& task) {
     const std::string card = FormatDottedAddress(task.address());
+    if (format_ == Format::Prometheus) {
+        // A card never asked for its status (a signal came first): it is not up.
+        statuses_.push_back(
+            {card, Utf8FromLatin1(task.card().macAddress), snmp::Outcome::NoResponse, {}});
+        return;
+    }
     const std::string result(fleet::ResultName(task.result()));
     if (format_ == Format::Json) {
         Record(CardRecord(task, command_), {});
