@@ -26,15 +26,30 @@ protected:
     void Deliver(CardTask& task, const std::vector<Outgoing>& sends) {
         for (const Outgoing& send : sends) {
             sent.push_back(DecodedCommand(send.wire));
-            std::string line = DatagramCodec::DecodeText(send.wire);
-            while (!line.empty() && line.back() == '\0') {
-                line.pop_back();
-            }
-            const bool broadcast = send.host == "255.255.255.255";
-            for (const std::string& reply : cardsim::Answer(card, line, broadcast, faults)) {
-                Deliver(task, task.OnDatagram(DatagramCodec::EncodeText(reply), card.address));
+            for (const std::string& reply : Replies(send)) {
+                Deliver(task, task.OnDatagram(reply, card.address));
             }
         }
+    }
+    // What the simulated card sends back for one request, encoded.
+    std::vector<std::string> Replies(const Outgoing& send) {
+        std::string line = DatagramCodec::DecodeText(send.wire);
+        while (!line.empty() && line.back() == '\0') {
+            line.pop_back();
+        }
+        const bool broadcast = send.host == "255.255.255.255";
+        std::vector<std::string> replies;
+        for (const std::string& reply : cardsim::Answer(card, line, broadcast, faults)) {
+            replies.push_back(DatagramCodec::EncodeText(reply));
+        }
+        return replies;
+    }
+    // An upgrade job with a small file, which dir keeps.
+    static Job SmallUpgrade(testing::TempDir& dir) {
+        dir.Write("small.bin", std::string(1000, 'x'));
+        Job job{Job::Kind::Upgrade};
+        job.firmware = dir.path() / "small.bin";
+        return job;
     }
     static std::string DecodedCommand(const std::string& wire) {
         const std::string line = DatagramCodec::DecodeText(wire);
@@ -275,9 +290,7 @@ TEST_F(CardTaskTest, UpgradeChecksTheFlashBeforeAsking) {
 // TFTP server times it instead.
 TEST_F(CardTaskTest, ACardThatNeverAsksForTheFileIsNoResponse) {
     testing::TempDir dir;
-    dir.Write("small.bin", std::string(1000, 'x'));
-    Job job{Job::Kind::Upgrade};
-    job.firmware = dir.path() / "small.bin";
+    const Job job = SmallUpgrade(dir);
     CardTask silent = Task(job);
     CardTask fetching = Task(job);
     Run(silent);
@@ -297,26 +310,13 @@ TEST_F(CardTaskTest, ACardThatNeverAsksForTheFileIsNoResponse) {
 // once the "OK" is.
 TEST_F(CardTaskTest, ATransferEndingBeforeItsOkIsKept) {
     testing::TempDir dir;
-    dir.Write("small.bin", std::string(1000, 'x'));
-    Job job{Job::Kind::Upgrade};
-    job.firmware = dir.path() / "small.bin";
-    CardTask task = Task(job);
-    const auto answer = [&](const std::vector<Outgoing>& sends) {
-        std::vector<std::string> replies;
-        for (const Outgoing& send : sends) {
-            std::string line = DatagramCodec::DecodeText(send.wire);
-            line.resize(std::min(line.size(), line.find('\0')));
-            for (const std::string& reply : cardsim::Answer(card, line, false, faults)) {
-                replies.push_back(DatagramCodec::EncodeText(reply));
-            }
-        }
-        return replies;
-    };
-    const std::vector<Outgoing> upgrade = task.OnDatagram(answer(task.Start()).at(0), kCardAddress);
+    CardTask task = Task(SmallUpgrade(dir));
+    const std::vector<Outgoing> upgrade =
+        task.OnDatagram(Replies(task.Start().at(0)).at(0), kCardAddress);
     ASSERT_TRUE(task.expectsFetch());
     task.FinishFetch(Result::Done, "Upgrade OK!");
     EXPECT_FALSE(task.finished());
-    static_cast<void>(task.OnDatagram(answer(upgrade).at(0), kCardAddress));
+    static_cast<void>(task.OnDatagram(Replies(upgrade.at(0)).at(0), kCardAddress));
     EXPECT_TRUE(task.finished());
     EXPECT_EQ(task.result(), Result::Done);
     EXPECT_EQ(task.message(), "Upgrade OK!");
@@ -326,7 +326,7 @@ TEST_F(CardTaskTest, ATransferEndingBeforeItsOkIsKept) {
 // the file's version: done only then; another version or silence is said when the wait ends.
 TEST_F(CardTaskTest, AnUpgradeIsConfirmedByTheVersionThatComesBack) {
     testing::TempDir dir;
-    dir.Write("small.bin", std::string(1000, 'x'));
+    const Job small = SmallUpgrade(dir);
     const struct {
         const char* name;
         const char* comesBackWith;  // nothing: silent
@@ -344,8 +344,7 @@ TEST_F(CardTaskTest, AnUpgradeIsConfirmedByTheVersionThatComesBack) {
         SCOPED_TRACE(c.name);
         card = cardsim::MakeCard(kCardAddress, 0);
         faults = {};
-        Job job{Job::Kind::Upgrade};
-        job.firmware = dir.path() / "small.bin";
+        Job job = small;
         job.confirm = true;
         job.confirmSeconds = 10;
         job.firmwareVersion = "V2.40";

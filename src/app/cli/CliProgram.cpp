@@ -111,6 +111,12 @@ std::optional<Ipv4Address> BroadcastAmong(const std::vector<Ipv4Address>& cards,
     return std::nullopt;
 }
 
+// A user is verified only where it was written (or the card identified); a status is asked of
+// every card.
+bool AskedOverSnmp(Command command, const fleet::CardTask& task) {
+    return command == Command::Status || task.result() == Result::Done;
+}
+
 // A card's result and message for what its agent answered.
 std::pair<Result, std::string> Verdict(Command command, const snmp::Answer& answer) {
     Result result = ResultOf(answer.outcome);
@@ -409,15 +415,6 @@ void CliProgram::StartSnmp() {
         };
         return position(a) < position(b);
     });
-    std::vector<std::string> addresses;
-    for (const fleet::CardTask& task : identified_) {
-        // A user is verified only where it was written; a status is asked of every card.
-        const bool written = task.result() == Result::Done;
-        if (options_.command == Command::Status ||
-            (written && options_.command != Command::NutConfig)) {
-            addresses.push_back(FormatDottedAddress(task.address()));
-        }
-    }
     if (options_.command == Command::NutConfig) {
         PrintNutConfig();  // nothing to ask: the cards' identities make the sections
         return;
@@ -425,6 +422,12 @@ void CliProgram::StartSnmp() {
     if (signal_ != 0) {
         SnmpEnded({});
         return;
+    }
+    std::vector<std::string> addresses;
+    for (const fleet::CardTask& task : identified_) {
+        if (AskedOverSnmp(options_.command, task)) {
+            addresses.push_back(FormatDottedAddress(task.address()));
+        }
     }
     snmp_ = std::make_unique<SnmpStage>();
     snmp_->Start(options_, std::move(addresses),
@@ -454,8 +457,7 @@ void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
     std::size_t next = 0;
     for (fleet::CardTask& task : identified_) {
         // Without the stage (a signal came first) every card keeps what it came to.
-        const bool asked = snmp_ != nullptr &&
-                           (options_.command == Command::Status || task.result() == Result::Done);
+        const bool asked = snmp_ != nullptr && AskedOverSnmp(options_.command, task);
         if (asked) {
             const snmp::Answer answer = next < answers.size() ? answers[next++] : snmp::Answer{};
             const auto [result, message] = Verdict(options_.command, answer);

@@ -65,10 +65,6 @@ struct Answer {
     std::vector<Value> values;
 };
 
-}  // namespace parvolink::snmp
-
-namespace parvolink::snmp {
-
 // The window's one message when a user it wrote does not verify over SNMP.
 Message UserNotVerified(std::string_view user, std::string_view address, Outcome outcome);
 
