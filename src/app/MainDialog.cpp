@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
+#include <iostream>
 
 #include "app/AboutDialog.h"
 #include "app/Version.h"
@@ -91,6 +92,10 @@ void MainDialog::OpenSockets() {
     }
     tftpSocketReady_ = firmwareServer_.Open(services_.tftpPort);
     if (!tftpSocketReady_) {
+        // The box keeps its one line; why, and the step that gets the port, go to the terminal.
+        const PortFailure& why = firmwareServer_.failure();
+        std::cerr << "parvolink: " << mainwindow::kCannotOpenTftp.text << " (" << why.reason << ")"
+                  << (why.remedy.empty() ? "" : "; to get it: " + why.remedy) << "\n";
         services_.prompter.ShowMessage(nullptr, mainwindow::kCannotOpenTftp);
     }
 }

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include "support/GuiTestSupport.h"
+
 int main(int argc, char** argv) {
     // Widget tests need no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -10,5 +12,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        new parvolink::testing::TestTimersEndWithTheirTest);
     return RUN_ALL_TESTS();
 }

@@ -61,13 +61,25 @@ T* Find(QWidget* parent, const char* id) {
     return control;
 }
 
+// The owner of every timer a test starts to act later (WhenModal's): the test programs' main
+// deletes its children when each test ends, so that no timer of a test that failed early
+// fires in the next one with references to locals that are gone.
+inline QObject& TestTimers() {
+    static QObject* owner = new QObject;
+    return *owner;
+}
+
+class TestTimersEndWithTheirTest : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override { qDeleteAll(TestTimers().children()); }
+};
+
 // Runs action on the first modal dialog of type Dialog that opens, from inside its event loop,
 // once it is the active window.
 // Fails the test if none opens within twenty seconds; a dialog of another type left open then
 // is closed, so that the test ends instead of waiting for ever.
 template <class Dialog>
 void WhenModal(std::function<void(Dialog*)> action) {
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(&TestTimers());
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, [timer, clock, action] {

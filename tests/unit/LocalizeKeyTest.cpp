@@ -35,10 +35,11 @@ Key ReferenceKey(std::string_view password, std::span<const std::uint8_t> engine
         md5.Update(buf);
     }
     const Md5::Digest ku = md5.Final();
-    std::vector<std::uint8_t> block(ku.begin(), ku.end());
-    block.insert(block.end(), engineId.begin(), engineId.end());
-    block.insert(block.end(), ku.begin(), ku.end());
-    return Md5::Of(block);
+    Md5 localized;
+    localized.Update(ku);
+    localized.Update(engineId);
+    localized.Update(ku);
+    return localized.Final();
 }
 
 const std::array<std::uint8_t, 12> kRfcEngineId = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};

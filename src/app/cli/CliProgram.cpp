@@ -155,6 +155,9 @@ CliProgram::~CliProgram() = default;
 
 int CliProgram::Run() {
     if (!Prepare()) {
+        if (exitCode_ == exitcode::kLocalFault) {
+            ReportUnstarted();
+        }
         return exitCode_;
     }
     SystemNetworkEnvironment network;
@@ -173,10 +176,21 @@ int CliProgram::Run() {
     return QCoreApplication::exec();
 }
 
+void CliProgram::ReportUnstarted() {
+    Output output(std::cout, options_.format, options_.command);
+    for (const Ipv4Address& card : options_.cards) {
+        fleet::CardTask task(card, options_.account, "", hostAddress_, options_.job);
+        task.Fail(fleet::Result::LocalFault, fault_);
+        output.Ended(task);
+    }
+    output.Finish();
+}
+
 bool CliProgram::Prepare() {
     const auto fault = [this](int code, const std::string& line) {
         std::cerr << "parvolink-cli: " << line << "\n";
         exitCode_ = code;
+        fault_ = line;
         return false;
     };
     if (options_.command == Command::Discover) {
@@ -211,12 +225,10 @@ bool CliProgram::Prepare() {
             return ServedFirmware{file.string(), file.filename().string()};
         });
         if (!firmware_->Open(kTftpPort)) {
-            const std::string why = firmware_->failure().empty() ? "another program holds port 69"
-                                                                 : firmware_->failure();
+            const PortFailure& why = firmware_->failure();
             return fault(exitcode::kLocalFault,
-                         mainwindow::kCannotOpenTftp.text + " (" + why +
-                             "; port 69 is bound by root, or through the helper for members of "
-                             "the group parvolink: sudo adduser $USER parvolink)");
+                         mainwindow::kCannotOpenTftp.text + " (" + why.reason + ")" +
+                             (why.remedy.empty() ? "" : "; to get it: " + why.remedy));
         }
     }
     if (options_.job.kind == fleet::Job::Kind::Identify) {

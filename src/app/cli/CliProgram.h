@@ -33,6 +33,9 @@ public:
 private:
     // Checks and secrets before the network: false (with the exit code set) on a fault.
     bool Prepare();
+    // A local fault before any card was asked: every card named, with that fault, so that a
+    // reader of the output still gets a record per card (and JSON a whole array).
+    void ReportUnstarted();
     bool StartDiscover();
     void RunCards();
     // Reads the SNMP passwords, or the community; false (with the exit code set) on a fault.
@@ -72,6 +75,7 @@ private:
     bool progressShown_ = false;
     std::string progressLine_;  // what the progress line shows now
     int exitCode_ = 0;
+    std::string fault_;  // the line Prepare's fault printed
     int cardsEnded_ = 0;
     int cardsTotal_ = 0;
 };

@@ -35,9 +35,10 @@ DatagramSocket::~DatagramSocket() {
 
 bool DatagramSocket::Bind(std::uint16_t port) {
     Close();
-    bindRefused_ = false;
+    bindError_ = 0;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
+        bindError_ = errno;
         return false;
     }
     sockaddr_in local{};
@@ -45,7 +46,7 @@ bool DatagramSocket::Bind(std::uint16_t port) {
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     local.sin_port = htons(port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        bindRefused_ = errno == EACCES || errno == EPERM;
+        bindError_ = errno;
         ::close(fd);
         return false;
     }

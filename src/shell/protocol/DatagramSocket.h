@@ -38,10 +38,10 @@ public:
 
     // Binds port (0: any free one) on every local IPv4 address, for this socket alone; false
     // when another socket holds it or the process may not bind it (ports below 1024 need root
-    // or CAP_NET_BIND_SERVICE; bindRefused() then tells).
+    // or CAP_NET_BIND_SERVICE; bindError() then tells).
     [[nodiscard]] bool Bind(std::uint16_t port);
-    // True when the last Bind failed for want of privilege, not because the port was taken.
-    bool bindRefused() const { return bindRefused_; }
+    // The errno of the last Bind that failed (EACCES or EPERM: for want of privilege), else 0.
+    int bindError() const { return bindError_; }
     // Takes over a socket bound elsewhere (non-blocking), as Bind would have made it.
     void Adopt(int descriptor);
     void OnDatagram(std::function<void(const Received&)> handler) { handler_ = std::move(handler); }
@@ -76,7 +76,7 @@ private:
     std::size_t largest_;
     Handling handling_;
     int fd_ = -1;
-    bool bindRefused_ = false;
+    int bindError_ = 0;
     std::unique_ptr<QSocketNotifier> readable_;
     std::unique_ptr<QSocketNotifier> writable_;
     std::function<void()> resume_;

@@ -4,6 +4,7 @@
 // line carry no capability themselves, so nothing they load (Qt plugins among it) ever does.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -13,13 +14,29 @@ namespace parvolink {
 // package installs it.
 inline constexpr const char* kBindHelperName = "parvolink-bind";
 inline constexpr const char* kInstalledBindHelper = "/usr/libexec/parvolink/parvolink-bind";
+inline constexpr const char* kBindHelperGroup = "parvolink";
+// How long the helper may take from its start to its end, however it misbehaves.
+inline constexpr std::chrono::milliseconds kBindHelperDeadline{5000};
 
-struct HelperBinding {
-    int descriptor = -1;  // the bound socket, non-blocking and close-on-exec; -1 on failure
-    std::string failure;  // why not, for the user
+// Why the port could not be had, and the step that gets it.
+struct PortFailure {
+    std::string reason;
+    std::string remedy;
 };
 
-// Runs the helper for port on every local IPv4 address, with an empty environment.
+struct HelperBinding {
+    int descriptor = -1;  // a UDP socket bound to the port, non-blocking, close-on-exec; or -1
+    PortFailure failure;  // when descriptor is -1
+};
+
+// Runs the helper for port on every local IPv4 address, with an empty environment. Only a UDP
+// IPv4 socket bound to port is taken; the helper is killed if it has not ended by the deadline.
 HelperBinding BindThroughHelper(std::uint16_t port);
+// The same with the helper at path (tests give one of their own).
+HelperBinding BindThroughHelper(const std::string& path, std::uint16_t port,
+                                std::chrono::milliseconds deadline);
+
+// Port taken, or refused to a process that asked for it directly (errno of its bind).
+PortFailure DirectBindFailure(std::uint16_t port, int error);
 
 }  // namespace parvolink

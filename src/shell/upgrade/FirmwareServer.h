@@ -25,10 +25,10 @@ public:
                             QObject* parent = nullptr);
 
     // Binds port (69, or any free one for tests with 0) and starts the tick; false when it
-    // cannot, failure() then says why when the helper was asked.
+    // cannot, failure() then says why and what would get the port.
     [[nodiscard]] bool Open(quint16 port);
     void Close();
-    const std::string& failure() const { return socket_.failure(); }
+    const PortFailure& failure() const { return socket_.failure(); }
     quint16 LocalPort() const { return socket_.LocalPort(); }
 
     // After the packets of a datagram or a tick are sent: the rest of what it did (the

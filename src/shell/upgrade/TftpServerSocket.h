@@ -3,6 +3,8 @@
 // messages are posted), so datagrams are handled at once, without a hop through the event loop.
 #pragma once
 
+#include <cerrno>
+
 #include "core/upgrade/TftpServer.h"
 #include "shell/protocol/DatagramSocket.h"
 #include "shell/protocol/PrivilegedBind.h"
@@ -16,14 +18,16 @@ public:
     explicit TftpServerSocket(QObject* parent = nullptr)
         : DatagramSocket(tftp::kReceiveBufferSize, Handling::AtOnce, parent) {}
 
-    // Binds port; port 69 refused for want of privilege is asked of the helper, whose
-    // failure() then says why it could not be had.
+    // Binds port; port 69 refused for want of privilege is asked of the helper. On failure,
+    // failure() says why the port could not be had and what would get it.
     bool Open(quint16 port) {
-        failure_.clear();
+        failure_ = {};
         if (Bind(port)) {
             return true;
         }
-        if (port != kTftpPort || !bindRefused()) {
+        const bool wantsPrivilege = bindError() == EACCES || bindError() == EPERM;
+        if (port != kTftpPort || !wantsPrivilege) {
+            failure_ = DirectBindFailure(port, bindError());
             return false;
         }
         const HelperBinding helped = BindThroughHelper(port);
@@ -34,10 +38,10 @@ public:
         Adopt(helped.descriptor);
         return true;
     }
-    const std::string& failure() const { return failure_; }
+    const PortFailure& failure() const { return failure_; }
 
 private:
-    std::string failure_;
+    PortFailure failure_;
 };
 
 }  // namespace parvolink
