@@ -55,7 +55,7 @@ TEST(BindHelper, TakesNothingButAUdpSocketOnThePort) {
         {"a TCP listener",
          "s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)\n"
          "s.bind(('127.0.0.1', 0))\ns.listen()\nhand([s.fileno()])"},
-        {"a UDP socket on another port", "hand([udp(0).fileno()])"},
+        {"a UDP socket on another port", "s = udp(0)\nhand([s.fileno()])"},
         {"two sockets", "a = udp(0)\nb = udp(0)\nhand([a.fileno(), b.fileno()])"},
         {"an IPv6 UDP socket",
          "s = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)\ns.bind(('::1', 0))\n"

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace parvolink {
 namespace {
@@ -113,9 +114,13 @@ struct HelperMessage {
     bool arrived = false;  // false: silence until the deadline, or the helper ended unheard
     bool ended = false;    // the helper closed its end without a message
     int code = 0;          // the helper's errno for its bind, 0 with a descriptor
-    int descriptor = -1;
-    bool extra = false;  // more than one descriptor, or other control data
+    int descriptor = -1;   // the one descriptor sent; -1 when none, or more than one
+    bool other = false;    // descriptors beyond one, or control data of another kind
 };
+
+// Room for more descriptors than the helper sends, so that extra ones arrive (and are closed)
+// instead of being cut off unseen.
+constexpr std::size_t kDescriptorRoom = 8;
 
 HelperMessage Receive(int socket, Clock::time_point end) {
     HelperMessage got;
@@ -128,7 +133,7 @@ HelperMessage Receive(int socket, Clock::time_point end) {
     }
     unsigned char code = 0;
     iovec data{&code, 1};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kDescriptorRoom)] = {};
     msghdr message{};
     message.msg_iov = &data;
     message.msg_iovlen = 1;
@@ -140,14 +145,27 @@ HelperMessage Receive(int socket, Clock::time_point end) {
     }
     got.arrived = true;
     got.code = code;
-    got.extra = (message.msg_flags & (MSG_CTRUNC | MSG_TRUNC)) != 0;
+    got.other = (message.msg_flags & (MSG_CTRUNC | MSG_TRUNC)) != 0;
+    std::vector<int> received;
     for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
          header = CMSG_NXTHDR(&message, header)) {
-        if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS &&
-            header->cmsg_len == CMSG_LEN(sizeof(int)) && got.descriptor < 0) {
-            std::memcpy(&got.descriptor, CMSG_DATA(header), sizeof got.descriptor);
-        } else {
-            got.extra = true;
+        if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) {
+            got.other = true;
+            continue;
+        }
+        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int descriptor = -1;
+            std::memcpy(&descriptor, CMSG_DATA(header) + i * sizeof(int), sizeof descriptor);
+            received.push_back(descriptor);
+        }
+    }
+    if (received.size() == 1 && !got.other) {
+        got.descriptor = received.front();
+    } else {
+        got.other = got.other || !received.empty();
+        for (const int descriptor : received) {
+            ::close(descriptor);
         }
     }
     return got;
@@ -234,10 +252,10 @@ HelperBinding BindThroughHelper(const std::string& path, std::uint16_t port,
                                                 std::to_string(deadline.count()) + " ms"),
                        "install the package parvolink again"});
     }
-    if (message.descriptor < 0) {
+    if (message.descriptor < 0 && !message.other) {
         return refuse(HelperCouldNotBind(path, port, message.code != 0 ? message.code : EPROTO));
     }
-    if (message.extra || !IsUdpSocketOnPort(message.descriptor, port)) {
+    if (message.other || !IsUdpSocketOnPort(message.descriptor, port)) {
         return refuse({"the helper " + path +
                            " handed over something other than a UDP socket on "
                            "port " +
