@@ -145,7 +145,7 @@ void MainDialog::OnDiscover() {
         discoverRunner_.Stop();
         return;
     }
-    engine_.BeginOperation(engine::kDiscoverTicks);
+    engine_.BeginOperation(exchange::kDiscoverTicks);
     deviceList_.BeginDiscover();
     // No ticks while the sweep runs, as none could be handled during a sweep that blocked.
     operationTimer_.stop();
@@ -190,7 +190,7 @@ void MainDialog::OnUpgrade() {
     if (deviceList_.empty() || !upgradeDialog_->Run()) {
         return;
     }
-    engine_.BeginOperation(engine::kUpgradeTicks);
+    engine_.BeginOperation(exchange::kUpgradeTicks);
     // Once a run is enough: the user knows, and the upgrade itself goes on regardless.
     if (!WriteSettings(services_.currentDirectory, firmware_) &&
         !std::exchange(settingsWarned_, true)) {
@@ -343,7 +343,7 @@ SequenceOutcome MainDialog::RunConfigurationSequence(const DeviceEntry& card) {
     return {SequenceOutcome::Kind::Accepted, SetConfigurePayload(deviceConfiguration_)};
 }
 
-SequenceOutcome MainDialog::RunSnmpv3Sequence() {
+SequenceOutcome MainDialog::RunSnmpv3Sequence(const DeviceEntry& /*card*/) {
     if (usmDialog_->isVisible()) {
         return {};
     }
@@ -358,21 +358,27 @@ SequenceOutcome MainDialog::RunSnmpv3Sequence() {
     }
     auto [auth, priv] = usmDialog_->TakeSubmittedPasswords();
     const std::string& name = usm_.userNames[static_cast<std::size_t>(usm_.submitIndex)];
-    const DeviceEntry* card = deviceList_.selectedRow();
-    // Only a card known by its dotted address is asked: a name would be looked up, blocking.
-    if (!name.empty() && card != nullptr && ParseStrictAddress(card->ipAddress)) {
-        userToVerify_ = UserToVerify{card->ipAddress,
-                                     {snmp::Credentials::Version::V3, "", name, usm_.submitLevel,
-                                      std::move(auth), std::move(priv)}};
+    if (!name.empty()) {
+        userToVerify_ = snmp::Credentials{snmp::Credentials::Version::V3, "", name,
+                                          usm_.submitLevel, std::move(auth), std::move(priv)};
     }
     return {SequenceOutcome::Kind::Accepted, SetSnmpv3UserPayload(usm_)};
 }
 
-void MainDialog::SnmpUserAccepted() {
+void MainDialog::SnmpUserAccepted(const DeviceEntry& card) {
     if (!userToVerify_) {
         return;  // an "OK" nobody here asked for, or for a context name
     }
-    const UserToVerify user = *std::exchange(userToVerify_, std::nullopt);
+    // The card the user was written to, by its address in the form every reader takes alike:
+    // "198.51.100.010" is .10, never octal .8. A card known by a name is not asked: the name
+    // would be looked up, blocking.
+    const auto written = ParseStrictAddress(card.ipAddress);
+    if (!written) {
+        userToVerify_.reset();
+        return;
+    }
+    const UserToVerify user{FormatDottedAddress(*written),
+                            *std::exchange(userToVerify_, std::nullopt)};
     if (userVerifier_ == nullptr) {
         userVerifier_ = new UserVerifier(this);
     }

@@ -158,8 +158,8 @@ private:
     bool StoreConfiguration(std::string_view payload) override;
     bool StoreUserTable(std::string_view payload) override;
     SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) override;
-    SequenceOutcome RunSnmpv3Sequence() override;
-    void SnmpUserAccepted() override;
+    SequenceOutcome RunSnmpv3Sequence(const DeviceEntry& card) override;
+    void SnmpUserAccepted(const DeviceEntry& card) override;
 
     MainDialogServices services_;
     DeviceList deviceList_;
@@ -193,7 +193,7 @@ private:
         std::string address;
         snmp::Credentials credentials;
     };
-    std::optional<UserToVerify> userToVerify_;
+    std::optional<snmp::Credentials> userToVerify_;  // submitted, not yet answered "OK"
     UserVerifier* userVerifier_ = nullptr;
     UpgradeDialog* upgradeDialog_ = nullptr;
     UpgradeProgressDialog* upgradeProgress_ = nullptr;

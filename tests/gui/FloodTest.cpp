@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "app/MainDialog.h"
-#include "core/protocol/RequestEngine.h"
+#include "core/protocol/Exchange.h"
 #include "kit/ControlIds.h"
 #include "shell/upgrade/UpgradeDialog.h"
 #include "support/FakeEngineHost.h"
@@ -112,11 +112,11 @@ protected:
 TEST_F(FloodTest, MessageBoxesNeverNest) {
     Send("\0\1\0octet\0"s, window.tftpPort(), 3000);
     Send(testing::ReplyDatagram({"Error", "1"}), window.managementPort(), 3000);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Count(engine::kPacketMismatch) > 0; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Count(exchange::kPacketMismatch) > 0; }, 20000));
     QTest::qWait(300);
     EXPECT_EQ(prompter.deepest, 1);
     EXPECT_EQ(Count(tftp::kCannotOpenFile), 1);
-    EXPECT_EQ(Count(engine::kPacketMismatch), 1);
+    EXPECT_EQ(Count(exchange::kPacketMismatch), 1);
 
     // Afterwards a chosen file is served as ever: to ten hosts at once, while an eleventh
     // floods the server with requests it must refuse.

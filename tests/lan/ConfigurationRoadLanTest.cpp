@@ -65,7 +65,7 @@ TEST_F(ConfigurationRoadLanTest, EditedSettingsAreWrittenAndReadBack) {
         Click(d, ids::kOk);
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
-    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUpdateSuccessfully});
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{exchange::kUpdateSuccessfully});
     EXPECT_TRUE(ButtonsBack(window));
 
     Configure(window, [&](ConfigurationDialog* d) {
@@ -96,7 +96,7 @@ TEST_F(ConfigurationRoadLanTest, WrongPasswordOpensNoDialog) {
     QTest::qWait(1200);
     EXPECT_EQ(dialogs, 0);
     for (const Message& message : prompter.Messages()) {
-        EXPECT_EQ(message, engine::kAccountMismatch);
+        EXPECT_EQ(message, exchange::kAccountMismatch);
     }
 }
 
@@ -107,7 +107,7 @@ TEST_F(ConfigurationRoadLanTest, CardIgnoringTheWriteGivesNoResponse) {
     EXPECT_EQ(window.engine().pendingReply(), PendingReply::AwaitingSetConfigure);
     EXPECT_FALSE(ButtonsBack(window));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
-    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kNoResponse});
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{exchange::kNoResponse});
     EXPECT_TRUE(ButtonsBack(window));
 }
 

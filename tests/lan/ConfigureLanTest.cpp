@@ -48,7 +48,7 @@ TEST_F(ConfigureLanTest, WrongPasswordIsReported) {
     MainDialog& window = ConfigureCard("wrong");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 3000));
     for (const Message& message : prompter.Messages()) {
-        EXPECT_EQ(message, engine::kAccountMismatch);
+        EXPECT_EQ(message, exchange::kAccountMismatch);
     }
     // The operation ends at the next tick, quietly.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.operationTimer().isActive(); }, 3000));

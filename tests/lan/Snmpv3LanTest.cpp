@@ -63,7 +63,7 @@ TEST_F(Snmpv3LanTest, UserIsWrittenWithItsLocalizedKey) {
     MainDialog& window = OpenWindow();
     SubmitUser(window, "198.51.100.3", 3, AuthNoPriv);
     ASSERT_TRUE(QTest::qWaitFor([&] { return submitted && !prompter.shown.empty(); }, 8000));
-    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUsmUpdateSuccessfully});
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{exchange::kUsmUpdateSuccessfully});
 
     const UsmConfiguration& usm = window.usm();
     EXPECT_EQ(usm.engineId, "PL336403");  // the card at 198.51.100.3
@@ -88,7 +88,7 @@ TEST_F(Snmpv3LanTest, SubmittedUserIsVerifiedByTheCardsAgent) {
     SubmitUser(window, "198.51.100.2");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 8000));
     QTest::qWait(5000);  // the verification's time, asked twice, had it failed
-    EXPECT_EQ(prompter.Messages(), std::vector<Message>{engine::kUsmUpdateSuccessfully});
+    EXPECT_EQ(prompter.Messages(), std::vector<Message>{exchange::kUsmUpdateSuccessfully});
 
     prompter.shown.clear();
     SubmitUser(window, "198.51.100.3");
@@ -96,7 +96,7 @@ TEST_F(Snmpv3LanTest, SubmittedUserIsVerifiedByTheCardsAgent) {
     QTest::qWait(500);  // and no other message follows
     EXPECT_EQ(prompter.Messages(),
               (std::vector<Message>{
-                  engine::kUsmUpdateSuccessfully,
+                  exchange::kUsmUpdateSuccessfully,
                   snmp::UserNotVerified("ops", "198.51.100.3", snmp::Outcome::UnknownUser)}));
 }
 

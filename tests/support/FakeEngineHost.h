@@ -28,6 +28,8 @@ public:
     std::string storedConfiguration;
     std::string storedUserTable;
     std::string configuredCard;            // the address of the card whose dialog ran last
+    std::string usersCard;                 // of the card whose SNMPv3 dialog ran last
+    std::string acceptedUserCard;          // of the card whose SetSNMPv3 was answered "OK"
     std::deque<SequenceOutcome> outcomes;  // one per sequence run; Cancelled when empty
     std::function<void()> insideModal;     // runs inside the next message or sequence
     bool buttonsOn = true;
@@ -74,7 +76,11 @@ public:
         configuredCard = card.ipAddress;
         return RunSequence("configuration");
     }
-    SequenceOutcome RunSnmpv3Sequence() override { return RunSequence("snmpv3"); }
+    SequenceOutcome RunSnmpv3Sequence(const DeviceEntry& card) override {
+        usersCard = card.ipAddress;
+        return RunSequence("snmpv3");
+    }
+    void SnmpUserAccepted(const DeviceEntry& card) override { acceptedUserCard = card.ipAddress; }
 
 private:
     SequenceOutcome RunSequence(const std::string& name) {

@@ -5,7 +5,6 @@
 
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Exchange.h"
-#include "core/protocol/RequestEngine.h"
 
 namespace parvolink {
 namespace {
@@ -62,9 +61,9 @@ TEST(Exchange, WhatEachReplyMeans) {
         std::optional<Message> message;
     } cases[] = {
         {Step::SetConfigure, ReplyCommand::SetConfigure, "OK\t", K::Answered,
-         engine::kUpdateSuccessfully},
+         exchange::kUpdateSuccessfully},
         {Step::SetSnmpv3, ReplyCommand::SetSnmpv3, "OK\t", K::Answered,
-         engine::kUsmUpdateSuccessfully},
+         exchange::kUsmUpdateSuccessfully},
         {Step::SetConfigure, ReplyCommand::SetConfigure, "FAIL\t", K::NotOk,
          Message{"The card did not take the request: it answered \"FAIL\".", "Warning",
                  MessageIcon::Warning}},
@@ -72,8 +71,8 @@ TEST(Exchange, WhatEachReplyMeans) {
         {Step::SetConfigure, ReplyCommand::SetSnmpv3, "OK\t", K::Other, std::nullopt},
         {Step::Upgrade, ReplyCommand::Upgrade, "OK\t", K::Answered, std::nullopt},
         {Step::Configure, ReplyCommand::Configure, "a\tb\t", K::Answered, std::nullopt},
-        {Step::Configure, ReplyCommand::Error, "1\t", K::PacketMismatch, engine::kPacketMismatch},
-        {Step::Snmpv3, ReplyCommand::Error, "2\t", K::AccountMismatch, engine::kAccountMismatch},
+        {Step::Configure, ReplyCommand::Error, "1\t", K::PacketMismatch, exchange::kPacketMismatch},
+        {Step::Snmpv3, ReplyCommand::Error, "2\t", K::AccountMismatch, exchange::kAccountMismatch},
         {Step::Snmpv3, ReplyCommand::Error, "3\t", K::Other, std::nullopt},
         {Step::Snmpv3, ReplyCommand::Error, "\t", K::Other, std::nullopt},
     };
@@ -83,7 +82,7 @@ TEST(Exchange, WhatEachReplyMeans) {
         EXPECT_EQ(meaning.kind, c.kind);
         EXPECT_EQ(meaning.message, c.message);
     }
-    EXPECT_EQ(RulesOf(Step::Upgrade).silence, &engine::kUpgradeNoResponse);
+    EXPECT_EQ(RulesOf(Step::Upgrade).silence, &exchange::kUpgradeNoResponse);
     EXPECT_EQ(RulesOf(Step::SetConfigure).ticks, 10);
 }
 

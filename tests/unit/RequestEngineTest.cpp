@@ -134,7 +134,7 @@ TEST_F(RequestEngineTest, ResetSendsOnceAndTellsTheUserToWait) {
     engine.Tick();
     EXPECT_EQ(host.sent, (std::vector<Sent>{{"198.51.100.7", "Parvolink\tReset\t" + kIdentity}}));
     EXPECT_TRUE(host.buttonsOn);
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kResetting});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kResetting});
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
 }
 
@@ -143,7 +143,7 @@ TEST_F(RequestEngineTest, OkAfterFourSecondsShowsSuccessAndNoTimeout) {
     Ticks(4);
     Reply({"SetConfigure", "OK"});
     EXPECT_TRUE(host.buttonsOn);
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kUpdateSuccessfully});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kUpdateSuccessfully});
     Ticks(6);
     EXPECT_FALSE(host.timerRunning);
     EXPECT_EQ(host.messages.size(), 1u);
@@ -157,7 +157,7 @@ TEST_F(RequestEngineTest, NotOkGivesButtonsBackAndTheTimeoutStillFollows) {
     Ticks(9);
     EXPECT_TRUE(host.messages.empty());
     engine.Tick();
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kNoResponse});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kNoResponse});
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
 }
 
@@ -165,10 +165,10 @@ TEST_F(RequestEngineTest, ErrorOneDuringACountdownChangesNothing) {
     StartSetConfigure();
     Ticks(3);
     Reply({"Error", "1"});
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kPacketMismatch});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kPacketMismatch});
     EXPECT_EQ(engine.countdown(), 7);
     Ticks(7);
-    EXPECT_EQ(host.messages, (std::vector<Message>{engine::kPacketMismatch, engine::kNoResponse}));
+    EXPECT_EQ(host.messages, (std::vector<Message>{exchange::kPacketMismatch, exchange::kNoResponse}));
 }
 
 TEST_F(RequestEngineTest, ErrorTwoEndsTheOperationAfterItsMessageCloses) {
@@ -189,13 +189,13 @@ TEST_F(RequestEngineTest, ErrorTwoEndsTheOperationAfterItsMessageCloses) {
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
     engine.Tick();
     EXPECT_FALSE(host.timerRunning);
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kAccountMismatch});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kAccountMismatch});
 }
 
 TEST_F(RequestEngineTest, ErrorTwoWithoutACountdownOnlyShowsItsMessage) {
     engine.SetAwaitingUpgrade();
     Reply({"Error", "2"});
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kAccountMismatch});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kAccountMismatch});
     EXPECT_EQ(engine.pendingReply(), PendingReply::AwaitingUpgrade);
     EXPECT_EQ(engine.countdown(), 0);
     Reply({"Error", "3"});
@@ -209,7 +209,7 @@ TEST_F(RequestEngineTest, UpgradeTimesOutUnlessOk) {
         FakeEngineHost fresh;
         RequestEngine upgrade(list, fresh);
         upgrade.SetAwaitingUpgrade();
-        upgrade.BeginOperation(engine::kUpgradeTicks);
+        upgrade.BeginOperation(exchange::kUpgradeTicks);
         if (answered) {
             upgrade.OnDatagram(ReplyDatagram({"Upgrade", "OK"}), kCard);
         }
@@ -218,7 +218,7 @@ TEST_F(RequestEngineTest, UpgradeTimesOutUnlessOk) {
         }
         EXPECT_EQ(fresh.messages.empty(), answered);
         if (!answered) {
-            EXPECT_EQ(fresh.messages, std::vector<Message>{engine::kUpgradeNoResponse});
+            EXPECT_EQ(fresh.messages, std::vector<Message>{exchange::kUpgradeNoResponse});
         }
         EXPECT_TRUE(fresh.buttonsOn);
         EXPECT_FALSE(fresh.timerRunning);
@@ -231,7 +231,7 @@ TEST_F(RequestEngineTest, NestedTicksDoNotRepeatATimeout) {
     Ticks(9);
     host.insideModal = [&] { Ticks(3); };
     engine.Tick();
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kNoResponse});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kNoResponse});
 }
 
 TEST_F(RequestEngineTest, Snmpv3QueryAndReset) {
@@ -256,7 +256,7 @@ TEST_F(RequestEngineTest, SetSnmpv3OkShowsItsOwnMessage) {
     Reply({"SNMPv3", "t"});
     engine.Tick();
     Reply({"SetSNMPv3", "OK"});
-    EXPECT_EQ(host.messages, std::vector<Message>{engine::kUsmUpdateSuccessfully});
+    EXPECT_EQ(host.messages, std::vector<Message>{exchange::kUsmUpdateSuccessfully});
     EXPECT_EQ(engine.pendingReply(), PendingReply::Idle);
 }
 
@@ -272,7 +272,7 @@ TEST_F(RequestEngineTest, RepliesNobodyAwaitsAreDropped) {
     };
     const auto configure = [](RequestEngine& e) { e.OnConfiguration(); };
     const auto snmpv3 = [](RequestEngine& e) { e.StartSnmpv3Query(); };
-    const auto discover = [](RequestEngine& e) { e.BeginOperation(engine::kDiscoverTicks); };
+    const auto discover = [](RequestEngine& e) { e.BeginOperation(exchange::kDiscoverTicks); };
     const Case cases[] = {
         {"unasked", [](RequestEngine&) {}, 0, kCard, "Configure"},
         {"duringDiscover", discover, 1, kCard, "Configure"},
@@ -369,6 +369,10 @@ TEST_F(RequestEngineTest, TheCardAskedKeepsTheOperationWhateverIsSelected) {
     EXPECT_EQ(
         host.sent,
         (std::vector<Sent>{{"198.51.100.7", "Parvolink\tSetSNMPv3\t" + kIdentity + "user\t"}}));
+    EXPECT_EQ(host.usersCard, "198.51.100.7");
+    // The user written is verified on that card too, not on the row selected now.
+    Reply({"SetSNMPv3", "OK"}, {198, 51, 100, 8});
+    EXPECT_EQ(host.acceptedUserCard, "198.51.100.7");
 }
 
 // Replies without the TAB that ends their first field, or not decodable, change nothing.

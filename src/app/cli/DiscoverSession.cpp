@@ -2,8 +2,8 @@
 #include "app/cli/DiscoverSession.h"
 
 #include "core/protocol/DatagramCodec.h"
+#include "core/protocol/Exchange.h"
 #include "core/protocol/Messages.h"
-#include "core/protocol/RequestEngine.h"
 
 namespace parvolink::cli {
 
@@ -17,7 +17,7 @@ DiscoverSession::DiscoverSession(QObject* parent)
           },
           [this](std::function<void()> resume) { socket_.WhenWritable(std::move(resume)); }, this) {
     lateAnswers_.setSingleShot(true);
-    lateAnswers_.setInterval(engine::kDiscoverTicks * 1000);
+    lateAnswers_.setInterval(exchange::kDiscoverTicks * 1000);
     connect(&lateAnswers_, &QTimer::timeout, this, [this] { finished_(); });
     connect(&runner_, &DiscoverRunner::Progress, this, [this](quint64 sent, quint64 total) {
         progress_ = {sent, total};

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/fleet/CardTask.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
-#include "core/protocol/RequestEngine.h"
 #include "core/upgrade/FirmwareFile.h"
 #include "core/upgrade/UpgradeChecks.h"
 
@@ -59,146 +59,136 @@ std::optional<std::string> CheckWithoutCard(const Job& job) {
     return std::nullopt;
 }
 
+namespace {
+
+Operation OperationOf(Job::Kind kind) {
+    switch (kind) {
+        case Job::Kind::Identify:
+            return Operation::Identify;
+        case Job::Kind::ReadConfiguration:
+            return Operation::ReadConfiguration;
+        case Job::Kind::WriteConfiguration:
+            return Operation::WriteConfiguration;
+        case Job::Kind::ResetConfiguration:
+            return Operation::ResetConfiguration;
+        case Job::Kind::ReadUsers:
+            return Operation::ReadUsers;
+        case Job::Kind::WriteUser:
+        case Job::Kind::WriteContext:
+            return Operation::WriteUsers;
+        case Job::Kind::ResetUsers:
+            return Operation::ResetUsers;
+        case Job::Kind::Upgrade:
+            return Operation::Upgrade;
+    }
+    return Operation::Identify;
+}
+
+// Before it is identified the card is known by the address given for it.
+DeviceEntry Unidentified(const Ipv4Address& address) {
+    DeviceEntry card;
+    card.ipAddress = FormatDottedAddress(address);
+    return card;
+}
+
+}  // namespace
+
 CardTask::CardTask(const Ipv4Address& address, std::string account, std::string password,
                    const Ipv4Address& hostAddress, Job job)
     : address_(address),
       account_(std::move(account)),
       password_(std::move(password)),
-      hostAddress_(hostAddress),
-      job_(std::move(job)) {}
+      job_(std::move(job)),
+      operation_(OperationOf(job_.kind), Unidentified(address), kCommandLinePolicy,
+                 hostAddress) {}
 
 std::vector<Outgoing> CardTask::Start() {
-    return Begin(Stage::Identify);
+    return Begin(Step::Identify);
 }
 
-Step CardTask::StepOf(Stage stage) {
-    switch (stage) {
-        case Stage::Configure:
-            return Step::Configure;
-        case Stage::SetConfigure:
-            return Step::SetConfigure;
-        case Stage::Reset:
-            return Step::Reset;
-        case Stage::Snmpv3:
-            return Step::Snmpv3;
-        case Stage::SetSnmpv3:
-            return Step::SetSnmpv3;
-        case Stage::ResetSnmpv3:
-            return Step::ResetSnmpv3;
-        case Stage::Upgrade:
-        case Stage::Fetch:
-            return Step::Upgrade;
-        case Stage::Confirm:
-            return Step::Identify;  // a card is asked its version with a Discover
-        default:
-            return Step::Identify;
-    }
-}
-
-std::vector<Outgoing> CardTask::Begin(Stage stage) {
-    stage_ = stage;
-    const Step step = StepOf(stage);
-    countdown_ = RulesOf(step).ticks;
+std::vector<Outgoing> CardTask::Begin(Step step) {
     std::string payload;
-    if (stage == Stage::SetConfigure) {
+    if (step == Step::SetConfigure) {
         payload = SetConfigurePayload(configuration_);
-    } else if (stage == Stage::SetSnmpv3) {
+    } else if (step == Step::SetSnmpv3) {
         payload = job_.kind == Job::Kind::WriteContext ? SetSnmpv3ContextPayload(users_)
                                                        : SetSnmpv3UserPayload(users_);
     }
-    // Before it is identified the card is known by the address given for it.
-    DeviceEntry card = card_;
-    if (stage == Stage::Identify) {
-        card.ipAddress = FormatDottedAddress(address_);
-    }
-    std::vector<Outgoing> sends = Requests(step, card, payload, hostAddress_);
+    std::vector<Outgoing> sends = operation_.Begin(step, payload);
     if (!RulesOf(step).awaited) {
         // Nothing answers a reset: it is done once sent.
-        Finish(Result::Done, stage == Stage::Reset ? engine::kResetting.text : "");
+        Finish(Result::Done, step == Step::Reset ? exchange::kResetting.text : "");
     }
     return sends;
 }
 
 std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4Address& from) {
-    // The card is identified by its own answer to a Discover sent to its address; after that a
-    // reply is taken from any sender while awaited, as a card reached by the broadcast copy
-    // may answer from another address. The socket is this card's alone.
-    // A card's identity and version are taken only from its own address.
-    const bool identifying = stage_ == Stage::Identify || stage_ == Stage::Confirm;
-    if (finished() || fetching() || held() || (identifying && from != address_)) {
+    // The socket is this card's alone; the operation says which of its replies it takes.
+    if (finished() || fetching() || held()) {
         return {};
     }
     const auto reply = ParseReply(datagram);
     if (!reply) {
         return {};
     }
-    const ReplyMeaning meaning = Interpret(StepOf(stage_), *reply);
+    // What a step reads is taken only when it is whole; otherwise it is awaited still.
+    const auto take = [this](std::string_view payload) {
+        switch (*operation_.step()) {
+            case Step::Identify:
+                return ParseDiscoverReply(payload).has_value();
+            case Step::Configure:
+                return ParseConfigureReply(payload, configuration_);
+            case Step::Snmpv3:
+                return ParseSnmpv3Reply(payload, users_);
+            default:
+                return true;
+        }
+    };
+    const ReplyMeaning meaning = operation_.OnReply(*reply, from, take);
     using Kind = ReplyMeaning::Kind;
     switch (meaning.kind) {
         case Kind::Other:
             return {};
         case Kind::PacketMismatch:
         case Kind::AccountMismatch:
-            if (stage_ != Stage::Identify) {  // a Discover is never refused
-                Finish(Result::Refused, meaning.message->text);
-            }
-            return {};
         case Kind::NotOk:
             Finish(Result::Refused, meaning.message->text);
             return {};
         case Kind::Answered:
-            break;
+            return Advance(meaning);
     }
-    switch (stage_) {
-        case Stage::Confirm:
-            if (const auto discovered = ParseDiscoverReply(meaning.payload)) {
-                Confirmed(discovered->version);
-            }
-            return {};
-        case Stage::Identify:
-            if (const auto discovered = ParseDiscoverReply(meaning.payload)) {
-                DeviceList one;
-                if (ApplyDiscoverReply(one, *discovered).has_value()) {
-                    one.SetAccount(0, account_, password_);
-                    card_ = one.row(0);
-                    return Advance();
-                }
-            }
-            return {};
-        case Stage::Configure:
-            return ParseConfigureReply(meaning.payload, configuration_) ? Advance()
-                                                                        : std::vector<Outgoing>{};
-        case Stage::Snmpv3:
-            return ParseSnmpv3Reply(meaning.payload, users_) ? Advance() : std::vector<Outgoing>{};
-        default:
-            return Advance();
-    }
+    return {};
 }
 
-std::vector<Outgoing> CardTask::Advance() {
-    switch (stage_) {
-        case Stage::Identify:
-            return AfterIdentify();
-        case Stage::Configure:
-            return AfterConfigure();
-        case Stage::Snmpv3:
-            return AfterSnmpv3();
-        case Stage::SetConfigure:
-            Finish(Result::Done, engine::kUpdateSuccessfully.text);
-            return {};
-        case Stage::SetSnmpv3:
-            Finish(Result::Done, engine::kUsmUpdateSuccessfully.text);
-            return {};
-        case Stage::Upgrade:
-            stage_ = Stage::Fetch;
-            countdown_ = kFirstRequestTicks;
-            if (auto early = std::exchange(earlyFetchEnd_, std::nullopt)) {
-                FinishFetch(early->first, std::move(early->second));
-            }
-            return {};
-        default:
-            return {};
+std::vector<Outgoing> CardTask::Advance(const ReplyMeaning& meaning) {
+    const Step done = *operation_.step();
+    if (phase_ == Phase::Confirm) {
+        Confirmed(ParseDiscoverReply(meaning.payload)->version);
+        return {};
     }
+    if (done == Step::Identify) {
+        DeviceList one;
+        ApplyDiscoverReply(one, *ParseDiscoverReply(meaning.payload));
+        one.SetAccount(0, account_, password_);
+        operation_.Identified(one.row(0));
+    }
+    if (done == Step::Upgrade) {
+        phase_ = Phase::Fetch;
+        countdown_ = kFirstRequestTicks;
+        if (auto early = std::exchange(earlyFetchEnd_, std::nullopt)) {
+            FinishFetch(early->first, std::move(early->second));
+        }
+        return {};
+    }
+    if (auto refusal = CheckAfter(done)) {
+        return Refuse(std::move(*refusal));
+    }
+    const std::optional<Step> next = operation_.NextStep();
+    if (!next) {
+        Finish(Result::Done, meaning.message ? meaning.message->text : "");
+        return {};
+    }
+    return RulesOf(*next).writes ? Write(*next) : Begin(*next);
 }
 
 std::vector<Outgoing> CardTask::Refuse(std::string message) {
@@ -206,99 +196,70 @@ std::vector<Outgoing> CardTask::Refuse(std::string message) {
     return {};
 }
 
-std::vector<Outgoing> CardTask::AfterIdentify() {
+std::optional<std::string> CardTask::CheckAfter(Step step) {
+    const DeviceEntry& card = operation_.card();
     // The card's version decides what it has: reset (1.12), SNMPv3 (2.0).
-    const DialogGates gates = GatesFor(card_.version, card_.model);
+    const DialogGates gates = GatesFor(card.version, card.model);
     using Kind = Job::Kind;
-    switch (job_.kind) {
-        case Kind::Identify:
-            Finish(Result::Done, "");
-            return {};
-        case Kind::ResetConfiguration:
-            if (!gates.showReset) {
-                return Refuse("this card (version " + card_.version +
-                              ") cannot be reset to its defaults from here");
-            }
-            return Begin(Stage::Configure);
-        case Kind::ReadConfiguration:
-        case Kind::WriteConfiguration:
-            return Begin(Stage::Configure);
-        case Kind::ReadUsers:
-        case Kind::WriteUser:
-        case Kind::WriteContext:
-        case Kind::ResetUsers:
-            if (!gates.showSnmpv3) {
-                return Refuse("SNMPv3 needs a card of version 2.0 or later; this one is version " +
-                              card_.version);
-            }
-            return Begin(Stage::Snmpv3);
-        case Kind::Upgrade:
-            if (!checkFlashSize(job_.firmware, card_.flashSize)) {
-                return Refuse(OneLine(upgrade::kFlashMismatch.text));
-            }
-            return Write(Stage::Upgrade);
-    }
-    return {};
-}
-
-std::vector<Outgoing> CardTask::AfterConfigure() {
-    if (job_.kind == Job::Kind::ResetConfiguration) {
-        return Write(Stage::Reset);
-    }
-    if (job_.kind != Job::Kind::WriteConfiguration) {
-        Finish(Result::Done, "");
-        return {};
-    }
-    DeviceConfiguration changed = configuration_;
-    if (auto error =
-            ApplyFieldChanges(job_.changes, GatesFor(card_.version, card_.model), changed)) {
-        return Refuse(*error);
-    }
-    configuration_ = changed;
-    return Write(Stage::SetConfigure);
-}
-
-std::vector<Outgoing> CardTask::AfterSnmpv3() {
-    switch (job_.kind) {
-        case Job::Kind::WriteUser: {
-            const Job::User& user = job_.user;
-            if (auto message = SubmitKey(users_, user.index, user.name, user.level,
-                                         user.authPassword, user.privPassword)) {
-                return Refuse(OneLine(message->text));
-            }
-            return Write(Stage::SetSnmpv3);
+    const Operation operation = operation_.operation();
+    if (step == Step::Identify) {
+        if (operation == Operation::ResetConfiguration && !gates.showReset) {
+            return "this card (version " + card.version +
+                   ") cannot be reset to its defaults from here";
         }
-        case Job::Kind::WriteContext:
-            users_.contextName = job_.context.substr(0, usm::kTextLength);
-            return Write(Stage::SetSnmpv3);
-        case Job::Kind::ResetUsers:
-            return Write(Stage::ResetSnmpv3);
-        default:
-            Finish(Result::Done, "");
-            return {};
+        const std::span<const Step> steps = StepsOf(operation);
+        if (std::find(steps.begin(), steps.end(), Step::Snmpv3) != steps.end() &&
+            !gates.showSnmpv3) {
+            return "SNMPv3 needs a card of version 2.0 or later; this one is version " +
+                   card.version;
+        }
+        if (operation == Operation::Upgrade && !checkFlashSize(job_.firmware, card.flashSize)) {
+            return OneLine(upgrade::kFlashMismatch.text);
+        }
     }
+    if (step == Step::Configure && job_.kind == Kind::WriteConfiguration) {
+        DeviceConfiguration changed = configuration_;
+        if (auto error = ApplyFieldChanges(job_.changes, gates, changed)) {
+            return error;
+        }
+        configuration_ = changed;
+    }
+    if (step == Step::Snmpv3 && job_.kind == Kind::WriteUser) {
+        const Job::User& user = job_.user;
+        if (auto message = SubmitKey(users_, user.index, user.name, user.level,
+                                     user.authPassword, user.privPassword)) {
+            return OneLine(message->text);
+        }
+    }
+    if (step == Step::Snmpv3 && job_.kind == Kind::WriteContext) {
+        users_.contextName = job_.context.substr(0, usm::kTextLength);
+    }
+    return std::nullopt;
 }
 
-std::vector<Outgoing> CardTask::Write(Stage stage) {
+std::vector<Outgoing> CardTask::Write(Step step) {
     if (!holdBeforeWriting_) {
-        return Begin(stage);
+        return Begin(step);
     }
-    heldStage_ = stage;
-    stage_ = Stage::Held;
+    heldStep_ = step;
+    phase_ = Phase::Held;
     return {};
 }
 
 bool CardTask::writing() const {
-    switch (stage_) {
-        case Stage::SetConfigure:
-        case Stage::SetSnmpv3:
-        case Stage::Upgrade:
-        case Stage::Fetch:
-        case Stage::Confirm:  // the card is flashing what it was sent
+    switch (phase_) {
+        case Phase::Steps:
+            return operation_.awaiting() && RulesOf(*operation_.step()).writes;
+        case Phase::Fetch:
+        case Phase::Confirm:  // the card is flashing what it was sent
             return true;
         default:
             return false;
     }
+}
+
+bool CardTask::expectsFetch() const {
+    return fetching() || (phase_ == Phase::Steps && operation_.Awaits(Step::Upgrade));
 }
 
 std::vector<Outgoing> CardTask::Proceed() {
@@ -306,7 +267,8 @@ std::vector<Outgoing> CardTask::Proceed() {
         return {};
     }
     holdBeforeWriting_ = false;
-    return Begin(heldStage_);
+    phase_ = Phase::Steps;
+    return Begin(heldStep_);
 }
 
 void CardTask::Abandon(std::string message) {
@@ -316,26 +278,27 @@ void CardTask::Abandon(std::string message) {
 }
 
 std::vector<Outgoing> CardTask::Tick() {
-    if (finished() || held() || (fetching() && fetchStarted_)) {
-        return {};  // a transfer under way is timed by the TFTP server
+    switch (phase_) {
+        case Phase::Steps:
+            if (const auto silence = operation_.Tick()) {
+                Finish(Result::NoResponse, OneLine(silence->text));
+            }
+            return {};
+        case Phase::Confirm:
+            return ConfirmTick();
+        case Phase::Fetch:
+            // A transfer under way is timed by the TFTP server.
+            if (!fetchStarted_ && --countdown_ <= 0) {
+                Finish(Result::NoResponse, "The card did not ask for the firmware file.");
+            }
+            return {};
+        default:
+            return {};
     }
-    if (stage_ == Stage::Confirm) {
-        return ConfirmTick();
-    }
-    if (fetching()) {
-        if (--countdown_ <= 0) {
-            Finish(Result::NoResponse, "The card did not ask for the firmware file.");
-        }
-        return {};
-    }
-    if (--countdown_ <= 0) {
-        Finish(Result::NoResponse, OneLine(RulesOf(StepOf(stage_)).silence->text));
-    }
-    return {};
 }
 
 void CardTask::FinishFetch(Result result, std::string message) {
-    if (stage_ == Stage::Upgrade) {
+    if (phase_ == Phase::Steps && operation_.Awaits(Step::Upgrade)) {
         earlyFetchEnd_.emplace(result, std::move(message));  // its "OK" is yet to be read
         return;
     }
@@ -347,7 +310,7 @@ void CardTask::FinishFetch(Result result, std::string message) {
         return;
     }
     // The card flashes and restarts: it is asked until it answers with the file's version.
-    stage_ = Stage::Confirm;
+    phase_ = Phase::Confirm;
     countdown_ = job_.confirmSeconds;
     versionSeen_.clear();
 }
@@ -365,9 +328,8 @@ std::vector<Outgoing> CardTask::ConfirmTick() {
     if ((job_.confirmSeconds - countdown_) % kConfirmEveryTicks != 0) {
         return {};
     }
-    DeviceEntry card;
-    card.ipAddress = FormatDottedAddress(address_);
-    return Requests(Step::Identify, card, "", hostAddress_);
+    // A card's version is asked with a Discover to its address, as its identity was.
+    return operation_.Begin(Step::Identify);
 }
 
 void CardTask::Confirmed(const std::string& version) {
@@ -381,7 +343,7 @@ void CardTask::Confirmed(const std::string& version) {
 }
 
 void CardTask::Finish(Result result, std::string message) {
-    stage_ = Stage::Finished;
+    phase_ = Phase::Finished;
     result_ = result;
     message_ = std::move(message);
 }

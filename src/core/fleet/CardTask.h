@@ -15,7 +15,7 @@
 #include "core/config/UsmConfiguration.h"
 #include "core/devices/DeviceList.h"
 #include "core/fleet/ConfigurationFields.h"
-#include "core/protocol/Exchange.h"
+#include "core/protocol/CardOperation.h"
 
 namespace parvolink::fleet {
 
@@ -83,13 +83,13 @@ public:
     // One second.
     [[nodiscard]] std::vector<Outgoing> Tick();
 
-    bool finished() const { return stage_ == Stage::Finished; }
+    bool finished() const { return phase_ == Phase::Finished; }
 
     // A fleet is written all or nothing: with hold set, the task stops before its first write
     // (SetConfigure, Reset, SetSNMPv3, ResetSNMPv3, Upgrade), every check passed, until the
     // host says Proceed (the write's requests) or Abandon (it ends as bad input, unwritten).
     void HoldBeforeWriting(bool hold) { holdBeforeWriting_ = hold; }
-    bool held() const { return stage_ == Stage::Held; }
+    bool held() const { return phase_ == Phase::Held; }
     // True from the first write sent until the task ends: a card may be changing now.
     bool writing() const;
     [[nodiscard]] std::vector<Outgoing> Proceed();
@@ -99,10 +99,10 @@ public:
     // for the file kFirstRequestTicks seconds after its "OK" ends with no response.
     static constexpr int kFirstRequestTicks = 15;
     static constexpr int kConfirmEveryTicks = 2;
-    bool fetching() const { return stage_ == Stage::Fetch; }
+    bool fetching() const { return phase_ == Phase::Fetch; }
     // From the Upgrade request on until the fetch ends: a fast card's transfer may end before
     // its "OK" is read, and that end must not be lost.
-    bool expectsFetch() const { return fetching() || stage_ == Stage::Upgrade; }
+    bool expectsFetch() const;
     void FetchStarted() { fetchStarted_ = true; }
     void FinishFetch(Result result, std::string message);
     // Ends the task for a fault of the host's own (no socket, say).
@@ -113,60 +113,48 @@ public:
     const std::string& message() const { return message_; }
     const Ipv4Address& address() const { return address_; }
     // The card as its Discover reply described it (with the account and password given).
-    const DeviceEntry& card() const { return card_; }
+    const DeviceEntry& card() const { return operation_.card(); }
     const DeviceConfiguration& configuration() const { return configuration_; }
     const UsmConfiguration& users() const { return users_; }
 
 private:
-    enum class Stage {
-        Identify,
-        Configure,
-        SetConfigure,
-        Reset,
-        Snmpv3,
-        SetSnmpv3,
-        ResetSnmpv3,
-        Upgrade,
-        Fetch,
+    // Where the task is beside its operation's steps.
+    enum class Phase {
+        Steps,    // the operation's requests and replies
+        Held,     // every check passed, waiting to write
+        Fetch,    // the card fetches the firmware
         Confirm,  // transferred: waiting for the card to come back with the new version
-        Held,
         Finished,
     };
 
-    // Sends the stage's request and starts its countdown.
-    std::vector<Outgoing> Begin(Stage stage);
-    // What follows the reply the current stage awaited.
-    std::vector<Outgoing> Advance();
-    // After the card's identity, its configuration and its SNMPv3 users: the checks of the job
-    // and the next stage.
-    std::vector<Outgoing> AfterIdentify();
-    std::vector<Outgoing> AfterConfigure();
-    std::vector<Outgoing> AfterSnmpv3();
+    // Sends step's request (with what the job writes) and starts its countdown.
+    std::vector<Outgoing> Begin(Step step);
+    // The step awaited was answered: the job's checks of what it read, then the next step.
+    std::vector<Outgoing> Advance(const ReplyMeaning& meaning);
+    // The job's checks after what step read: the fault, or nothing when the job goes on.
+    std::optional<std::string> CheckAfter(Step step);
     // Ends the task as bad input: nothing was written.
     std::vector<Outgoing> Refuse(std::string message);
     // Confirm: one second of the wait, and the card's answer.
     std::vector<Outgoing> ConfirmTick();
     void Confirmed(const std::string& version);
-    // Begins a stage that writes to the card, or holds before it.
-    std::vector<Outgoing> Write(Stage stage);
+    // Begins a step that writes to the card, or holds before it.
+    std::vector<Outgoing> Write(Step step);
     void Finish(Result result, std::string message);
-    // The exchange a stage carries out.
-    static Step StepOf(Stage stage);
 
     Ipv4Address address_;
     std::string account_;
     std::string password_;
-    Ipv4Address hostAddress_;
     Job job_;
-    Stage stage_ = Stage::Identify;
-    int countdown_ = 0;
+    CardOperation operation_;
+    Phase phase_ = Phase::Steps;
+    int countdown_ = 0;  // Fetch and Confirm
     bool fetchStarted_ = false;
     bool holdBeforeWriting_ = false;
     std::string versionSeen_;  // Confirm: the version the card last came back with
     // A transfer that ended before the card's "OK" was read: applied when it is.
     std::optional<std::pair<Result, std::string>> earlyFetchEnd_;
-    Stage heldStage_ = Stage::Finished;
-    DeviceEntry card_;
+    Step heldStep_ = Step::Identify;
     DeviceConfiguration configuration_;
     UsmConfiguration users_;
     Result result_ = Result::Done;

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "core/protocol/DatagramCodec.h"
-#include "core/protocol/RequestEngine.h"
 
 namespace parvolink {
 namespace {
@@ -20,26 +19,28 @@ struct Named {
 const std::array<Named, 8> kExchanges = {{
     {Step::Identify,
      wire::kDiscover,
-     {Road::CardAddressOnly, ReplyCommand::Discover, engine::kDiscoverTicks, &engine::kNoResponse}},
+     {Road::CardAddressOnly, ReplyCommand::Discover, exchange::kDiscoverTicks, &exchange::kNoResponse, false}},
     {Step::Configure,
      wire::kConfigure,
-     {Road::CardAndBroadcast, ReplyCommand::Configure, engine::kConfigureTicks,
-      &engine::kNoResponse}},
+     {Road::CardAndBroadcast, ReplyCommand::Configure, exchange::kConfigureTicks,
+      &exchange::kNoResponse, false}},
     {Step::SetConfigure,
      wire::kSetConfigure,
-     {Road::Card, ReplyCommand::SetConfigure, engine::kSetConfigureTicks, &engine::kNoResponse}},
-    {Step::Reset, wire::kReset, {Road::Card, std::nullopt, 0, nullptr}},
+     {Road::Card, ReplyCommand::SetConfigure, exchange::kSetConfigureTicks, &exchange::kNoResponse,
+      true}},
+    {Step::Reset, wire::kReset, {Road::Card, std::nullopt, 0, nullptr, true}},
     {Step::Snmpv3,
      wire::kSnmpv3,
-     {Road::CardAndBroadcast, ReplyCommand::Snmpv3, engine::kSnmpv3Ticks, &engine::kNoResponse}},
+     {Road::CardAndBroadcast, ReplyCommand::Snmpv3, exchange::kSnmpv3Ticks, &exchange::kNoResponse,
+      false}},
     {Step::SetSnmpv3,
      wire::kSetSnmpv3,
-     {Road::Card, ReplyCommand::SetSnmpv3, engine::kSetSnmpv3Ticks, &engine::kNoResponse}},
-    {Step::ResetSnmpv3, wire::kResetSnmpv3, {Road::Card, std::nullopt, 0, nullptr}},
+     {Road::Card, ReplyCommand::SetSnmpv3, exchange::kSetSnmpv3Ticks, &exchange::kNoResponse, true}},
+    {Step::ResetSnmpv3, wire::kResetSnmpv3, {Road::Card, std::nullopt, 0, nullptr, true}},
     {Step::Upgrade,
      wire::kUpgrade,
-     {Road::CardAddressOnly, ReplyCommand::Upgrade, engine::kUpgradeTicks,
-      &engine::kUpgradeNoResponse}},
+     {Road::CardAddressOnly, ReplyCommand::Upgrade, exchange::kUpgradeTicks,
+      &exchange::kUpgradeNoResponse, true}},
 }};
 
 const Named& Find(Step step) {
@@ -66,9 +67,9 @@ std::string Line(Step step, const DeviceEntry& card, std::string_view payload) {
 std::optional<Message> Success(Step step) {
     switch (step) {
         case Step::SetConfigure:
-            return engine::kUpdateSuccessfully;
+            return exchange::kUpdateSuccessfully;
         case Step::SetSnmpv3:
-            return engine::kUsmUpdateSuccessfully;
+            return exchange::kUsmUpdateSuccessfully;
         default:
             return std::nullopt;
     }
@@ -105,10 +106,10 @@ ReplyMeaning InterpretError(std::string_view payload) {
         return {};
     }
     if (code->front() == '1') {
-        return {ReplyMeaning::Kind::PacketMismatch, "", engine::kPacketMismatch};
+        return {ReplyMeaning::Kind::PacketMismatch, "", exchange::kPacketMismatch};
     }
     if (code->front() == '2') {
-        return {ReplyMeaning::Kind::AccountMismatch, "", engine::kAccountMismatch};
+        return {ReplyMeaning::Kind::AccountMismatch, "", exchange::kAccountMismatch};
     }
     return {};
 }

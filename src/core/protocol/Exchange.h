@@ -18,6 +18,31 @@
 
 namespace parvolink {
 
+// The countdowns of the steps, in seconds, and what their replies and silences say.
+namespace exchange {
+constexpr int kDiscoverTicks = 3;
+constexpr int kConfigureTicks = 3;
+constexpr int kSnmpv3Ticks = 5;
+constexpr int kSetConfigureTicks = 10;
+constexpr int kSetSnmpv3Ticks = 5;
+constexpr int kUpgradeTicks = 15;
+
+inline const Message kUpdateSuccessfully{"Update successfully.", "Parvolink", MessageIcon::None};
+inline const Message kUsmUpdateSuccessfully{"Update SNMPv3 USM successfully.", "Parvolink",
+                                            MessageIcon::None};
+inline const Message kPacketMismatch{"Packet format mismatched.", "Error", MessageIcon::None};
+inline const Message kAccountMismatch{"Account or Password mismatched.", "Error",
+                                      MessageIcon::None};
+inline const Message kNoResponse{"No response from the SNMP/Web device.", "Warning",
+                                 MessageIcon::Warning};
+inline const Message kUpgradeNoResponse{
+    "No response from the SNMP/Web device.\n\nPlease make sure both of the IP addresses of\n"
+    "the SNMP/Web device and this PC are in the same LAN.",
+    "Error", MessageIcon::Warning};
+inline const Message kResetting{"Please wait while the SNMP card is resetting.", "Information",
+                                MessageIcon::Information};
+}  // namespace exchange
+
 enum class Step {
     Identify,
     Configure,
@@ -45,6 +70,7 @@ struct StepRules {
     std::optional<ReplyCommand> awaited;  // the reply that completes it; none: nothing answers
     int ticks;                            // its countdown, in seconds
     const Message* silence;               // what the countdown running out means
+    bool writes;                          // it changes the card
 };
 const StepRules& RulesOf(Step step);
 

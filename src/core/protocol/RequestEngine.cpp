@@ -14,7 +14,9 @@ void RequestEngine::Tick() {
     if (over) {
         host_.StopOperationTimer();
         host_.EnableButtons(true);
-        awaited_ = Awaited::Nothing;  // a reply arriving later belongs to no operation
+        if (operation_) {
+            operation_->Expire();  // a reply arriving later belongs to no operation
+        }
         resultOwed_ = false;
     }
     // Every branch settles pendingReply before it opens a dialog or a message: ticks handled
@@ -30,13 +32,13 @@ void RequestEngine::Tick() {
             if (over) {
                 host_.EnableButtons(true);
                 pendingReply_ = PendingReply::Idle;
-                host_.ShowMessage(engine::kNoResponse, MessageOrigin::Result);
+                host_.ShowMessage(*RulesOf(Step::SetConfigure).silence, MessageOrigin::Result);
             }
             break;
         case PendingReply::AwaitingUpgrade:
             if (over) {
                 pendingReply_ = PendingReply::Idle;
-                host_.ShowMessage(engine::kUpgradeNoResponse, MessageOrigin::Result);
+                host_.ShowMessage(*RulesOf(Step::Upgrade).silence, MessageOrigin::Result);
             }
             break;
         case PendingReply::Snmpv3Ready:
@@ -46,26 +48,30 @@ void RequestEngine::Tick() {
         case PendingReply::AwaitingSetSnmpv3:
             if (over) {
                 pendingReply_ = PendingReply::Idle;
-                host_.ShowMessage(engine::kNoResponse, MessageOrigin::Result);
+                host_.ShowMessage(*RulesOf(Step::SetSnmpv3).silence, MessageOrigin::Result);
             }
             break;
     }
 }
 
 void RequestEngine::OnConfigureReady() {
-    if (!card_) {
+    if (!operation_) {
         return;
     }
-    const SequenceOutcome outcome = host_.RunConfigurationSequence(*card_);
+    // A copy: the dialog's SNMPv3 button carries the same operation on while it is open.
+    const DeviceEntry card = operation_->card();
+    const SequenceOutcome outcome = host_.RunConfigurationSequence(card);
     switch (outcome.kind) {
         case SequenceOutcome::Kind::Cancelled:
             break;
         case SequenceOutcome::Kind::Reset:
+            operation_->Become(Operation::ResetConfiguration);
             SendStep(Step::Reset, "");
             host_.EnableButtons(true);
-            host_.ShowMessage(engine::kResetting, MessageOrigin::Result);
+            host_.ShowMessage(exchange::kResetting, MessageOrigin::Result);
             break;
         case SequenceOutcome::Kind::Accepted:
+            operation_->Become(Operation::WriteConfiguration);
             SendStep(Step::SetConfigure, outcome.payload);
             ExpectResult();
             pendingReply_ = PendingReply::AwaitingSetConfigure;
@@ -77,14 +83,20 @@ void RequestEngine::OnConfigureReady() {
 }
 
 void RequestEngine::OnSnmpv3Ready() {
-    const SequenceOutcome outcome = host_.RunSnmpv3Sequence();
+    if (!operation_) {
+        return;
+    }
+    const DeviceEntry card = operation_->card();
+    const SequenceOutcome outcome = host_.RunSnmpv3Sequence(card);
     switch (outcome.kind) {
         case SequenceOutcome::Kind::Cancelled:
             break;
         case SequenceOutcome::Kind::Reset:
+            operation_->Become(Operation::ResetUsers);
             SendStep(Step::ResetSnmpv3, "");
             break;
         case SequenceOutcome::Kind::Accepted:
+            operation_->Become(Operation::WriteUsers);
             pendingReply_ = PendingReply::AwaitingSetSnmpv3;
             host_.StartOperationTimer();
             countdown_ = RulesOf(Step::SetSnmpv3).ticks;
@@ -94,16 +106,11 @@ void RequestEngine::OnSnmpv3Ready() {
     }
 }
 
-bool RequestEngine::Awaits(Awaited kind) const {
-    return awaited_ == kind && card_;
-}
-
-void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*from*/) {
+void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& from) {
     const std::optional<Reply> reply = ParseReply(datagram);
     if (!reply) {
         return;
     }
-    using Kind = ReplyMeaning::Kind;
     switch (reply->command) {
         case ReplyCommand::Discover:
             if (const auto discovered = ParseDiscoverReply(reply->payload)) {
@@ -113,43 +120,19 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*f
             }
             break;
         case ReplyCommand::Configure:
-            if (Awaits(Awaited::Configure) &&
-                Interpret(Step::Configure, *reply).kind == Kind::Answered &&
-                host_.StoreConfiguration(reply->payload)) {
-                awaited_ = Awaited::Nothing;
-                resultOwed_ = false;
-                pendingReply_ = PendingReply::ConfigureReady;
-            }
+            OnRead(*reply, from, &EngineHost::StoreConfiguration, PendingReply::ConfigureReady);
             break;
         case ReplyCommand::Snmpv3:
-            if (Awaits(Awaited::Snmpv3) && Interpret(Step::Snmpv3, *reply).kind == Kind::Answered &&
-                host_.StoreUserTable(reply->payload)) {
-                awaited_ = Awaited::Nothing;
-                resultOwed_ = false;
-                pendingReply_ = PendingReply::Snmpv3Ready;
-            }
+            OnRead(*reply, from, &EngineHost::StoreUserTable, PendingReply::Snmpv3Ready);
             break;
         case ReplyCommand::SetConfigure:
-        case ReplyCommand::SetSnmpv3: {
-            // Taken whenever it comes, as the cards' own programs take it; a refusal gives the
-            // buttons back and the countdown still runs to "No response".
-            const Step step =
-                reply->command == ReplyCommand::SetConfigure ? Step::SetConfigure : Step::SetSnmpv3;
-            const ReplyMeaning meaning = Interpret(step, *reply);
-            if (meaning.kind == Kind::Answered || meaning.kind == Kind::NotOk) {
-                host_.EnableButtons(true);
-            }
-            if (meaning.kind == Kind::Answered) {
-                pendingReply_ = PendingReply::Idle;
-                Report(*meaning.message);
-                if (step == Step::SetSnmpv3) {
-                    host_.SnmpUserAccepted();
-                }
-            }
+            OnWriteReply(Step::SetConfigure, *reply);
             break;
-        }
+        case ReplyCommand::SetSnmpv3:
+            OnWriteReply(Step::SetSnmpv3, *reply);
+            break;
         case ReplyCommand::Upgrade:
-            if (Interpret(Step::Upgrade, *reply).kind == Kind::Answered) {
+            if (Interpret(Step::Upgrade, *reply).kind == ReplyMeaning::Kind::Answered) {
                 pendingReply_ = PendingReply::Idle;
                 resultOwed_ = false;
             }
@@ -157,6 +140,33 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& /*f
         case ReplyCommand::Error:
             OnErrorReply(InterpretError(reply->payload));
             break;
+    }
+}
+
+void RequestEngine::OnRead(const Reply& reply, const Ipv4Address& from,
+                           bool (EngineHost::*store)(std::string_view), PendingReply ready) {
+    const auto keep = [this, store](std::string_view payload) { return (host_.*store)(payload); };
+    if (operation_ &&
+        operation_->OnReply(reply, from, keep).kind == ReplyMeaning::Kind::Answered) {
+        resultOwed_ = false;
+        pendingReply_ = ready;
+    }
+}
+
+void RequestEngine::OnWriteReply(Step step, const Reply& reply) {
+    // A refusal gives the buttons back and the countdown still runs to "No response".
+    const ReplyMeaning meaning = Interpret(step, reply);
+    using Kind = ReplyMeaning::Kind;
+    if (meaning.kind == Kind::Answered || meaning.kind == Kind::NotOk) {
+        host_.EnableButtons(true);
+    }
+    if (meaning.kind != Kind::Answered) {
+        return;
+    }
+    pendingReply_ = PendingReply::Idle;
+    Report(*meaning.message);
+    if (step == Step::SetSnmpv3 && operation_) {
+        host_.SnmpUserAccepted(operation_->card());
     }
 }
 
@@ -177,19 +187,19 @@ void RequestEngine::OnConfiguration() {
     if (selected == nullptr) {
         return;  // rows but none selected: there is no card to ask
     }
-    card_ = *selected;
+    operation_.emplace(Operation::ReadConfiguration, *selected, kWindowPolicy, hostAddress_);
     SendStep(Step::Configure, "");
-    BeginOperation(RulesOf(Step::Configure).ticks);
-    awaited_ = Awaited::Configure;
+    StartCountdown(RulesOf(Step::Configure).ticks);
     ExpectResult();
 }
 
 void RequestEngine::StartSnmpv3Query() {
-    if (!card_ && list_.selectedRow() != nullptr) {
-        card_ = *list_.selectedRow();
+    if (operation_) {
+        operation_->Become(Operation::ReadUsers);
+    } else if (const DeviceEntry* selected = list_.selectedRow()) {
+        operation_.emplace(Operation::ReadUsers, *selected, kWindowPolicy, hostAddress_);
     }
     SendStep(Step::Snmpv3, "");
-    awaited_ = Awaited::Snmpv3;
     ExpectResult();
     if (host_.StartOperationTimer()) {
         countdown_ = RulesOf(Step::Snmpv3).ticks;
@@ -198,14 +208,21 @@ void RequestEngine::StartSnmpv3Query() {
 
 void RequestEngine::SendUpgradeRequest() {
     if (const DeviceEntry* row = list_.selectedRow()) {
-        SendAll(Requests(Step::Upgrade, *row, "", hostAddress_));
+        operation_.emplace(Operation::Upgrade, *row, kWindowPolicy, hostAddress_);
+        SendStep(Step::Upgrade, "");
     }
     pendingReply_ = PendingReply::AwaitingUpgrade;
     ExpectResult();
 }
 
 void RequestEngine::BeginOperation(int ticks) {
-    awaited_ = Awaited::Nothing;
+    if (operation_) {
+        operation_->Expire();
+    }
+    StartCountdown(ticks);
+}
+
+void RequestEngine::StartCountdown(int ticks) {
     host_.StartOperationTimer();
     countdown_ = ticks;
     host_.EnableButtons(false);
@@ -217,8 +234,8 @@ void RequestEngine::Report(const Message& message) {
 }
 
 void RequestEngine::SendStep(Step step, std::string_view payload) {
-    if (card_) {
-        SendAll(Requests(step, *card_, payload, hostAddress_));
+    if (operation_) {
+        SendAll(operation_->Begin(step, payload));
     }
 }
 

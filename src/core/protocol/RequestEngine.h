@@ -11,7 +11,7 @@
 #include "base/DottedAddress.h"
 #include "base/Message.h"
 #include "core/devices/DeviceList.h"
-#include "core/protocol/Exchange.h"
+#include "core/protocol/CardOperation.h"
 
 namespace parvolink {
 
@@ -23,30 +23,6 @@ enum class PendingReply {
     Snmpv3Ready = 4,
     AwaitingSetSnmpv3 = 5,
 };
-
-namespace engine {
-constexpr int kDiscoverTicks = 3;
-constexpr int kConfigureTicks = 3;
-constexpr int kSnmpv3Ticks = 5;
-constexpr int kSetConfigureTicks = 10;
-constexpr int kSetSnmpv3Ticks = 5;
-constexpr int kUpgradeTicks = 15;
-
-inline const Message kUpdateSuccessfully{"Update successfully.", "Parvolink", MessageIcon::None};
-inline const Message kUsmUpdateSuccessfully{"Update SNMPv3 USM successfully.", "Parvolink",
-                                            MessageIcon::None};
-inline const Message kPacketMismatch{"Packet format mismatched.", "Error", MessageIcon::None};
-inline const Message kAccountMismatch{"Account or Password mismatched.", "Error",
-                                      MessageIcon::None};
-inline const Message kNoResponse{"No response from the SNMP/Web device.", "Warning",
-                                 MessageIcon::Warning};
-inline const Message kUpgradeNoResponse{
-    "No response from the SNMP/Web device.\n\nPlease make sure both of the IP addresses of\n"
-    "the SNMP/Web device and this PC are in the same LAN.",
-    "Error", MessageIcon::Warning};
-inline const Message kResetting{"Please wait while the SNMP card is resetting.", "Information",
-                                MessageIcon::Information};
-}  // namespace engine
 
 // How a modal sequence (configuration dialog, SNMPv3 user dialog) ended.
 struct SequenceOutcome {
@@ -73,12 +49,13 @@ public:
     // False when it is not taken (malformed, or its dialog is open): no dialog then follows.
     virtual bool StoreConfiguration(std::string_view payload) = 0;
     virtual bool StoreUserTable(std::string_view payload) = 0;
-    // Run the configuration dialog for card, or the SNMPv3 user dialog, modally on what was
-    // stored.
+    // Run the configuration dialog, or the SNMPv3 user dialog, modally on what was stored, for
+    // card: the card of the operation, fixed when it began.
     virtual SequenceOutcome RunConfigurationSequence(const DeviceEntry& card) = 0;
-    virtual SequenceOutcome RunSnmpv3Sequence() = 0;
-    // A SetSNMPv3 was answered "OK" (after its message): the user written may be verified.
-    virtual void SnmpUserAccepted() {}
+    virtual SequenceOutcome RunSnmpv3Sequence(const DeviceEntry& card) = 0;
+    // A SetSNMPv3 was answered "OK" (after its message): the user written to card may be
+    // verified.
+    virtual void SnmpUserAccepted(const DeviceEntry& /*card*/) {}
 };
 
 class RequestEngine {
@@ -115,15 +92,17 @@ public:
     void SetAwaitingUpgrade() { pendingReply_ = PendingReply::AwaitingUpgrade; }
 
 private:
-    // A reply that only the operation asking for it may take.
-    enum class Awaited { Nothing, Configure, Snmpv3 };
-
+    // Timer, countdown, buttons off.
+    void StartCountdown(int ticks);
     void OnConfigureReady();
     void OnSnmpv3Ready();
     void OnErrorReply(const ReplyMeaning& meaning);
-    // True when a reply of this kind is awaited. It is taken from whichever address it comes:
-    // a card reached by the broadcast copy may answer from an address other than its row's.
-    bool Awaits(Awaited kind) const;
+    // A "Configure" or "SNMPv3" reply, taken by the operation awaiting it and kept by the host
+    // with store: the dialog opens on the next tick, as ready says.
+    void OnRead(const Reply& reply, const Ipv4Address& from,
+                bool (EngineHost::*store)(std::string_view), PendingReply ready);
+    // A write's reply, taken whenever it comes, as the cards' own programs take it.
+    void OnWriteReply(Step step, const Reply& reply);
     // The step's requests to the card of the operation; nothing without one.
     void SendStep(Step step, std::string_view payload);
     void SendAll(const std::vector<Outgoing>& requests);
@@ -138,8 +117,8 @@ private:
     Ipv4Address hostAddress_{};
     PendingReply pendingReply_ = PendingReply::Idle;
     int countdown_ = 0;
-    std::optional<DeviceEntry> card_;
-    Awaited awaited_ = Awaited::Nothing;
+    // The card operation under way: the card asked, fixed when it began, and the step awaited.
+    std::optional<CardOperation> operation_;
     bool resultOwed_ = false;
 };
 
