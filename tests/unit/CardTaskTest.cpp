@@ -3,9 +3,7 @@
 // task sends is delivered to the card and every reply comes back, as over the network.
 #include <gtest/gtest.h>
 
-#include "cardsim/CardSimulator.h"
-#include "core/fleet/CardTask.h"
-#include "core/protocol/DatagramCodec.h"
+#include "support/SimulatedCardRun.h"
 #include "support/TempDir.h"
 
 namespace parvolink::fleet {
@@ -17,44 +15,15 @@ const Ipv4Address kCardAddress{198, 51, 100, 2};
 class CardTaskTest : public ::testing::Test {
 protected:
     // Runs task to its end against card: at most ticks seconds.
-    void Run(CardTask& task, int ticks = 20) {
-        Deliver(task, task.Start());
-        for (int t = 0; t < ticks && !task.finished() && !task.fetching(); ++t) {
-            Deliver(task, task.Tick());
-        }
-    }
-    void Deliver(CardTask& task, const std::vector<Outgoing>& sends) {
-        for (const Outgoing& send : sends) {
-            sent.push_back(DecodedCommand(send.wire));
-            for (const std::string& reply : Replies(send)) {
-                Deliver(task, task.OnDatagram(reply, card.address));
-            }
-        }
-    }
-    // What the simulated card sends back for one request, encoded.
-    std::vector<std::string> Replies(const Outgoing& send) {
-        std::string line = DatagramCodec::DecodeText(send.wire);
-        while (!line.empty() && line.back() == '\0') {
-            line.pop_back();
-        }
-        const bool broadcast = send.host == "255.255.255.255";
-        std::vector<std::string> replies;
-        for (const std::string& reply : cardsim::Answer(card, line, broadcast, faults)) {
-            replies.push_back(DatagramCodec::EncodeText(reply));
-        }
-        return replies;
-    }
+    void Run(CardTask& task, int ticks = 20) { run.Run(task, ticks); }
+    void Deliver(CardTask& task, const std::vector<Outgoing>& sends) { run.Deliver(task, sends); }
+    std::vector<std::string> Replies(const Outgoing& send) { return run.Replies(send); }
     // An upgrade job with a small file, which dir keeps.
     static Job SmallUpgrade(testing::TempDir& dir) {
         dir.Write("small.bin", std::string(1000, 'x'));
         Job job{Job::Kind::Upgrade};
         job.firmware = dir.path() / "small.bin";
         return job;
-    }
-    static std::string DecodedCommand(const std::string& wire) {
-        const std::string line = DatagramCodec::DecodeText(wire);
-        const std::size_t start = line.find('\t') + 1;
-        return line.substr(start, line.find('\t', start) - start);
     }
     CardTask Task(Job job, std::string password = "lanterns") {
         return CardTask(kCardAddress, "admin", std::move(password), kPc, std::move(job));
@@ -67,7 +36,8 @@ protected:
 
     cardsim::Card card = cardsim::MakeCard(kCardAddress, 0);
     cardsim::Faults faults;
-    std::vector<std::string> sent;  // commands, in order
+    testing::SimulatedCardRun run{card, faults, {}};
+    std::vector<std::string>& sent = run.sent;  // commands, in order
 };
 
 TEST_F(CardTaskTest, ReadsTheConfigurationByName) {

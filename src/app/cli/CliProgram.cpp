@@ -15,10 +15,6 @@
 #include "app/cli/SignalWatcher.h"
 #include "app/cli/SnmpStage.h"
 #include "app/cli/TerminalText.h"
-#include "core/config/UsmConfiguration.h"
-#include "core/snmp/NutConfig.h"
-#include "core/upgrade/FirmwareFile.h"
-#include "core/upgrade/UpgradeChecks.h"
 #include "shell/protocol/DatagramSocket.h"
 #include "shell/protocol/NetworkEnvironment.h"
 #include "shell/protocol/NetworkFailures.h"
@@ -27,7 +23,6 @@
 namespace parvolink::cli {
 namespace {
 
-using Command = CliOptions::Command;
 using fleet::Result;
 
 constexpr int kBarWidth = 30;
@@ -111,40 +106,10 @@ std::optional<Ipv4Address> BroadcastAmong(const std::vector<Ipv4Address>& cards,
     return std::nullopt;
 }
 
-// A user is verified only where it was written (or the card identified); a status is asked of
-// every card.
-bool AskedOverSnmp(Command command, const fleet::CardTask& task) {
-    return command == Command::Status || task.result() == Result::Done;
-}
-
-// A card's result and message for what its agent answered.
-std::pair<Result, std::string> Verdict(Command command, const snmp::Answer& answer) {
-    Result result = ResultOf(answer.outcome);
-    std::string message(answer.outcome == snmp::Outcome::Answered
-                            ? answer.errorStatus
-                            : snmp::OutcomeText(answer.outcome));
-    if (answer.outcome == snmp::Outcome::LocalFault && !answer.errorStatus.empty()) {
-        message += ": " + answer.errorStatus;
-    }
-    if (command == Command::Status && result == Result::Done && !answer.errorStatus.empty()) {
-        // An answer that is an error (SNMPv1's noSuchName, say) carries no readings; a user
-        // verified by one still has working keys.
-        result = Result::Refused;
-    }
-    if (command == Command::Snmpv3Verify && result == Result::Done) {
-        message = "the agent answered";
-    }
-    if (command == Command::Snmpv3Set) {
-        message = result == Result::Done
-                      ? "written and verified over SNMP"
-                      : "written, but the user does not verify over SNMP: " + message;
-    }
-    return {result, message};
-}
-
 }  // namespace
 
-CliProgram::CliProgram(CliOptions options) : options_(std::move(options)) {
+CliProgram::CliProgram(CliOptions options, std::unique_ptr<Command> command)
+    : options_(std::move(options)), command_(std::move(command)) {
     signals_ = std::make_unique<SignalWatcher>([this](int signal) { OnSignal(signal); });
     showProgress_ = isatty(STDERR_FILENO) != 0;
     progress_.setInterval(200);
@@ -162,7 +127,7 @@ int CliProgram::Run() {
     }
     SystemNetworkEnvironment network;
     hostAddress_ = ChooseHostAddress(network.HostNameAddresses(), network.InterfaceTable());
-    const bool discoverFirst = options_.command == Command::Discover || options_.allDiscovered;
+    const bool discoverFirst = !command_->TakesCards() || options_.allDiscovered;
     if (discoverFirst) {
         if (!StartDiscover()) {
             return exitCode_;
@@ -177,158 +142,66 @@ int CliProgram::Run() {
 }
 
 void CliProgram::ReportUnstarted() {
-    Output output(std::cout, options_.format, options_.command);
+    Output output(std::cout, options_.format, command_->Heading(), command_->TableHeading());
     for (const Ipv4Address& card : options_.cards) {
-        fleet::CardTask task(card, options_.account, "", hostAddress_, options_.job);
+        fleet::CardTask task(card, options_.account, "", hostAddress_, command_->Job());
         task.Fail(fleet::Result::LocalFault, fault_);
-        output.Ended(task);
+        output.Write(command_->Describe(task));
     }
     output.Finish();
 }
 
 bool CliProgram::Prepare() {
-    const auto fault = [this](int code, const std::string& line) {
-        std::cerr << "parvolink-cli: " << line << "\n";
-        exitCode_ = code;
-        fault_ = line;
-        return false;
-    };
-    if (options_.command == Command::Discover) {
+    if (!command_->TakesCards()) {
         return true;
     }
-    // The file first: nobody should type a password for an upgrade that cannot start.
-    if (options_.command == Command::Upgrade) {
-        const std::filesystem::path& file = options_.job.firmware;
-        if (!FirmwareFileSize(file)) {
-            return fault(exitcode::kLocalFault, "cannot read the firmware file " + file.string());
-        }
-        if (TooLargeToServe(file)) {
-            return fault(exitcode::kBadInput, upgrade::kFileTooLarge.text);
-        }
-        const std::string description = describeFirmwareFile(file);
-        if (description == firmware::kNotCorrect) {
-            return fault(exitcode::kBadInput,
-                         file.string() + ": " + std::string(firmware::kNotCorrect));
-        }
-        // The version field closes the description: what an upgraded card must come back with.
-        std::string version = description.substr(description.size() - firmware::kVersionLength);
-        version.erase(version.find_last_not_of(' ') + 1);
-        options_.job.firmwareVersion = version;
+    if (const auto fault = command_->CheckInput()) {
+        return Failed(*fault);
     }
     if (const auto broadcast = BroadcastAmong(options_.cards, options_)) {
-        return fault(exitcode::kBadInput, "\"" + FormatDottedAddress(*broadcast) +
-                                              "\" is a network's broadcast address, not a card's");
+        return Failed(
+            {exitcode::kBadInput, "\"" + FormatDottedAddress(*broadcast) +
+                                      "\" is a network's broadcast address, not a card's"});
     }
-    if (options_.command == Command::Upgrade) {
-        const std::filesystem::path file = options_.job.firmware;
-        firmware_ = std::make_unique<FirmwareServer>([file] {
-            return ServedFirmware{file.string(), file.filename().string()};
-        });
-        if (!firmware_->Open(kTftpPort)) {
-            const PortFailure& why = firmware_->failure();
-            return fault(exitcode::kLocalFault,
-                         mainwindow::kCannotOpenTftp.text + " (" + why.reason + ")" +
-                             (why.remedy.empty() ? "" : "; to get it: " + why.remedy));
-        }
+    if (const auto fault = command_->Serve(firmware_)) {
+        return Failed(*fault);
     }
-    if (options_.job.kind == fleet::Job::Kind::Identify) {
-        return PrepareSnmp();  // the cards are only identified: no card password is needed
+    if (command_->NeedsCardPassword() && !ReadCardPassword()) {
+        return false;
     }
-    std::string error;
-    const auto secret = [&](const std::string& what, const std::string& file,
-                            const std::string& option, const std::string& variable) {
-        return ReadSecret(
-            {what, file, option, variable, "The " + what + " for " + options_.account + ": "},
-            error);
-    };
-    const auto password =
-        secret("password", options_.passwordFile, "--password-file", "PARVOLINK_PASSWORD");
-    if (!password) {
-        return fault(exitcode::kBadInput, error);
-    }
-    if (password->size() > devices::kPasswordLength) {
-        return fault(exitcode::kBadInput, "the password has more than " +
-                                              std::to_string(devices::kPasswordLength) +
-                                              " characters, more than a card keeps");
-    }
-    password_ = *password;
-    if (options_.command == Command::Snmpv3Set) {
-        fleet::Job::User& user = options_.job.user;
-        // Too short a password is refused below, with the other checks of the job.
-        if (const auto refusal = ReadUserPasswords(user.level, options_.account, false,
-                                                   user.authPassword, user.privPassword)) {
-            return fault(exitcode::kBadInput, *refusal);
-        }
+    if (const auto fault = command_->ReadSecrets(options_.account)) {
+        return Failed(*fault);
     }
     // What no card would take is refused before any card is asked.
-    if (const auto refusal = fleet::CheckWithoutCard(options_.job)) {
-        return fault(exitcode::kBadInput, *refusal);
-    }
-    if (options_.snmp.verify) {
-        const fleet::Job::User& user = options_.job.user;
-        options_.snmp.credentials = {snmp::Credentials::Version::V3,
-                                     "",
-                                     user.name,
-                                     user.level,
-                                     user.authPassword,
-                                     user.privPassword};
+    if (const auto refusal = fleet::CheckWithoutCard(command_->Job())) {
+        return Failed({exitcode::kBadInput, *refusal});
     }
     return true;
 }
 
-bool CliProgram::PrepareSnmp() {
-    std::string error;
-    const auto fault = [this, &error] {
-        std::cerr << "parvolink-cli: " << error << "\n";
-        exitCode_ = exitcode::kBadInput;
-        return false;
-    };
-    snmp::Credentials& credentials = options_.snmp.credentials;
-    if (credentials.version != snmp::Credentials::Version::V3) {
-        const auto community = ReadSecret(
-            {"community", options_.snmp.communityFile, "--community-file", "", ""}, error);
-        if (!community) {
-            return fault();
-        }
-        credentials.community = *community;
-        return true;
-    }
-    if (const auto refusal =
-            ReadUserPasswords(credentials.level, credentials.user, true, credentials.authPassword,
-                              credentials.privPassword)) {
-        error = *refusal;
-        return fault();
-    }
-    return true;
+bool CliProgram::Failed(const Fault& fault) {
+    std::cerr << "parvolink-cli: " << fault.line << "\n";
+    exitCode_ = fault.code;
+    fault_ = fault.line;
+    return false;
 }
 
-std::optional<std::string> CliProgram::ReadUserPasswords(int level, const std::string& owner,
-                                                         bool checkLength, std::string& auth,
-                                                         std::string& priv) const {
+bool CliProgram::ReadCardPassword() {
     std::string error;
-    const auto read = [&](const std::string& what, const std::string& file,
-                          const std::string& option, const std::string& variable,
-                          std::string& into) {
-        const auto text = ReadSecret(
-            {what, file, option, variable, "The " + what + " for " + owner + ": "}, error);
-        if (text && checkLength && text->size() < usm::kShortestPassword) {
-            // The keys are derived from passwords of 8 characters or more.
-            error = "the " + what + " has fewer than " + std::to_string(usm::kShortestPassword) +
-                    " characters";
-            return false;
-        }
-        into = text.value_or("");
-        return text.has_value();
-    };
-    if (level >= AuthNoPriv && !read("authentication password", options_.authPasswordFile,
-                                     "--auth-password-file", "PARVOLINK_AUTH_PASSWORD", auth)) {
-        return error;
+    const auto password =
+        ReadSecret({"password", options_.passwordFile, "--password-file", "PARVOLINK_PASSWORD",
+                    "The password for " + options_.account + ": "},
+                   error);
+    if (!password) {
+        return Failed({exitcode::kBadInput, error});
     }
-    if (level >= AuthPriv && !read("privacy password", options_.privPasswordFile,
-                                   "--priv-password-file", "PARVOLINK_PRIV_PASSWORD", priv)) {
-        return error;
+    if (password->size() > devices::kPasswordLength) {
+        return Failed({exitcode::kBadInput, "the password has more than " +
+                                                std::to_string(devices::kPasswordLength) +
+                                                " characters, more than a card keeps"});
     }
-    return std::nullopt;
+    password_ = *password;
+    return true;
 }
 
 bool CliProgram::StartDiscover() {
@@ -340,7 +213,7 @@ bool CliProgram::StartDiscover() {
         exitCode_ = code;
         return false;
     }
-    const bool listing = options_.command == Command::Discover;
+    const bool listing = !command_->TakesCards();
     discover_ = std::make_unique<DiscoverSession>();
     const bool started = discover_->Start(
         *network,
@@ -352,38 +225,41 @@ bool CliProgram::StartDiscover() {
                           << ForTerminal(row.otherMacAddress) << "\n";
             }
             if (listing) {
-                output_->Found(row);
+                output_->Write(command_->Found(row));
             }
         },
-        [this, listing] {
-            const DeviceList& cards = discover_->cards();
-            if (listing) {
-                End(cards.empty() ? exitcode::kNoResponse : exitcode::kDone);
-                return;
-            }
-            for (std::size_t i = 0; i < cards.size(); ++i) {
-                const auto address = ParseStrictAddress(cards.row(i).ipAddress);
-                if (address && !BroadcastAmong({*address}, options_)) {
-                    if (std::find(options_.cards.begin(), options_.cards.end(), *address) ==
-                        options_.cards.end()) {
-                        options_.cards.push_back(*address);
-                    }
-                }
-            }
-            RunCards();
-        });
+        [this] { DiscoverEnded(); });
     if (!started) {
         std::cerr << "parvolink-cli: " << mainwindow::kCannotOpenUdp.text << "\n";
         exitCode_ = exitcode::kLocalFault;
     } else if (listing) {
         // Only now: a listing that cannot start prints nothing, not half a JSON document.
-        output_ = std::make_unique<Output>(std::cout, options_.format, options_.command);
+        output_ = std::make_unique<Output>(std::cout, options_.format, command_->Heading(),
+                                           command_->TableHeading());
     }
     return started;
 }
 
+void CliProgram::DiscoverEnded() {
+    const DeviceList& cards = discover_->cards();
+    if (!command_->TakesCards()) {
+        End(cards.empty() ? exitcode::kNoResponse : exitcode::kDone);
+        return;
+    }
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        const auto address = ParseStrictAddress(cards.row(i).ipAddress);
+        if (address && !BroadcastAmong({*address}, options_) &&
+            std::find(options_.cards.begin(), options_.cards.end(), *address) ==
+                options_.cards.end()) {
+            options_.cards.push_back(*address);
+        }
+    }
+    RunCards();
+}
+
 void CliProgram::RunCards() {
-    output_ = std::make_unique<Output>(std::cout, options_.format, options_.command);
+    output_ = std::make_unique<Output>(std::cout, options_.format, command_->Heading(),
+                                       command_->TableHeading());
     if (options_.cards.empty()) {
         ClearProgress();
         std::cerr << "parvolink-cli: no card answered the discover\n";
@@ -393,97 +269,80 @@ void CliProgram::RunCards() {
     std::vector<std::unique_ptr<fleet::CardTask>> tasks;
     for (const Ipv4Address& card : options_.cards) {
         tasks.push_back(std::make_unique<fleet::CardTask>(card, options_.account, password_,
-                                                          hostAddress_, options_.job));
+                                                          hostAddress_, command_->Job()));
         tasks.back()->HoldBeforeWriting(!options_.keepGoing);
     }
     cardsTotal_ = static_cast<int>(tasks.size());
     runner_ = std::make_unique<CardRunner>(options_.parallel, firmware_.get());
     runner_->Run(
-        std::move(tasks),
-        [this](const fleet::CardTask& task) {
-            ClearProgress();
-            ++cardsEnded_;
-            exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
-            if (task.result() == Result::BadInput) {
-                // Why this card was refused, or held back, in a line of its own.
-                std::cerr << "parvolink-cli: " << FormatDottedAddress(task.address()) << ": "
-                          << ForTerminal(task.message()) << "\n";
-            }
-            if (AsksSnmp(options_)) {
-                identified_.push_back(task);
-            } else {
-                output_->Ended(task);
-            }
-        },
-        [this] { AsksSnmp(options_) ? StartSnmp() : End(exitCode_); });
+        std::move(tasks), [this](const fleet::CardTask& task) { CardEnded(task); },
+        [this] { command_->KeepsCardsToTheEnd() ? CardsEnded() : End(exitCode_); });
 }
 
-void CliProgram::StartSnmp() {
+void CliProgram::CardEnded(const fleet::CardTask& task) {
+    ClearProgress();
+    ++cardsEnded_;
+    exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+    if (task.result() == Result::BadInput) {
+        // Why this card was refused, or held back, in a line of its own.
+        std::cerr << "parvolink-cli: " << FormatDottedAddress(task.address()) << ": "
+                  << ForTerminal(task.message()) << "\n";
+    }
+    if (command_->KeepsCardsToTheEnd()) {
+        kept_.push_back(task);
+    } else {
+        output_->Write(command_->Describe(task));
+    }
+}
+
+void CliProgram::CardsEnded() {
     // In the order the cards were named, not the order they answered.
-    std::sort(identified_.begin(), identified_.end(), [this](const auto& a, const auto& b) {
+    std::sort(kept_.begin(), kept_.end(), [this](const auto& a, const auto& b) {
         const auto position = [this](const fleet::CardTask& task) {
             return std::find(options_.cards.begin(), options_.cards.end(), task.address()) -
                    options_.cards.begin();
         };
         return position(a) < position(b);
     });
-    if (options_.command == Command::NutConfig) {
-        PrintNutConfig();  // nothing to ask: the cards' identities make the sections
+    if (const auto whole = command_->Whole(kept_, std::cerr)) {
+        output_->Raw(*whole);
+        End(WorstOfKept());
         return;
     }
-    if (signal_ != 0) {
+    const auto question = command_->Question();
+    if (!question || signal_ != 0) {
         SnmpEnded({});
         return;
     }
     std::vector<std::string> addresses;
-    for (const fleet::CardTask& task : identified_) {
-        if (AskedOverSnmp(options_.command, task)) {
+    for (const fleet::CardTask& task : kept_) {
+        if (command_->AskedOverSnmp(task)) {
             addresses.push_back(FormatDottedAddress(task.address()));
         }
     }
     snmp_ = std::make_unique<SnmpStage>();
-    snmp_->Start(options_, std::move(addresses),
+    snmp_->Start(*question, std::move(addresses),
                  [this](const std::vector<snmp::Answer>& answers) { SnmpEnded(answers); });
 }
 
-void CliProgram::PrintNutConfig() {
-    exitCode_ = 0;
-    std::vector<snmp::NutCard> cards;
-    for (const fleet::CardTask& task : identified_) {
-        const std::string card = FormatDottedAddress(task.address());
-        if (task.result() == Result::Done) {
-            cards.push_back({card, Utf8FromLatin1(task.card().hostName),
-                             Utf8FromLatin1(task.card().macAddress)});
-        } else {
-            std::cerr << "parvolink-cli: " << card << ": " << ForTerminal(task.message()) << "\n";
+void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
+    std::size_t next = 0;
+    for (fleet::CardTask& task : kept_) {
+        // Without the stage (a signal came first) every card keeps what it came to.
+        if (snmp_ != nullptr && command_->AskedOverSnmp(task)) {
+            command_->Answered(task, next < answers.size() ? answers[next++] : snmp::Answer{});
         }
-        exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+        output_->Write(command_->Describe(task));
     }
-    std::cout << snmp::NutSections(cards, options_.snmp.credentials, options_.snmp.includeSecrets)
-              << std::flush;
-    End(exitCode_);
+    End(WorstOfKept());
 }
 
-void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
-    exitCode_ = 0;
-    std::size_t next = 0;
-    for (fleet::CardTask& task : identified_) {
-        // Without the stage (a signal came first) every card keeps what it came to.
-        const bool asked = snmp_ != nullptr && AskedOverSnmp(options_.command, task);
-        if (asked) {
-            const snmp::Answer answer = next < answers.size() ? answers[next++] : snmp::Answer{};
-            const auto [result, message] = Verdict(options_.command, answer);
-            task.Fail(result, message);
-            if (options_.command == Command::Status) {
-                output_->Status(task, snmp::ReadUpsStatus(answer.values));
-            }
-        }
-        if (!asked || options_.command != Command::Status) {
-            output_->Ended(task);
-        }
-        exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
+int CliProgram::WorstOfKept() const {
+    int worst = 0;
+    for (const fleet::CardTask& task : kept_) {
+        worst = std::max(worst, static_cast<int>(task.result()));
     }
-    End(exitCode_);
+    return worst;
 }
 
 void CliProgram::End(int code) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// parvolink-cli's run: passwords and files checked before anything is sent, then a discover
-// or the command on every card, with progress on a terminal, and the exit code.
+// parvolink-cli's run, what every command shares: the command's files and the cards' password
+// checked before anything is sent, then a discover or the command's job on every card, the SNMP
+// stage the command asks for, progress on a terminal, the output and the exit code.
 #pragma once
 
 #include <QObject>
@@ -24,7 +25,7 @@ class SnmpStage;
 class CliProgram : public QObject {
     Q_OBJECT
 public:
-    explicit CliProgram(CliOptions options);
+    CliProgram(CliOptions options, std::unique_ptr<Command> command);
     ~CliProgram() override;
 
     // Runs the command in the application's event loop; returns the exit code.
@@ -38,17 +39,19 @@ private:
     void ReportUnstarted();
     bool StartDiscover();
     void RunCards();
-    // Reads the SNMP passwords, or the community; false (with the exit code set) on a fault.
-    bool PrepareSnmp();
-    // The SNMPv3 passwords a level needs, read for owner (the prompt's name); the fault, or
-    // nothing when they were read.
-    std::optional<std::string> ReadUserPasswords(int level, const std::string& owner,
-                                                 bool checkLength, std::string& auth,
-                                                 std::string& priv) const;
-    // After the cards are identified (or written): their SNMP readings, then the results.
-    void StartSnmp();
+    // Reads the cards' password; false (with the exit code set) on a fault.
+    bool ReadCardPassword();
+    // Prints the fault's line and keeps its code; false.
+    bool Failed(const Fault& fault);
+    // A discover that ended: the listing's end, or the cards it found are run.
+    void DiscoverEnded();
+    void CardEnded(const fleet::CardTask& task);
+    // After every card has ended, for a command that keeps its cards to the end: its whole
+    // output, or its SNMP question asked, then its records.
+    void CardsEnded();
     void SnmpEnded(const std::vector<snmp::Answer>& answers);
-    void PrintNutConfig();
+    // The largest result of the cards kept.
+    int WorstOfKept() const;
     // Prints what remains (the JSON array closed) and leaves the event loop with code, or
     // with the code of the signal that stopped the run.
     void End(int code);
@@ -59,6 +62,7 @@ private:
     void ClearProgress();
 
     CliOptions options_;
+    std::unique_ptr<Command> command_;
     std::string password_;
     Ipv4Address hostAddress_{};
     std::unique_ptr<Output> output_;
@@ -67,8 +71,8 @@ private:
     std::unique_ptr<CardRunner> runner_;
     std::unique_ptr<SignalWatcher> signals_;
     std::unique_ptr<SnmpStage> snmp_;
-    std::vector<fleet::CardTask> identified_;  // ended, waiting for their SNMP readings
-    int signal_ = 0;                           // the first signal caught
+    std::vector<fleet::CardTask> kept_;  // ended, kept to the end by the command
+    int signal_ = 0;                     // the first signal caught
     bool ended_ = false;
     QTimer progress_;
     bool showProgress_ = false;

@@ -7,34 +7,18 @@
 #include <iostream>
 
 #include "app/Version.h"
-#include "app/cli/Commands.h"
 #include "app/cli/ExitCodes.h"
 #include "core/devices/DeviceList.h"
 
 namespace parvolink::cli {
 namespace {
 
-using Command = CliOptions::Command;
-
-constexpr const char* kOverview =
+constexpr const char* kAbout =
     "usage: parvolink-cli COMMAND [OPTIONS] [ARGUMENTS]\n"
     "\n"
-    "Works on the network management cards of UPS units, as the Parvolink window does.\n"
-    "\n"
-    "commands:\n"
-    "  discover                  list the cards of a network\n"
-    "  config get CARD...        print each card's configuration\n"
-    "  config set CARD... NAME=VALUE...   change fields of each card's configuration\n"
-    "  config reset CARD...      set each card's configuration back to defaults\n"
-    "  snmpv3 list CARD...       print each card's SNMPv3 users\n"
-    "  snmpv3 set CARD... --index N --user NAME --level LEVEL\n"
-    "  snmpv3 context CARD... NAME\n"
-    "  snmpv3 reset CARD...\n"
-    "  snmpv3 verify CARD... --user NAME --level LEVEL   prove a user's keys over SNMP\n"
-    "  upgrade FILE CARD...      upgrade each card's firmware\n"
-    "  status CARD...            read each UPS's status over SNMP\n"
-    "  nut-config CARD...        print ups.conf sections for NUT's snmp-ups driver\n"
-    "\n"
+    "Works on the network management cards of UPS units, as the Parvolink window does.\n";
+
+constexpr const char* kConventions =
     "CARD is a card's IPv4 address; --all-discovered takes every card a discover finds.\n"
     "The card's password comes from PARVOLINK_PASSWORD, --password-file or a prompt;\n"
     "SNMP passwords from PARVOLINK_AUTH_PASSWORD and PARVOLINK_PRIV_PASSWORD or files.\n"
@@ -51,22 +35,54 @@ int Usage(const std::string& command, const std::string& line) {
     return exitcode::kBadInput;
 }
 
-Format ParseFormat(const QString& text, Command command) {
-    if (text == "prometheus" && command == Command::Status) {
-        return Format::Prometheus;
+// "a, b or c".
+std::string Listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
     }
-    if (text == "table") {
-        return Format::Table;
+    return text;
+}
+
+// The overview's lines for the commands whose words begin with family (all: empty).
+std::string CommandLines(const QString& family) {
+    std::string lines;
+    for (const auto& command : MakeCommands()) {
+        if (!family.isEmpty() && command->Words().front() != family) {
+            continue;
+        }
+        std::string usage = Text(command->Words().join(' '));
+        if (*command->Synopsis() != '\0') {
+            usage += std::string(" ") + command->Synopsis();
+        }
+        // A long usage puts its summary under it, in the summaries' column.
+        lines += "  " +
+                 (usage.size() < 24 ? Padded(usage, 24) : usage + "\n" + std::string(27, ' ')) +
+                 command->Summary() + "\n";
     }
-    if (text == "json") {
-        return Format::Json;
+    return lines;
+}
+
+// The second words of the commands of family ("get", "set"...).
+std::vector<std::string> Members(const QString& family) {
+    std::vector<std::string> members;
+    for (const auto& command : MakeCommands()) {
+        if (command->Words().size() > 1 && command->Words().front() == family) {
+            members.push_back(Text(command->Words().at(1)));
+        }
     }
-    if (text == "csv") {
-        return Format::Csv;
+    return members;
+}
+
+Format ParseFormat(const QString& text, const Command& command) {
+    std::vector<std::string> names;
+    for (const auto& [format, name] : command.Formats()) {
+        if (text == name) {
+            return format;
+        }
+        names.emplace_back(name);
     }
-    throw UsageError{"--format takes table, json or csv" +
-                     std::string(command == Command::Status ? " or prometheus" : "") + ", not \"" +
-                     Text(text) + "\""};
+    throw UsageError{"--format takes " + Listed(names) + ", not \"" + Text(text) + "\""};
 }
 
 Ipv4Address Card(const QString& text) {
@@ -79,64 +95,43 @@ Ipv4Address Card(const QString& text) {
     return *address;
 }
 
-void AddCardOptions(QCommandLineParser& parser, int parallel) {
+// The options every command shares, as far as it takes them.
+void AddSharedOptions(QCommandLineParser& parser, const Command& command) {
+    std::vector<std::string> formats;
+    for (const auto& format : command.Formats()) {
+        formats.emplace_back(format.second);
+    }
     parser.addOptions({
-        {"account", "The cards' administrator account (default admin).", "NAME", "admin"},
-        {"password-file", "Read the password from the first line of FILE.", "FILE"},
-        {"parallel", "Work on at most N cards at once (default " + QString::number(parallel) + ").",
-         "N", QString::number(parallel)},
-        {"all-discovered", "Work on every card a discover finds."},
-    });
-}
-
-// Writes go to every card or to none, unless the user asks for the rest anyway.
-void AddWriteOptions(QCommandLineParser& parser) {
-    parser.addOption({"keep-going",
-                      "Write the cards that pass their checks even when others do not (by "
-                      "default nothing is written unless every card passes)."});
-}
-
-CliOptions Parse(const CliCommand& command, const QStringList& rest) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(command.Description());
-    parser.addHelpOption();
-    parser.addOptions({
-        {"format",
-         command.Id() == Command::Status
-             ? "Output as table, json, csv or prometheus (default table)."
-             : "Output as table, json or csv (default table).",
+        {"format", QString::fromStdString("Output as " + Listed(formats) + " (default table)."),
          "FORMAT", "table"},
         {"lan", "The network to search, such as 192.168.1.0/24.", "ADDRESS/PREFIX"},
         {"interface", "Search the network of this interface.", "NAME"},
     });
-    const bool upgrade = command.Id() == Command::Upgrade;
-    const bool cards = command.Id() != Command::Discover;
-    if (cards) {
-        AddCardOptions(parser, upgrade ? kDefaultParallelUpgrades : kDefaultParallel);
+    if (!command.TakesCards()) {
+        return;
     }
+    if (command.NeedsCardPassword()) {
+        parser.addOptions({
+            {"account", "The cards' administrator account (default admin).", "NAME", "admin"},
+            {"password-file", "Read the password from the first line of FILE.", "FILE"},
+        });
+    }
+    const QString parallel = QString::number(command.DefaultParallel());
+    parser.addOptions({
+        {"parallel", "Work on at most N cards at once (default " + parallel + ").", "N", parallel},
+        {"all-discovered", "Work on every card a discover finds."},
+    });
     if (command.Writes()) {
-        AddWriteOptions(parser);
+        // Writes go to every card or to none, unless the user asks for the rest anyway.
+        parser.addOption({"keep-going",
+                          "Write the cards that pass their checks even when others do not (by "
+                          "default nothing is written unless every card passes)."});
     }
-    command.AddOptions(parser);
-    if (*command.Arguments() != '\0') {
-        parser.addPositionalArgument("CARD", "A card's IPv4 address, such as 192.168.1.10.",
-                                     command.Arguments());
-    }
-    const QString name = "parvolink-cli " + command.Words().join(' ');
-    if (!parser.parse(QStringList{name} + rest)) {
-        throw UsageError{Text(parser.errorText())};
-    }
-    if (parser.isSet("help")) {
-        // Qt names the program by the path it was started from.
-        QString help = parser.helpText();
-        help.replace(QCoreApplication::arguments().value(0), name);
-        std::cout << Text(help);
-        throw HelpShown{};
-    }
+}
 
-    CliOptions options;
-    options.command = command.Id();
-    options.format = ParseFormat(parser.value("format"), command.Id());
+void TakeSharedOptions(const QCommandLineParser& parser, const Command& command,
+                       CliOptions& options) {
+    options.format = ParseFormat(parser.value("format"), command);
     if (parser.isSet("lan") && parser.isSet("interface")) {
         throw UsageError{"give --lan or --interface, not both"};
     }
@@ -148,73 +143,100 @@ CliOptions Parse(const CliCommand& command, const QStringList& rest) {
         }
     }
     options.interfaceName = Text(parser.value("interface"));
-    QStringList positional = parser.positionalArguments();
-    options.job = fleet::Job(fleet::Job::Kind::Identify);
-    if (cards) {
+    if (!command.TakesCards()) {
+        return;
+    }
+    if (command.NeedsCardPassword()) {
         options.account = Limited(parser.value("account"), devices::kAccountLength, "--account");
         options.passwordFile = Text(parser.value("password-file"));
-        options.parallel =
-            Number(parser, "parallel", 1, upgrade ? kMostParallelUpgrades : kMostParallel);
-        options.allDiscovered = parser.isSet("all-discovered");
-        options.keepGoing = command.Writes() && parser.isSet("keep-going");
     }
-    command.Take(parser, positional, options);
-    if (!cards) {
-        return options;
+    options.parallel = Number(parser, "parallel", 1, command.MostParallel());
+    options.allDiscovered = parser.isSet("all-discovered");
+    options.keepGoing = command.Writes() && parser.isSet("keep-going");
+}
+
+ParsedCommand Parse(std::unique_ptr<Command> command, const QStringList& rest) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command->Description());
+    parser.addHelpOption();
+    AddSharedOptions(parser, *command);
+    command->AddOptions(parser);
+    if (*command->Arguments() != '\0') {
+        parser.addPositionalArgument("CARD", "A card's IPv4 address, such as 192.168.1.10.",
+                                     command->Arguments());
     }
-    for (const QString& card : positional) {
-        const Ipv4Address address = Card(card);
-        if (std::find(options.cards.begin(), options.cards.end(), address) == options.cards.end()) {
-            options.cards.push_back(address);
+    const QString name = "parvolink-cli " + command->Words().join(' ');
+    if (!parser.parse(QStringList{name} + rest)) {
+        throw UsageError{Text(parser.errorText())};
+    }
+    if (parser.isSet("help")) {
+        // Qt names the program by the path it was started from.
+        QString help = parser.helpText();
+        help.replace(QCoreApplication::arguments().value(0), name);
+        std::cout << Text(help);
+        throw HelpShown{};
+    }
+    ParsedCommand parsed;
+    TakeSharedOptions(parser, *command, parsed.options);
+    QStringList positional = parser.positionalArguments();
+    command->Take(parser, positional);
+    if (command->TakesCards()) {
+        for (const QString& card : positional) {
+            const Ipv4Address address = Card(card);
+            std::vector<Ipv4Address>& cards = parsed.options.cards;
+            if (std::find(cards.begin(), cards.end(), address) == cards.end()) {
+                cards.push_back(address);
+            }
+        }
+        if (parsed.options.cards.empty() && !parsed.options.allDiscovered) {
+            throw UsageError{"name at least one card, or give --all-discovered"};
         }
     }
-    if (options.cards.empty() && !options.allDiscovered) {
-        throw UsageError{"name at least one card, or give --all-discovered"};
+    parsed.command = std::move(command);
+    return parsed;
+}
+
+// A word that names a family of commands ("config", "snmpv3"), not a command by itself.
+int FamilyOnly(const QStringList& words) {
+    const QString family = words.front();
+    const bool help = words.size() > 1 && (words.at(1) == "--help" || words.at(1) == "-h");
+    if (help) {
+        std::cout << "usage: parvolink-cli " << Text(family)
+                  << " SUBCOMMAND [OPTIONS] [ARGUMENTS]\n"
+                  << "\nsubcommands:\n"
+                  << CommandLines(family) << "\n'parvolink-cli " << Text(family)
+                  << " SUBCOMMAND --help' describes a subcommand's options.\n";
+        return exitcode::kDone;
     }
-    return options;
+    return Usage("", "\"" + Text(words.join(' ')) + "\": " + Text(family) + " takes " +
+                         Listed(Members(family)));
 }
 
 }  // namespace
 
-bool AsksSnmp(const CliOptions& options) {
-    return options.command == Command::Snmpv3Verify || options.command == Command::Status ||
-           options.command == Command::NutConfig ||
-           (options.command == Command::Snmpv3Set && options.snmp.verify);
+std::string HelpOverview() {
+    return std::string(kAbout) + "\ncommands:\n" + CommandLines("") + "\n" + kConventions;
 }
 
-bool Writes(Command command) {
-    switch (command) {
-        case Command::ConfigSet:
-        case Command::ConfigReset:
-        case Command::Snmpv3Set:
-        case Command::Snmpv3Context:
-        case Command::Snmpv3Reset:
-        case Command::Upgrade:
-            return true;
-        default:
-            return false;
-    }
-}
-
-std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments) {
+std::variant<ParsedCommand, int> ParseCommandLine(const QStringList& arguments) {
     const QStringList words = arguments.mid(1);
     if (words.isEmpty()) {
-        std::cerr << kOverview;
+        std::cerr << HelpOverview();
         return exitcode::kBadInput;
     }
     if (words.front() == "--help" || words.front() == "-h" || words.front() == "help") {
-        std::cout << kOverview;
+        std::cout << HelpOverview();
         return exitcode::kDone;
     }
     if (words.front() == "--version") {
         std::cout << "parvolink-cli " << kVersion << "\n";
         return exitcode::kDone;
     }
-    for (const auto& command : Commands()) {
+    for (auto& command : MakeCommands()) {
         const QStringList own = command->Words();
         if (words.mid(0, own.size()) == own) {
             try {
-                return Parse(*command, words.mid(own.size()));
+                return Parse(std::move(command), words.mid(own.size()));
             } catch (const UsageError& error) {
                 return Usage(Text(own.join(' ')), error.line);
             } catch (const HelpShown&) {
@@ -222,12 +244,10 @@ std::variant<CliOptions, int> ParseCommandLine(const QStringList& arguments) {
             }
         }
     }
-    const bool family = words.front() == "config" || words.front() == "snmpv3";
-    return Usage(
-        "", family ? "\"" + Text(words.join(' ')) + "\": " + Text(words.front()) + " takes " +
-                         (words.front() == "config" ? "get, set or reset"
-                                                    : "list, set, context or reset")
-                   : "unknown command \"" + Text(words.front()) + "\" (see parvolink-cli --help)");
+    if (!Members(words.front()).empty()) {
+        return FamilyOnly(words);
+    }
+    return Usage("", "unknown command \"" + Text(words.front()) + "\" (see parvolink-cli --help)");
 }
 
 }  // namespace parvolink::cli

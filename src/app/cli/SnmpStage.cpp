@@ -15,13 +15,13 @@ SnmpStage::~SnmpStage() {
     }
 }
 
-void SnmpStage::Start(const CliOptions& options, std::vector<std::string> addresses, Done done) {
+void SnmpStage::Start(const SnmpQuestion& question, std::vector<std::string> addresses, Done done) {
     snmp::ClientOptions client;
-    client.timeoutMs = options.snmp.timeoutMs;
-    client.retries = options.snmp.retries;
-    const bool status = options.command == CliOptions::Command::Status;
-    const bool justWritten = options.command == CliOptions::Command::Snmpv3Set;
-    const snmp::Credentials credentials = options.snmp.credentials;
+    client.timeoutMs = question.timeoutMs;
+    client.retries = question.retries;
+    const bool status = question.kind == SnmpQuestion::Kind::UpsStatus;
+    const bool justWritten = question.kind == SnmpQuestion::Kind::VerifyUserJustWritten;
+    const snmp::Credentials credentials = question.credentials;
     worker_ = std::thread([this, status, justWritten, credentials, client,
                            addresses = std::move(addresses), done = std::move(done)] {
         std::vector<snmp::Answer> answers;
@@ -52,6 +52,16 @@ fleet::Result ResultOf(snmp::Outcome outcome) {
         default:
             return fleet::Result::Refused;
     }
+}
+
+std::pair<fleet::Result, std::string> Verdict(const snmp::Answer& answer) {
+    std::string message(answer.outcome == snmp::Outcome::Answered
+                            ? answer.errorStatus
+                            : snmp::OutcomeText(answer.outcome));
+    if (answer.outcome == snmp::Outcome::LocalFault && !answer.errorStatus.empty()) {
+        message += ": " + answer.errorStatus;
+    }
+    return {ResultOf(answer.outcome), message};
 }
 
 }  // namespace parvolink::cli

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/cli/CommandLine.h"
+#include "app/cli/Command.h"
 #include "core/snmp/SnmpTypes.h"
 
 namespace parvolink::cli {
@@ -26,9 +26,9 @@ public:
     SnmpStage(const SnmpStage&) = delete;
     SnmpStage& operator=(const SnmpStage&) = delete;
 
-    // Asks every address for the command's readings (the UPS status), or verifies the user
-    // (snmpv3 verify and set); done is called on this object's thread with one answer each.
-    void Start(const CliOptions& options, std::vector<std::string> addresses, Done done);
+    // Asks every address the question (the UPS status, or whether the user verifies); done is
+    // called on this object's thread with one answer each.
+    void Start(const SnmpQuestion& question, std::vector<std::string> addresses, Done done);
     // Gives up the requests still out; done still comes.
     void Stop() { stop_ = true; }
 
@@ -39,5 +39,7 @@ private:
 
 // The card command's result for an SNMP outcome.
 fleet::Result ResultOf(snmp::Outcome outcome);
+// A card's result and message for what its agent answered.
+std::pair<fleet::Result, std::string> Verdict(const snmp::Answer& answer);
 
 }  // namespace parvolink::cli

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     if (const int* code = std::get_if<int>(&parsed)) {
         return *code;
     }
-    parvolink::cli::CliProgram program(std::get<parvolink::cli::CliOptions>(std::move(parsed)));
+    auto& [options, command] = std::get<parvolink::cli::ParsedCommand>(parsed);
+    parvolink::cli::CliProgram program(std::move(options), std::move(command));
     return program.Run();
 }

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// status: each card's UPS read over SNMP, with the UPS MIB of RFC 1628.
+#include <map>
+
+#include "app/cli/SnmpStage.h"
+#include "app/cli/TerminalText.h"
+#include "app/cli/commands/Commands.h"
+#include "app/cli/commands/SnmpReading.h"
+
+namespace parvolink::cli::commands {
+namespace {
+
+// A reading as its text (enumerations by name) or its number; empty when it was missing.
+std::string ReadingText(const snmp::UpsReading& reading) {
+    return reading.text     ? *reading.text
+           : reading.number ? std::to_string(*reading.number)
+                            : std::string();
+}
+
+class Status : public SnmpReading {
+public:
+    Status()
+        : SnmpReading({"status"}, true, "read each UPS's status over SNMP",
+                      "Reads each card's UPS over SNMP (the UPS MIB of RFC 1628): battery, "
+                      "charge, time left, voltages, load and alarms.") {}
+    std::vector<std::pair<Format, const char*>> Formats() const override {
+        auto formats = SnmpReading::Formats();
+        formats.emplace_back(Format::Prometheus, "prometheus");
+        return formats;
+    }
+    // Every card is asked: one that did not say who it is may still have an agent.
+    std::optional<SnmpQuestion> Question() const override {
+        return Ask(SnmpQuestion::Kind::UpsStatus);
+    }
+    bool AskedOverSnmp(const fleet::CardTask&) const override { return true; }
+    void Answered(fleet::CardTask& task, const snmp::Answer& answer) override {
+        auto [result, message] = Verdict(answer);
+        if (result == fleet::Result::Done && !answer.errorStatus.empty()) {
+            // An answer that is an error (SNMPv1's noSuchName, say) carries no readings.
+            result = fleet::Result::Refused;
+        }
+        task.Fail(result, message);
+        readings_[task.address()] = snmp::ReadUpsStatus(answer.values);
+    }
+
+    std::vector<std::string> Heading() const override {
+        std::vector<std::string> heading = Command::Heading();
+        heading.emplace_back("mac-address");
+        for (const std::string& key : snmp::UpsReadingKeys()) {
+            heading.push_back(key);
+        }
+        return heading;
+    }
+
+    Record Describe(const fleet::CardTask& task) const override {
+        Record record = Command::Describe(task);
+        const std::string card = FormatDottedAddress(task.address());
+        const std::string& mac = task.card().macAddress;
+        const auto asked = readings_.find(task.address());
+        if (asked == readings_.end()) {
+            // Never asked (a signal came first): it is not up.
+            record.metrics = {card, Utf8FromLatin1(mac), snmp::Outcome::NoResponse, {}};
+            return record;
+        }
+        const bool done = task.result() == fleet::Result::Done;
+        const std::vector<snmp::UpsReading>& readings = asked->second;
+        record.metrics = {card, Utf8FromLatin1(mac),
+                          done ? snmp::Outcome::Answered : snmp::Outcome::NoResponse, readings};
+        record.json["mac-address"] = Latin1(mac);
+        QJsonObject ups;
+        std::string block = card + "  " + ForTerminal(mac) + "\n";
+        record.csv.front().push_back(mac);
+        for (const snmp::UpsReading& reading : readings) {
+            if (reading.text) {
+                // SNMP texts are bytes; the UPS MIB's are ASCII, others are taken as Latin-1.
+                ups[Latin1(reading.key)] = Latin1(*reading.text);
+            } else if (reading.number) {
+                ups[Latin1(reading.key)] = static_cast<qint64>(*reading.number);
+            }
+            record.csv.front().push_back(ReadingText(reading));
+            block += "  " + Padded(reading.key, 19) + ForTerminal(ReadingText(reading)) + "\n";
+        }
+        if (done) {
+            record.json["ups"] = ups;
+            record.table = block;
+        }
+        return record;
+    }
+
+private:
+    std::map<Ipv4Address, std::vector<snmp::UpsReading>> readings_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeStatus() {
+    return std::make_unique<Status>();
+}
+
+}  // namespace parvolink::cli::commands
