@@ -359,8 +359,12 @@ SequenceOutcome MainDialog::RunSnmpv3Sequence(const DeviceEntry& /*card*/) {
     auto [auth, priv] = usmDialog_->TakeSubmittedPasswords();
     const std::string& name = usm_.userNames[static_cast<std::size_t>(usm_.submitIndex)];
     if (!name.empty()) {
-        userToVerify_ = snmp::Credentials{snmp::Credentials::Version::V3, "", name,
-                                          usm_.submitLevel, std::move(auth), std::move(priv)};
+        userToVerify_ = snmp::Credentials{snmp::Credentials::Version::V3,
+                                          "",
+                                          name,
+                                          usm_.submitLevel,
+                                          std::move(auth),
+                                          std::move(priv)};
     }
     return {SequenceOutcome::Kind::Accepted, SetSnmpv3UserPayload(usm_)};
 }

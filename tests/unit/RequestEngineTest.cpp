@@ -168,7 +168,8 @@ TEST_F(RequestEngineTest, ErrorOneDuringACountdownChangesNothing) {
     EXPECT_EQ(host.messages, std::vector<Message>{exchange::kPacketMismatch});
     EXPECT_EQ(engine.countdown(), 7);
     Ticks(7);
-    EXPECT_EQ(host.messages, (std::vector<Message>{exchange::kPacketMismatch, exchange::kNoResponse}));
+    EXPECT_EQ(host.messages,
+              (std::vector<Message>{exchange::kPacketMismatch, exchange::kNoResponse}));
 }
 
 TEST_F(RequestEngineTest, ErrorTwoEndsTheOperationAfterItsMessageCloses) {

@@ -99,8 +99,7 @@ CardTask::CardTask(const Ipv4Address& address, std::string account, std::string 
       account_(std::move(account)),
       password_(std::move(password)),
       job_(std::move(job)),
-      operation_(OperationOf(job_.kind), Unidentified(address), kCommandLinePolicy,
-                 hostAddress) {}
+      operation_(OperationOf(job_.kind), Unidentified(address), kCommandLinePolicy, hostAddress) {}
 
 std::vector<Outgoing> CardTask::Start() {
     return Begin(Step::Identify);
@@ -226,8 +225,8 @@ std::optional<std::string> CardTask::CheckAfter(Step step) {
     }
     if (step == Step::Snmpv3 && job_.kind == Kind::WriteUser) {
         const Job::User& user = job_.user;
-        if (auto message = SubmitKey(users_, user.index, user.name, user.level,
-                                     user.authPassword, user.privPassword)) {
+        if (auto message = SubmitKey(users_, user.index, user.name, user.level, user.authPassword,
+                                     user.privPassword)) {
             return OneLine(message->text);
         }
     }

@@ -39,8 +39,7 @@ struct OperationPolicy {
     bool endsOnRefusal;
 };
 inline constexpr OperationPolicy kWindowPolicy{.identifiesFirst = false, .endsOnRefusal = false};
-inline constexpr OperationPolicy kCommandLinePolicy{.identifiesFirst = true,
-                                                    .endsOnRefusal = true};
+inline constexpr OperationPolicy kCommandLinePolicy{.identifiesFirst = true, .endsOnRefusal = true};
 
 // The operation's steps in order, Identify first.
 std::span<const Step> StepsOf(Operation operation);

@@ -146,8 +146,7 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& fro
 void RequestEngine::OnRead(const Reply& reply, const Ipv4Address& from,
                            bool (EngineHost::*store)(std::string_view), PendingReply ready) {
     const auto keep = [this, store](std::string_view payload) { return (host_.*store)(payload); };
-    if (operation_ &&
-        operation_->OnReply(reply, from, keep).kind == ReplyMeaning::Kind::Answered) {
+    if (operation_ && operation_->OnReply(reply, from, keep).kind == ReplyMeaning::Kind::Answered) {
         resultOwed_ = false;
         pendingReply_ = ready;
     }
