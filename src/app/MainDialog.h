@@ -85,6 +85,8 @@ public:
     DeviceList& deviceList() { return deviceList_; }
     const FirmwareSettings& firmware() const { return firmware_; }
     RequestEngine& engine() { return engine_; }
+    // True while a user just written is being proved on its card's agent.
+    bool verifyingUser() const { return userVerifier_ != nullptr && userVerifier_->verifying(); }
     const QTimer& operationTimer() const { return operationTimer_; }
     const TftpServer& tftpServer() const { return firmwareServer_.server(); }
     quint16 tftpPort() const { return firmwareServer_.LocalPort(); }

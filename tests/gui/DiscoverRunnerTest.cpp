@@ -30,8 +30,8 @@ TEST(DiscoverRunner, WaitsForTheSocketWhenASendCannotBeQueued) {
     QObject::connect(&runner, &DiscoverRunner::Finished, [&] { finished = true; });
     runner.Start({198, 18, 0, 0}, {255, 255, 255, 240});
 
-    QTest::qWait(300);
-    ASSERT_TRUE(resume) << "the runner did not ask to be told when the socket is writable";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(resume); }, 5000))
+        << "the runner did not ask to be told when the socket is writable";
     EXPECT_EQ(sent.back(), refused);
     const std::size_t beforeResume = sent.size();
     EXPECT_FALSE(finished);

@@ -40,7 +40,7 @@ struct SimulatedCardRun {
         }
         const bool broadcast = send.host == "255.255.255.255";
         std::vector<std::string> replies;
-        for (const std::string& reply : cardsim::Answer(card, line, broadcast, faults)) {
+        for (const std::string& reply : cardsim::Answer(card, line, broadcast, faults).replies) {
             replies.push_back(DatagramCodec::EncodeText(reply));
         }
         return replies;

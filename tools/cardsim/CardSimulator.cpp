@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/Messages.h"
@@ -152,10 +153,8 @@ std::vector<std::string> AnswerSetSnmpv3(Card& card, std::string_view request,
     return {ReplyLine(command, {status})};
 }
 
-}  // namespace
-
-std::vector<std::string> Answer(Card& card, std::string_view request, bool broadcast,
-                                const Faults& faults) {
+std::vector<std::string> Replies(Card& card, std::string_view request, bool broadcast,
+                                 const Faults& faults, Answered& effects) {
     if (faults.silent) {
         return {};
     }
@@ -193,6 +192,7 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
     }
     const std::string status = faults.notOk ? "FAIL" : std::string(wire::kOk);
     if (upgrade) {
+        effects.fetchesFirmware = !faults.notOk;
         return {ReplyLine(command, {status})};
     }
     const std::vector<std::string> payload(f.begin() + 6, f.end());
@@ -223,6 +223,17 @@ std::vector<std::string> Answer(Card& card, std::string_view request, bool broad
         return {};
     }
     return {ReplyLine(wire::kError, {"1"})};
+}
+
+}  // namespace
+
+Answered Answer(Card& card, std::string_view request, bool broadcast, const Faults& faults) {
+    const auto users = [&card] { return std::tie(card.userTable, card.authKeys, card.privKeys); };
+    const auto before = std::make_tuple(card.userTable, card.authKeys, card.privKeys);
+    Answered answered;
+    answered.replies = Replies(card, request, broadcast, faults, answered);
+    answered.usersChanged = users() != before;
+    return answered;
 }
 
 }  // namespace parvolink::cardsim

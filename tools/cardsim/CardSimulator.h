@@ -77,9 +77,16 @@ constexpr std::string_view kFactoryUserPassphrase = "lanterns";
 // A card numbered n (from 0) at address, with its factory configuration.
 Card MakeCard(const Ipv4Address& address, int n, bool withUserLimitation = true);
 
-// The reply lines (plain, before encoding) that card sends for request; none for requests it
-// ignores. A broadcast request other than Discover is taken only by the card it names.
-std::vector<std::string> Answer(Card& card, std::string_view request, bool broadcast,
-                                const Faults& faults);
+// What a card does with a request: the reply lines it sends (plain, before encoding; none for
+// requests it ignores) and what else follows from it, for the program serving the card.
+struct Answered {
+    std::vector<std::string> replies;
+    bool fetchesFirmware = false;  // it said "OK" to an Upgrade: it now fetches the file
+    bool usersChanged = false;     // its SNMPv3 users, keys or context: its agent follows them
+};
+
+// What card does with request. A broadcast request other than Discover is taken only by the
+// card it names.
+Answered Answer(Card& card, std::string_view request, bool broadcast, const Faults& faults);
 
 }  // namespace parvolink::cardsim

@@ -48,8 +48,7 @@ struct CardSettings {
 struct Options {
     std::vector<Ipv4Address> addresses;
     std::vector<CardSettings> cardSettings;
-    cardsim::Faults faults;
-    int lateMs = 0;
+    std::vector<std::string> everyCard;  // settings of every card, before each card's own
     std::string logPath;
     bool userLimitation = true;
     std::string firmwareName;  // fetched by TFTP after an "OK" to Upgrade; empty: no fetch
@@ -78,7 +77,8 @@ void Usage() {
                  "                         [--card ADDRESS:SETTING[,SETTING]...]...\n"
                  "Without --address, every non-loopback IPv4 address here is a card.\n"
                  "Cards accept account \"admin\", password \"lanterns\".\n"
-                 "The faults below apply to every card; --card gives one card its own:\n"
+                 "Each card setting below is also an option for every card (--NAME or --NAME N);\n"
+                 "--card gives one card its own:\n"
                  "  silent, not-ok, error1, malformed, ignore-writes, unicast-only,\n"
                  "  late-ms=N, password=P, version=V, model=M, flash=256|512,\n"
                  "  twin-mac=MAC (a second card at its address answers Discover),\n"
@@ -138,6 +138,79 @@ std::vector<Ipv4Address> LocalAddresses() {
     return found;
 }
 
+using cardsim::Card;
+
+int Number(const std::string& value) {
+    return std::atoi(value.c_str());
+}
+
+// A setting of a card, given for one card with --card ADDRESS:NAME[=VALUE],... or for every
+// card with --NAME [VALUE]. apply is false for a value the setting does not take.
+struct CardSetting {
+    const char* name;
+    bool takesValue;
+    bool (*apply)(Card& card, const std::string& value);
+};
+
+// clang-format off
+const CardSetting kCardSettings[] = {
+    {"silent", false, [](Card& c, const std::string&) { return c.faults.silent = true; }},
+    {"not-ok", false, [](Card& c, const std::string&) { return c.faults.notOk = true; }},
+    {"error1", false, [](Card& c, const std::string&) { return c.faults.error1 = true; }},
+    {"malformed", false, [](Card& c, const std::string&) { return c.faults.malformed = true; }},
+    {"ignore-writes", false, [](Card& c, const std::string&) { return c.faults.ignoreWrites = true; }},
+    {"unicast-only", false, [](Card& c, const std::string&) { return c.faults.unicastOnly = true; }},
+    {"forgets-users", false, [](Card& c, const std::string&) { return c.faults.forgetsUsers = true; }},
+    {"keeps-old-version", false, [](Card& c, const std::string&) { return c.keepsOldVersion = true; }},
+    {"no-agent", false, [](Card& c, const std::string&) { c.agent = false; return true; }},
+    {"on-battery", false, [](Card& c, const std::string&) { return c.ups.onBattery = true; }},
+    {"low-battery", false, [](Card& c, const std::string&) { return c.ups.lowBattery = true; }},
+    {"late-ms", true, [](Card& c, const std::string& v) { c.lateMs = Number(v); return true; }},
+    {"ack-delay-ms", true, [](Card& c, const std::string& v) { c.ackDelayMs = Number(v); return true; }},
+    {"restart-ms", true, [](Card& c, const std::string& v) { c.restartMs = Number(v); return true; }},
+    {"users-late-ms", true, [](Card& c, const std::string& v) { c.usersLateMs = Number(v); return true; }},
+    {"password", true, [](Card& c, const std::string& v) { c.password = v; return true; }},
+    {"version", true, [](Card& c, const std::string& v) { c.version = v; return true; }},
+    {"model", true, [](Card& c, const std::string& v) { c.model = v; return true; }},
+    {"twin-mac", true, [](Card& c, const std::string& v) { c.twinMac = v; return true; }},
+    {"community", true, [](Card& c, const std::string& v) { c.community = v; return true; }},
+    {"charge", true, [](Card& c, const std::string& v) { c.ups.charge = Number(v); return true; }},
+    {"minutes", true, [](Card& c, const std::string& v) { c.ups.minutes = Number(v); return true; }},
+    {"load", true, [](Card& c, const std::string& v) { c.ups.load = Number(v); return true; }},
+    {"input-volts", true, [](Card& c, const std::string& v) { c.ups.inputVolts = Number(v); return true; }},
+    {"output-volts", true, [](Card& c, const std::string& v) { c.ups.outputVolts = Number(v); return true; }},
+    {"flash", true, [](Card& c, const std::string& v) {
+         c.flashCode = v == "256" ? "1" : "0";
+         return v == "256" || v == "512";
+     }},
+    {"maker-hex", true, [](Card& c, const std::string& v) {
+         c.ups.makerHex = v;
+         return !v.empty() && v.size() % 2 == 0 &&
+                v.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+     }},
+    {"known-as", true, [](Card& c, const std::string& v) {
+         return ParseDottedAddress(v, c.knownAs.emplace());
+     }},
+};
+// clang-format on
+
+const CardSetting* FindSetting(std::string_view name) {
+    for (const CardSetting& setting : kCardSettings) {
+        if (name == setting.name) {
+            return &setting;
+        }
+    }
+    return nullptr;
+}
+
+// One card's setting, NAME or NAME=VALUE; false for one not known or a value it does not take.
+bool Apply(Card& card, const std::string& setting) {
+    const std::size_t equals = setting.find('=');
+    const CardSetting* known = FindSetting(setting.substr(0, equals));
+    return known != nullptr &&
+           known->apply(card, equals == std::string::npos ? "" : setting.substr(equals + 1));
+}
+
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -148,24 +221,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                 return false;
             }
             options.addresses.push_back(a);
-        } else if (arg == "--silent") {
-            options.faults.silent = true;
-        } else if (arg == "--not-ok") {
-            options.faults.notOk = true;
-        } else if (arg == "--error1") {
-            options.faults.error1 = true;
         } else if (arg == "--firmware-name") {
             options.firmwareName = value();
         } else if (arg == "--stall-after") {
             options.stallAfter = std::atoi(value().c_str());
-        } else if (arg == "--unicast-only") {
-            options.faults.unicastOnly = true;
-        } else if (arg == "--ignore-writes") {
-            options.faults.ignoreWrites = true;
-        } else if (arg == "--malformed") {
-            options.faults.malformed = true;
-        } else if (arg == "--late-ms") {
-            options.lateMs = std::atoi(value().c_str());
         } else if (arg == "--log") {
             options.logPath = value();
         } else if (arg == "--no-user-limitation") {
@@ -191,6 +250,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.snmpPort = static_cast<std::uint16_t>(std::atoi(value().c_str()));
         } else if (arg == "--port") {
             options.port = static_cast<std::uint16_t>(std::atoi(value().c_str()));
+        } else if (arg.rfind("--", 0) == 0 && FindSetting(arg.substr(2)) != nullptr) {
+            // A card's own setting, given to every card.
+            const CardSetting& every = *FindSetting(arg.substr(2));
+            options.everyCard.push_back(every.takesValue ? every.name + ("=" + value())
+                                                         : std::string(every.name));
         } else {
             return false;
         }
@@ -199,82 +263,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         options.addresses = LocalAddresses();
     }
     return !options.addresses.empty();
-}
-
-// One card's own setting; false for one not known.
-bool Apply(cardsim::Card& card, const std::string& setting) {
-    const std::size_t equals = setting.find('=');
-    const std::string name = setting.substr(0, equals);
-    const std::string value = equals == std::string::npos ? "" : setting.substr(equals + 1);
-    cardsim::Faults& f = card.faults;
-    if (name == "silent") {
-        f.silent = true;
-    } else if (name == "not-ok") {
-        f.notOk = true;
-    } else if (name == "error1") {
-        f.error1 = true;
-    } else if (name == "malformed") {
-        f.malformed = true;
-    } else if (name == "ignore-writes") {
-        f.ignoreWrites = true;
-    } else if (name == "unicast-only") {
-        f.unicastOnly = true;
-    } else if (name == "late-ms") {
-        card.lateMs = std::atoi(value.c_str());
-    } else if (name == "password") {
-        card.password = value;
-    } else if (name == "version") {
-        card.version = value;
-    } else if (name == "model") {
-        card.model = value;
-    } else if (name == "flash" && (value == "256" || value == "512")) {
-        card.flashCode = value == "256" ? "1" : "0";
-    } else if (name == "ack-delay-ms") {
-        card.ackDelayMs = std::atoi(value.c_str());
-    } else if (name == "twin-mac") {
-        card.twinMac = value;
-    } else if (name == "restart-ms") {
-        card.restartMs = std::atoi(value.c_str());
-    } else if (name == "keeps-old-version") {
-        card.keepsOldVersion = true;
-    } else if (name == "users-late-ms") {
-        card.usersLateMs = std::atoi(value.c_str());
-    } else if (name == "forgets-users") {
-        f.forgetsUsers = true;
-    } else if (name == "no-agent") {
-        card.agent = false;
-    } else if (name == "community") {
-        card.community = value;
-    } else if (name == "on-battery") {
-        card.ups.onBattery = true;
-    } else if (name == "low-battery") {
-        card.ups.lowBattery = true;
-    } else if (name == "charge") {
-        card.ups.charge = std::atoi(value.c_str());
-    } else if (name == "minutes") {
-        card.ups.minutes = std::atoi(value.c_str());
-    } else if (name == "load") {
-        card.ups.load = std::atoi(value.c_str());
-    } else if (name == "input-volts") {
-        card.ups.inputVolts = std::atoi(value.c_str());
-    } else if (name == "maker-hex") {
-        if (value.empty() || value.size() % 2 != 0 ||
-            value.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-            return false;
-        }
-        card.ups.makerHex = value;
-    } else if (name == "output-volts") {
-        card.ups.outputVolts = std::atoi(value.c_str());
-    } else if (name == "known-as") {
-        Ipv4Address other{};
-        if (!ParseDottedAddress(value, other)) {
-            return false;
-        }
-        card.knownAs = other;
-    } else {
-        return false;
-    }
-    return true;
 }
 
 void SendFrom(int fd, const Outgoing& out) {
@@ -341,18 +329,6 @@ private:
     std::map<int, Clock::time_point> lateAgents_;  // agents to start again, and when
 };
 
-// What the card's agent is made from that a request may change.
-std::string AgentUsers(const cardsim::Card& card) {
-    std::string users;
-    for (const std::string& field : card.userTable) {
-        users += field + '\t';
-    }
-    for (std::size_t row = 0; row < card.authKeys.size(); ++row) {
-        users += card.authKeys[row] + card.privKeys[row];
-    }
-    return users;
-}
-
 bool Simulator::StartAgents() {
     if (options_.agentsDirectory.empty()) {
         return true;
@@ -388,8 +364,12 @@ bool Simulator::MakeCards() {
     for (std::size_t i = 0; i < options_.addresses.size(); ++i) {
         cards_.push_back(
             cardsim::MakeCard(options_.addresses[i], static_cast<int>(i), options_.userLimitation));
-        cards_.back().faults = options_.faults;
-        cards_.back().lateMs = options_.lateMs;
+        for (const std::string& setting : options_.everyCard) {
+            if (!Apply(cards_.back(), setting)) {
+                std::cerr << "parvolink-cardsim: bad setting \"" << setting << "\"\n";
+                return false;
+            }
+        }
     }
     for (const CardSettings& own : options_.cardSettings) {
         for (cardsim::Card& card : cards_) {
@@ -558,9 +538,8 @@ void Simulator::Answer(const std::string& line, const Ipv4Address& to, const soc
             log_ << FormatDottedAddress(card.address) << (direct ? " direct " : " broadcast ")
                  << cardsim::LogEscape(line) << std::endl;
         }
-        const std::string usersBefore = AgentUsers(card);
-        const std::vector<std::string> replies = cardsim::Answer(card, line, !direct, card.faults);
-        if (AgentUsers(card) != usersBefore) {
+        const cardsim::Answered answered = cardsim::Answer(card, line, !direct, card.faults);
+        if (answered.usersChanged) {
             if (card.usersLateMs > 0) {
                 lateAgents_[card.number] =
                     Clock::now() + std::chrono::milliseconds(card.usersLateMs);
@@ -568,7 +547,7 @@ void Simulator::Answer(const std::string& line, const Ipv4Address& to, const soc
                 RestartAgent(card);
             }
         }
-        for (const std::string& reply : replies) {
+        for (const std::string& reply : answered.replies) {
             Outgoing out{Clock::now() + std::chrono::milliseconds(card.lateMs),
                          ToInAddr(card.address), from, DatagramCodec::EncodeText(reply)};
             // Cards answer with delays of their own: the queue stays in order of due time.
@@ -576,12 +555,11 @@ void Simulator::Answer(const std::string& line, const Ipv4Address& to, const soc
                 outgoing_.begin(), outgoing_.end(), out.due,
                 [](Clock::time_point due, const Outgoing& o) { return due < o.due; });
             outgoing_.insert(at, std::move(out));
-            if (!options_.firmwareName.empty() &&
-                reply.rfind("QorinWebConfig\tUpgrade\tOK\t", 0) == 0) {
-                fetches_[card.number] = std::make_unique<cardsim::FirmwareFetch>(
-                    ToInAddr(card.address), from.sin_addr, options_.firmwareName,
-                    options_.stallAfter, card.ackDelayMs);
-            }
+        }
+        if (answered.fetchesFirmware && !options_.firmwareName.empty()) {
+            fetches_[card.number] = std::make_unique<cardsim::FirmwareFetch>(
+                ToInAddr(card.address), from.sin_addr, options_.firmwareName, options_.stallAfter,
+                card.ackDelayMs);
         }
     }
 }

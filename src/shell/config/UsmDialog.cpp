@@ -50,16 +50,26 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
     setObjectName(ids::usm::kDialog);
     setWindowTitle("SNMPv3 USM");
     setFont(DialogFont());
-    const DialogUnits du(font());
 
     auto* table = new QGroupBox("SNMPv3 User Management Table", this);
     auto* grid = new QGridLayout(table);
-    grid->addWidget(Heading("User Name"), 0, 1);
-    grid->addWidget(Heading("Security Level"), 0, 2);
-    grid->addWidget(Heading("Auth Password\n(>=8 bytes)"), 0, 3);
-    grid->addWidget(Heading("Priv Password\n(>=8 bytes)"), 0, 4);
+    AddUserRows(*grid);
+    AddKeyRow(*grid);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table);
+    layout->addLayout(ContextRow());
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    connect(index_, &QComboBox::activated, this, &UsmDialog::OnIndexChange);
+}
+
+void UsmDialog::AddUserRows(QGridLayout& grid) {
+    const DialogUnits du(font());
+    grid.addWidget(Heading("User Name"), 0, 1);
+    grid.addWidget(Heading("Security Level"), 0, 2);
+    grid.addWidget(Heading("Auth Password\n(>=8 bytes)"), 0, 3);
+    grid.addWidget(Heading("Priv Password\n(>=8 bytes)"), 0, 4);
     for (int row = 0; row < usm::kUsers; ++row) {
-        grid->addWidget(new QLabel(QString("%1.").arg(row + 1)), row + 1, 0);
+        grid.addWidget(new QLabel(QString("%1.").arg(row + 1)), row + 1, 0);
         for (int column = 0; column < 4; ++column) {
             auto* text = new QLabel;
             text->setObjectName(QString::number(
@@ -68,10 +78,12 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
             text->setMinimumWidth(du.X(60));
             text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             table_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
-            grid->addWidget(text, row + 1, column + 1);
+            grid.addWidget(text, row + 1, column + 1);
         }
     }
+}
 
+void UsmDialog::AddKeyRow(QGridLayout& grid) {
     index_ = new QComboBox;
     index_->setObjectName(ids::usm::kIndex);
     for (int row = 1; row <= usm::kUsers; ++row) {
@@ -88,15 +100,18 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
     auto* submit = new QPushButton("&Submit Key");
     submit->setObjectName(ids::usm::kSubmitKey);
     submit->setDefault(true);
-    grid->addWidget(Heading("Index"), usm::kUsers + 1, 0);
-    grid->addWidget(Heading("Key"), usm::kUsers + 1, 5);
-    grid->addWidget(index_, usm::kUsers + 2, 0);
-    grid->addWidget(name_, usm::kUsers + 2, 1);
-    grid->addWidget(level_, usm::kUsers + 2, 2);
-    grid->addWidget(authPassword_, usm::kUsers + 2, 3);
-    grid->addWidget(privPassword_, usm::kUsers + 2, 4);
-    grid->addWidget(submit, usm::kUsers + 2, 5);
+    grid.addWidget(Heading("Index"), usm::kUsers + 1, 0);
+    grid.addWidget(Heading("Key"), usm::kUsers + 1, 5);
+    grid.addWidget(index_, usm::kUsers + 2, 0);
+    grid.addWidget(name_, usm::kUsers + 2, 1);
+    grid.addWidget(level_, usm::kUsers + 2, 2);
+    grid.addWidget(authPassword_, usm::kUsers + 2, 3);
+    grid.addWidget(privPassword_, usm::kUsers + 2, 4);
+    grid.addWidget(submit, usm::kUsers + 2, 5);
+    connect(submit, &QPushButton::clicked, this, &UsmDialog::OnSubmitKey);
+}
 
+QHBoxLayout* UsmDialog::ContextRow() {
     auto* reset = new QPushButton("&Reset SNMPv3 Configuration", this);
     reset->setObjectName(ids::usm::kReset);
     contextName_ = Edit(ids::usm::kContextName, static_cast<int>(usm::kTextLength), false);
@@ -104,22 +119,15 @@ UsmDialog::UsmDialog(Prompter& prompter, QWidget* parent) : QDialog(parent), pro
     update->setObjectName(ids::usm::kUpdateContext);
     update->setAutoDefault(false);
     reset->setAutoDefault(false);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(reset);
-    bottom->addStretch();
-    bottom->addWidget(new QLabel("Context Name:", this));
-    bottom->addWidget(contextName_);
-    bottom->addWidget(update);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(table);
-    layout->addLayout(bottom);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    connect(index_, &QComboBox::activated, this, &UsmDialog::OnIndexChange);
-    connect(submit, &QPushButton::clicked, this, &UsmDialog::OnSubmitKey);
+    auto* row = new QHBoxLayout;
+    row->addWidget(reset);
+    row->addStretch();
+    row->addWidget(new QLabel("Context Name:", this));
+    row->addWidget(contextName_);
+    row->addWidget(update);
     connect(reset, &QPushButton::clicked, this, &UsmDialog::OnResetSnmpv3);
     connect(update, &QPushButton::clicked, this, &UsmDialog::reject);
+    return row;
 }
 
 UsmDialog::Result UsmDialog::Run(UsmConfiguration& usm) {

@@ -12,6 +12,8 @@
 #include "core/config/UsmConfiguration.h"
 
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 
@@ -39,6 +41,10 @@ public:
     std::pair<std::string, std::string> TakeSubmittedPasswords();
 
 private:
+    // The table of the eight users; the row that submits a key; the context name's row.
+    void AddUserRows(QGridLayout& grid);
+    void AddKeyRow(QGridLayout& grid);
+    QHBoxLayout* ContextRow();
     void Close(Result result);
 
     Prompter& prompter_;

@@ -110,6 +110,55 @@ Engine EngineFrom(const std::string& found) {
     _exit(0);
 }
 
+// Starts the discovery of the agent at address in a child process of its own, added to
+// running; false when there is no pipe or process to spare.
+bool StartDiscovery(const std::string& address, std::size_t index, const ClientOptions& options,
+                    std::vector<Discovery>& running) {
+    int ends[2];
+    if (pipe(ends) != 0) {
+        return false;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        DiscoverInChild(address, options, ends[1]);
+    }
+    close(ends[1]);
+    if (child < 0) {
+        close(ends[0]);
+        return false;
+    }
+    running.push_back({index, child, ends[0], {}});
+    return true;
+}
+
+// Waits up to 100 ms for what the children write; a child whose pipe has closed is reaped and
+// its engine taken, and it leaves running.
+void ReadDiscoveries(std::vector<Discovery>& running, std::vector<Engine>& engines) {
+    std::vector<pollfd> polled;
+    for (const Discovery& d : running) {
+        polled.push_back({d.pipe, POLLIN, 0});
+    }
+    if (!polled.empty() && poll(polled.data(), polled.size(), 100) > 0) {
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            if (polled[i].revents == 0) {
+                continue;
+            }
+            char bytes[64];
+            const ssize_t n = read(running[i].pipe, bytes, sizeof bytes);
+            if (n > 0) {
+                running[i].found.append(bytes, static_cast<std::size_t>(n));
+                continue;
+            }
+            close(running[i].pipe);
+            running[i].pipe = -1;
+            waitpid(running[i].child, nullptr, 0);
+            engines[running[i].index] = EngineFrom(running[i].found);
+        }
+    }
+    std::erase_if(running, [](const Discovery& d) { return d.pipe < 0; });
+}
+
 // The engine ID of every v3 query's agent, empty where none answered. The library's discovery
 // blocks until the agent answers or the time is up, and its tables are not for threads: so
 // each runs in a child process of its own, many at once, and one silent card costs its own
@@ -122,56 +171,18 @@ std::vector<Engine> DiscoverEngines(const std::vector<Query>& queries, const Cli
     std::size_t next = 0;
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     while (next < queries.size() || !running.empty()) {
-        while (next < queries.size() && running.size() < kMostChildren && !stopped()) {
-            if (queries[next].credentials.version == Credentials::Version::V3) {
-                int ends[2];
-                pid_t child = -1;
-                if (pipe(ends) == 0) {
-                    child = fork();
-                    if (child == 0) {
-                        close(ends[0]);
-                        DiscoverInChild(queries[next].address, options, ends[1]);
-                    }
-                    close(ends[1]);
-                    if (child < 0) {
-                        close(ends[0]);
-                    }
-                }
-                if (child > 0) {
-                    running.push_back({next, child, ends[0], {}});
-                } else {
-                    engines[next].localFault = true;  // no pipe or process to spare
-                }
+        for (; next < queries.size() && running.size() < kMostChildren && !stopped(); ++next) {
+            if (queries[next].credentials.version == Credentials::Version::V3 &&
+                !StartDiscovery(queries[next].address, next, options, running)) {
+                engines[next].localFault = true;
             }
-            ++next;
         }
         if (stopped()) {
             for (const Discovery& d : running) {
                 kill(d.child, SIGKILL);
             }
         }
-        std::vector<pollfd> polled;
-        for (const Discovery& d : running) {
-            polled.push_back({d.pipe, POLLIN, 0});
-        }
-        if (!polled.empty() && poll(polled.data(), polled.size(), 100) > 0) {
-            for (std::size_t i = 0; i < polled.size(); ++i) {
-                if (polled[i].revents == 0) {
-                    continue;
-                }
-                char bytes[64];
-                const ssize_t n = read(running[i].pipe, bytes, sizeof bytes);
-                if (n > 0) {
-                    running[i].found.append(bytes, static_cast<std::size_t>(n));
-                    continue;
-                }
-                close(running[i].pipe);
-                running[i].pipe = -1;
-                waitpid(running[i].child, nullptr, 0);
-                engines[running[i].index] = EngineFrom(running[i].found);
-            }
-        }
-        std::erase_if(running, [](const Discovery& d) { return d.pipe < 0; });
+        ReadDiscoveries(running, engines);
         if (stopped() && running.empty()) {
             break;
         }
@@ -270,6 +281,61 @@ const std::string* KeyOf(KeyCache& keys, const std::string& password) {
     return &keys.emplace(password, std::string(reinterpret_cast<char*>(key), length)).first->second;
 }
 
+// The session's SNMPv3 security: the agent's engine, known already (the keys are localized to
+// it, and opening does not probe again), the user and its keys. user and engineId are held by
+// the caller until the session is opened. False when a password makes no key.
+bool SetUserSecurity(netsnmp_session& settings, const Credentials& c, const Engine& engine,
+                     KeyCache& keys, std::string& user, std::string& engineId) {
+    settings.version = SNMP_VERSION_3;
+    settings.securityEngineID = reinterpret_cast<u_char*>(engineId.data());
+    settings.securityEngineIDLen = engineId.size();
+    settings.engineBoots = engine.boots;
+    settings.engineTime = engine.time;
+    settings.securityName = user.data();
+    settings.securityNameLen = user.size();
+    settings.securityLevel = c.level >= 2   ? SNMP_SEC_LEVEL_AUTHPRIV
+                             : c.level == 1 ? SNMP_SEC_LEVEL_AUTHNOPRIV
+                                            : SNMP_SEC_LEVEL_NOAUTH;
+    settings.securityAuthProto = usmHMACMD5AuthProtocol;
+    settings.securityAuthProtoLen = USM_AUTH_PROTO_MD5_LEN;
+    settings.securityPrivProto = usmDESPrivProtocol;
+    settings.securityPrivProtoLen = USM_PRIV_PROTO_DES_LEN;
+    const auto key = [&](const std::string& password, u_char* out, size_t* length) {
+        const std::string* ku = KeyOf(keys, password);
+        if (ku == nullptr) {
+            return false;
+        }
+        std::memcpy(out, ku->data(), ku->size());
+        *length = ku->size();
+        return true;
+    };
+    return (c.level < 1 ||
+            key(c.authPassword, settings.securityAuthKey, &settings.securityAuthKeyLen)) &&
+           (c.level < 2 ||
+            key(c.privPassword, settings.securityPrivKey, &settings.securityPrivKeyLen));
+}
+
+// Sends the query's GET on the pending session; false (the library's reason in the answer)
+// otherwise.
+bool SendGet(const Query& query, Pending& pending) {
+    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GET);
+    for (const Oid& object : query.oids) {
+        const std::vector<oid> arcs(object.begin(), object.end());
+        snmp_add_null_var(pdu, arcs.data(), arcs.size());
+    }
+    if (snmp_sess_async_send(pending.session, pdu, OnReply, &pending) != 0) {
+        return true;
+    }
+    snmp_free_pdu(pdu);
+    char* why = nullptr;
+    snmp_sess_error(pending.session, nullptr, nullptr, &why);
+    if (why != nullptr) {
+        pending.answer->errorStatus = why;
+        free(why);  // NOLINT: the library's own allocation
+    }
+    return false;
+}
+
 // Opens the query's session and sends its GET; false (the answer a local fault) otherwise.
 bool Send(const Query& query, const Engine& engine, const ClientOptions& options, KeyCache& keys,
           Pending& pending) {
@@ -284,34 +350,7 @@ bool Send(const Query& query, const Engine& engine, const ClientOptions& options
     std::string user = c.user;
     std::string engineId = engine.id;
     if (c.version == Credentials::Version::V3) {
-        settings.version = SNMP_VERSION_3;
-        // Known already: the keys are localized to it, and opening does not probe again.
-        settings.securityEngineID = reinterpret_cast<u_char*>(engineId.data());
-        settings.securityEngineIDLen = engineId.size();
-        settings.engineBoots = engine.boots;
-        settings.engineTime = engine.time;
-        settings.securityName = user.data();
-        settings.securityNameLen = user.size();
-        settings.securityLevel = c.level >= 2   ? SNMP_SEC_LEVEL_AUTHPRIV
-                                 : c.level == 1 ? SNMP_SEC_LEVEL_AUTHNOPRIV
-                                                : SNMP_SEC_LEVEL_NOAUTH;
-        settings.securityAuthProto = usmHMACMD5AuthProtocol;
-        settings.securityAuthProtoLen = USM_AUTH_PROTO_MD5_LEN;
-        settings.securityPrivProto = usmDESPrivProtocol;
-        settings.securityPrivProtoLen = USM_PRIV_PROTO_DES_LEN;
-        const auto key = [&](const std::string& password, u_char* out, size_t* length) {
-            const std::string* ku = KeyOf(keys, password);
-            if (ku == nullptr) {
-                return false;
-            }
-            std::memcpy(out, ku->data(), ku->size());
-            *length = ku->size();
-            return true;
-        };
-        if ((c.level >= 1 &&
-             !key(c.authPassword, settings.securityAuthKey, &settings.securityAuthKeyLen)) ||
-            (c.level >= 2 &&
-             !key(c.privPassword, settings.securityPrivKey, &settings.securityPrivKeyLen))) {
+        if (!SetUserSecurity(settings, c, engine, keys, user, engineId)) {
             return false;
         }
     } else {
@@ -322,25 +361,7 @@ bool Send(const Query& query, const Engine& engine, const ClientOptions& options
     settings.callback = OnReply;
     settings.callback_magic = &pending;
     pending.session = snmp_sess_open(&settings);  // copies what it keeps
-    if (pending.session == nullptr) {
-        return false;
-    }
-    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GET);
-    for (const Oid& object : query.oids) {
-        const std::vector<oid> arcs(object.begin(), object.end());
-        snmp_add_null_var(pdu, arcs.data(), arcs.size());
-    }
-    if (snmp_sess_async_send(pending.session, pdu, OnReply, &pending) == 0) {
-        snmp_free_pdu(pdu);
-        char* why = nullptr;
-        snmp_sess_error(pending.session, nullptr, nullptr, &why);
-        if (why != nullptr) {
-            pending.answer->errorStatus = why;
-            free(why);  // NOLINT: the library's own allocation
-        }
-        return false;
-    }
-    return true;
+    return pending.session != nullptr && SendGet(query, pending);
 }
 
 // Closes the session and forgets the user it made, so that a later request with other

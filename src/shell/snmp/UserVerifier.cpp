@@ -21,6 +21,7 @@ void UserVerifier::GiveUp() {
 void UserVerifier::Verify(const std::string& address, const snmp::Credentials& credentials,
                           const snmp::ClientOptions& options, Done done) {
     GiveUp();
+    verifying_ = true;
     const int generation = generation_;
     worker_ =
         std::thread([this, address, credentials, options, generation, done = std::move(done)] {
@@ -31,6 +32,7 @@ void UserVerifier::Verify(const std::string& address, const snmp::Credentials& c
                 this,
                 [this, generation, done, answer] {
                     if (generation == generation_) {
+                        verifying_ = false;
                         done(answer);
                     }
                 },

@@ -28,6 +28,8 @@ public:
     // object's thread. A verification still running is given up first.
     void Verify(const std::string& address, const snmp::Credentials& credentials,
                 const snmp::ClientOptions& options, Done done);
+    // True from Verify until its done has been called.
+    bool verifying() const { return verifying_; }
 
 private:
     void GiveUp();
@@ -35,6 +37,7 @@ private:
     std::thread worker_;
     std::atomic<bool> stop_{false};
     int generation_ = 0;  // the answers of a verification given up are dropped
+    bool verifying_ = false;
 };
 
 }  // namespace parvolink
