@@ -88,7 +88,7 @@ TEST_F(Snmpv3LanTest, SubmittedUserIsVerifiedByTheCardsAgent) {
     SubmitUser(window, "198.51.100.2");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 8000));
     // Its verification ends (it may be asked twice) and says nothing.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.verifyingUser(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.verifyingUser(); }, 20000));
     EXPECT_EQ(prompter.Messages(), std::vector<Message>{exchange::kUsmUpdateSuccessfully});
 
     prompter.shown.clear();

@@ -47,6 +47,10 @@ struct Discovery {
     pid_t child = -1;
     int pipe = -1;
     std::string found;
+    // A child forked from a threaded program may hang before it asks (a lock another thread
+    // held at the fork): past this it is killed, and its agent counts as silent.
+    std::chrono::steady_clock::time_point deadline;
+    bool killed = false;
 };
 
 // An agent's engine as a discovery found it.
@@ -128,13 +132,23 @@ bool StartDiscovery(const std::string& address, std::size_t index, const ClientO
         close(ends[0]);
         return false;
     }
-    running.push_back({index, child, ends[0], {}});
+    // Every try's wait, and a second for the child to start and report.
+    const auto patience =
+        std::chrono::milliseconds(options.timeoutMs * (options.retries + 1) + 1000);
+    running.push_back({index, child, ends[0], {}, std::chrono::steady_clock::now() + patience});
     return true;
 }
 
 // Waits up to 100 ms for what the children write; a child whose pipe has closed is reaped and
 // its engine taken, and it leaves running.
 void ReadDiscoveries(std::vector<Discovery>& running, std::vector<Engine>& engines) {
+    const auto now = std::chrono::steady_clock::now();
+    for (Discovery& d : running) {
+        if (!d.killed && now > d.deadline) {
+            kill(d.child, SIGKILL);  // its pipe closes: it is reaped below
+            d.killed = true;
+        }
+    }
     std::vector<pollfd> polled;
     for (const Discovery& d : running) {
         polled.push_back({d.pipe, POLLIN, 0});
@@ -153,7 +167,9 @@ void ReadDiscoveries(std::vector<Discovery>& running, std::vector<Engine>& engin
             close(running[i].pipe);
             running[i].pipe = -1;
             waitpid(running[i].child, nullptr, 0);
-            engines[running[i].index] = EngineFrom(running[i].found);
+            if (!running[i].killed) {  // what a killed child wrote may be cut short
+                engines[running[i].index] = EngineFrom(running[i].found);
+            }
         }
     }
     std::erase_if(running, [](const Discovery& d) { return d.pipe < 0; });
