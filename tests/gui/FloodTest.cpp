@@ -15,6 +15,7 @@
 #include "support/FakeEngineHost.h"
 #include "support/GuiTestSupport.h"
 #include "support/TempDir.h"
+#include "support/UdpQueue.h"
 
 namespace parvolink {
 namespace {
@@ -65,6 +66,11 @@ protected:
             }
         }
     }
+    // The window has read every datagram sent to it and closed every box they raised.
+    bool Drained() {
+        return testing::UdpReceiveQueue(window.tftpPort()) == 0u &&
+               testing::UdpReceiveQueue(window.managementPort()) == 0u && prompter.depth == 0;
+    }
     void ChooseFirmware(std::size_t size) {
         const auto firmware = dir.Write("card.bin", std::string(size, 'f'));
         window.deviceList().Append({.ipAddress = "card"});
@@ -113,7 +119,7 @@ TEST_F(FloodTest, MessageBoxesNeverNest) {
     Send("\0\1\0octet\0"s, window.tftpPort(), 3000);
     Send(testing::ReplyDatagram({"Error", "1"}), window.managementPort(), 3000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Count(exchange::kPacketMismatch) > 0; }, 20000));
-    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Drained(); }, 20000));
     EXPECT_EQ(prompter.deepest, 1);
     EXPECT_EQ(Count(tftp::kCannotOpenFile), 1);
     EXPECT_EQ(Count(exchange::kPacketMismatch), 1);
@@ -174,7 +180,7 @@ TEST_F(FloodTest, MessageBoxesNeverNest) {
     release.start(10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 10; }, 10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.tftpServer().connectionCount() == 0; }, 5000));
-    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Drained(); }, 10000));
     EXPECT_EQ(Count(tftp::kTooManyConnections), 1);
     EXPECT_EQ(Count(tftp::kUpgradeOk), 10);  // every finished card is told, one box at a time
     EXPECT_EQ(prompter.deepest, 1);
