@@ -115,7 +115,7 @@ TEST(CliCommandLine, TakesWhatEachCommandRuns) {
         EXPECT_EQ(options.cards, (std::vector<Ipv4Address>{{10, 0, 0, 1}, {10, 0, 0, 2}}));
         EXPECT_EQ(options.format, Format::Csv);
         EXPECT_EQ(options.parallel, kDefaultParallel);
-        EXPECT_EQ(command->Job().kind, fleet::Job::Kind::ReadConfiguration);
+        EXPECT_EQ(command->Job().operation, Operation::ReadConfiguration);
         EXPECT_FALSE(command->Writes());
         EXPECT_FALSE(command->Question().has_value());
     }
@@ -127,7 +127,8 @@ TEST(CliCommandLine, TakesWhatEachCommandRuns) {
         EXPECT_TRUE(options.keepGoing);
         EXPECT_EQ(options.account, "root");
         const fleet::Job job = command->Job();
-        EXPECT_EQ(job.kind, fleet::Job::Kind::WriteUser);
+        EXPECT_EQ(job.operation, Operation::WriteUsers);
+        EXPECT_FALSE(job.context.has_value());
         EXPECT_EQ(job.user.index, 3);
         EXPECT_EQ(job.user.name, "ops");
         EXPECT_EQ(job.user.level, 2);

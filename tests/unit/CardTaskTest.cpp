@@ -21,7 +21,7 @@ protected:
     // An upgrade job with a small file, which dir keeps.
     static Job SmallUpgrade(testing::TempDir& dir) {
         dir.Write("small.bin", std::string(1000, 'x'));
-        Job job{Job::Kind::Upgrade};
+        Job job{Operation::Upgrade};
         job.firmware = dir.path() / "small.bin";
         return job;
     }
@@ -29,7 +29,7 @@ protected:
         return CardTask(kCardAddress, "admin", std::move(password), kPc, std::move(job));
     }
     static Job Write(std::vector<FieldChange> changes) {
-        Job job{Job::Kind::WriteConfiguration};
+        Job job{Operation::WriteConfiguration};
         job.changes = std::move(changes);
         return job;
     }
@@ -41,7 +41,7 @@ protected:
 };
 
 TEST_F(CardTaskTest, ReadsTheConfigurationByName) {
-    CardTask task = Task({Job::Kind::ReadConfiguration});
+    CardTask task = Task({Operation::ReadConfiguration});
     Run(task);
     ASSERT_EQ(task.result(), Result::Done) << task.message();
     EXPECT_EQ(task.card().macAddress, card.macAddress);
@@ -161,7 +161,7 @@ TEST_F(CardTaskTest, CardFaultsAreReportedAsTheWindowWould) {
 
 // The card is identified only by its own answer; later replies are taken from any sender.
 TEST_F(CardTaskTest, IdentifiedByItsOwnAnswerThenRepliesFromAnySender) {
-    CardTask task = Task({Job::Kind::Identify});
+    CardTask task = Task({Operation::Identify});
     static_cast<void>(task.Start());
     const std::string reply = DatagramCodec::EncodeText(
         "QorinWebConfig\tDiscover\t198.51.100.2\t00:C0:B7:00:00:09\t2.1\tNMC\th\t0\t");
@@ -172,7 +172,7 @@ TEST_F(CardTaskTest, IdentifiedByItsOwnAnswerThenRepliesFromAnySender) {
     EXPECT_EQ(task.card().macAddress, "00:C0:B7:00:00:09");
 
     // Once identified, the card reached by the broadcast copy may answer from elsewhere.
-    CardTask read = Task({Job::Kind::ReadConfiguration});
+    CardTask read = Task({Operation::ReadConfiguration});
     static_cast<void>(read.Start());
     static_cast<void>(read.OnDatagram(reply, kCardAddress));
     ASSERT_FALSE(read.finished());
@@ -189,7 +189,7 @@ TEST_F(CardTaskTest, IdentifiedByItsOwnAnswerThenRepliesFromAnySender) {
 }
 
 TEST_F(CardTaskTest, Snmpv3UserContextAndReset) {
-    Job user{Job::Kind::WriteUser};
+    Job user{Operation::WriteUsers};
     user.user = {2, "ops", AuthPriv, "authpass1", "privpass1"};
     CardTask setUser = Task(user);
     Run(setUser);
@@ -197,26 +197,26 @@ TEST_F(CardTaskTest, Snmpv3UserContextAndReset) {
     EXPECT_EQ(setUser.message(), "Update SNMPv3 USM successfully.");
     EXPECT_EQ(card.userTable[5], "ops");
 
-    Job context{Job::Kind::WriteContext};
+    Job context{Operation::WriteUsers};
     context.context = "rack7";
     CardTask setContext = Task(context);
     Run(setContext);
     EXPECT_EQ(setContext.result(), Result::Done);
     EXPECT_EQ(card.userTable[11], "rack7");
 
-    CardTask read = Task({Job::Kind::ReadUsers});
+    CardTask read = Task({Operation::ReadUsers});
     Run(read);
     EXPECT_EQ(read.users().userNames[2], "ops");
     EXPECT_EQ(LevelOf(read.users().securityLevels, 2), AuthPriv);
 
-    CardTask reset = Task({Job::Kind::ResetUsers});
+    CardTask reset = Task({Operation::ResetUsers});
     Run(reset);
     EXPECT_EQ(reset.result(), Result::Done);
     EXPECT_EQ(card.userTable[5], "");
 }
 
 TEST_F(CardTaskTest, GatesAndChecksRefuseBeforeWriting) {
-    Job shortPassword{Job::Kind::WriteUser};
+    Job shortPassword{Operation::WriteUsers};
     shortPassword.user = {1, "ops", AuthNoPriv, "short", ""};
     CardTask task = Task(shortPassword);
     Run(task);
@@ -224,7 +224,7 @@ TEST_F(CardTaskTest, GatesAndChecksRefuseBeforeWriting) {
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "SetSNMPv3"), 0);
 
     card.version = "1.11";
-    for (const Job::Kind kind : {Job::Kind::ReadUsers, Job::Kind::ResetConfiguration}) {
+    for (const Operation kind : {Operation::ReadUsers, Operation::ResetConfiguration}) {
         sent.clear();
         CardTask old = Task({kind});
         Run(old);
@@ -238,7 +238,7 @@ TEST_F(CardTaskTest, UpgradeChecksTheFlashBeforeAsking) {
     dir.Write("small.bin", std::string(1000, 'x'));
     dir.Write("large.bin", std::string(300 * 1024, 'x'));
     card.flashCode = "1";  // 256 KiB
-    Job large{Job::Kind::Upgrade};
+    Job large{Operation::Upgrade};
     large.firmware = dir.path() / "large.bin";
     CardTask refused = Task(large);
     Run(refused);
@@ -247,7 +247,7 @@ TEST_F(CardTaskTest, UpgradeChecksTheFlashBeforeAsking) {
               "Flash size mismatch, please make sure the selected device and file are matched!");
     EXPECT_EQ(sent, std::vector<std::string>{"Discover"});
 
-    Job small{Job::Kind::Upgrade};
+    Job small{Operation::Upgrade};
     small.firmware = dir.path() / "small.bin";
     CardTask accepted = Task(small);
     Run(accepted);
@@ -382,12 +382,12 @@ TEST(CheckWithoutCard, RefusesOnlyWhatNoCardTakes) {
         {{"host-name", "UPS-ROOM-A"}, false},   {{"access-read-only", "any"}, false},
     };
     for (const auto& c : cases) {
-        Job job{Job::Kind::WriteConfiguration};
+        Job job{Operation::WriteConfiguration};
         job.changes = {c.change};
         EXPECT_EQ(CheckWithoutCard(job).has_value(), c.refused)
             << c.change.name << "=" << c.change.value;
     }
-    Job user{Job::Kind::WriteUser};
+    Job user{Operation::WriteUsers};
     user.user = {2, "ops", 1, "short", ""};
     EXPECT_TRUE(CheckWithoutCard(user));
     user.user.authPassword = "long-enough-1";

@@ -28,7 +28,7 @@ std::string_view ResultName(Result result) {
 }
 
 std::optional<std::string> CheckWithoutCard(const Job& job) {
-    if (job.kind == Job::Kind::WriteConfiguration) {
+    if (job.operation == Operation::WriteConfiguration) {
         // Each value on its own into a record every field of which a card may have: the
         // form's checks are each about one field, so what this refuses every card refuses.
         DeviceConfiguration neutral;
@@ -48,7 +48,7 @@ std::optional<std::string> CheckWithoutCard(const Job& job) {
             }
         }
     }
-    if (job.kind == Job::Kind::WriteUser) {
+    if (job.operation == Operation::WriteUsers && !job.context) {
         UsmConfiguration users;
         const Job::User& user = job.user;
         if (auto message = SubmitKey(users, user.index, user.name, user.level, user.authPassword,
@@ -60,29 +60,6 @@ std::optional<std::string> CheckWithoutCard(const Job& job) {
 }
 
 namespace {
-
-Operation OperationOf(Job::Kind kind) {
-    switch (kind) {
-        case Job::Kind::Identify:
-            return Operation::Identify;
-        case Job::Kind::ReadConfiguration:
-            return Operation::ReadConfiguration;
-        case Job::Kind::WriteConfiguration:
-            return Operation::WriteConfiguration;
-        case Job::Kind::ResetConfiguration:
-            return Operation::ResetConfiguration;
-        case Job::Kind::ReadUsers:
-            return Operation::ReadUsers;
-        case Job::Kind::WriteUser:
-        case Job::Kind::WriteContext:
-            return Operation::WriteUsers;
-        case Job::Kind::ResetUsers:
-            return Operation::ResetUsers;
-        case Job::Kind::Upgrade:
-            return Operation::Upgrade;
-    }
-    return Operation::Identify;
-}
 
 // Before it is identified the card is known by the address given for it.
 DeviceEntry Unidentified(const Ipv4Address& address) {
@@ -99,7 +76,7 @@ CardTask::CardTask(const Ipv4Address& address, std::string account, std::string 
       account_(std::move(account)),
       password_(std::move(password)),
       job_(std::move(job)),
-      operation_(OperationOf(job_.kind), Unidentified(address), kCommandLinePolicy, hostAddress) {}
+      operation_(job_.operation, Unidentified(address), kCommandLinePolicy, hostAddress) {}
 
 std::vector<Outgoing> CardTask::Start() {
     return Begin(Step::Identify);
@@ -110,8 +87,7 @@ std::vector<Outgoing> CardTask::Begin(Step step) {
     if (step == Step::SetConfigure) {
         payload = SetConfigurePayload(configuration_);
     } else if (step == Step::SetSnmpv3) {
-        payload = job_.kind == Job::Kind::WriteContext ? SetSnmpv3ContextPayload(users_)
-                                                       : SetSnmpv3UserPayload(users_);
+        payload = job_.context ? SetSnmpv3ContextPayload(users_) : SetSnmpv3UserPayload(users_);
     }
     std::vector<Outgoing> sends = operation_.Begin(step, payload);
     if (!RulesOf(step).awaited) {
@@ -199,7 +175,6 @@ std::optional<std::string> CardTask::CheckAfter(Step step) {
     const DeviceEntry& card = operation_.card();
     // The card's version decides what it has: reset (1.12), SNMPv3 (2.0).
     const DialogGates gates = GatesFor(card.version, card.model);
-    using Kind = Job::Kind;
     const Operation operation = operation_.operation();
     if (step == Step::Identify) {
         if (operation == Operation::ResetConfiguration && !gates.showReset) {
@@ -216,22 +191,22 @@ std::optional<std::string> CardTask::CheckAfter(Step step) {
             return OneLine(upgrade::kFlashMismatch.text);
         }
     }
-    if (step == Step::Configure && job_.kind == Kind::WriteConfiguration) {
+    if (step == Step::Configure && operation == Operation::WriteConfiguration) {
         DeviceConfiguration changed = configuration_;
         if (auto error = ApplyFieldChanges(job_.changes, gates, changed)) {
             return error;
         }
         configuration_ = changed;
     }
-    if (step == Step::Snmpv3 && job_.kind == Kind::WriteUser) {
+    if (step == Step::Snmpv3 && operation == Operation::WriteUsers && !job_.context) {
         const Job::User& user = job_.user;
         if (auto message = SubmitKey(users_, user.index, user.name, user.level, user.authPassword,
                                      user.privPassword)) {
             return OneLine(message->text);
         }
     }
-    if (step == Step::Snmpv3 && job_.kind == Kind::WriteContext) {
-        users_.contextName = job_.context.substr(0, usm::kTextLength);
+    if (step == Step::Snmpv3 && operation == Operation::WriteUsers && job_.context) {
+        users_.contextName = job_.context->substr(0, usm::kTextLength);
     }
     return std::nullopt;
 }

@@ -29,30 +29,21 @@ enum class Result {
 };
 std::string_view ResultName(Result result);
 
+// What a card task does: an operation of the card operation machine, and what it writes.
 struct Job {
-    enum class Kind {
-        Identify,
-        ReadConfiguration,
-        WriteConfiguration,
-        ResetConfiguration,
-        ReadUsers,
-        WriteUser,
-        WriteContext,
-        ResetUsers,
-        Upgrade,
-    };
-    Job(Kind k = Kind::Identify) : kind(k) {}  // NOLINT: a job is named by its kind
+    Job(Operation o = Operation::Identify) : operation(o) {}  // NOLINT: named by its operation
 
-    Kind kind;
+    Operation operation;
     std::vector<FieldChange> changes;  // WriteConfiguration
+    // WriteUsers: the user written, or the context name when one is given.
     struct User {
         int index = 0;
         std::string name;
         int level = 0;
         std::string authPassword;
         std::string privPassword;
-    } user;                          // WriteUser
-    std::string context;             // WriteContext
+    } user;
+    std::optional<std::string> context;
     std::filesystem::path firmware;  // Upgrade: checked against the card's flash size
     // Upgrade: after the transfer, ask the card (a Discover to its address every
     // kConfirmEveryTicks seconds, for at most confirmSeconds) until it comes back running the

@@ -15,7 +15,7 @@ public:
     ConfigGet()
         : Named({"config", "get"}, "CARD...", "print each card's configuration",
                 "Reads each card's configuration and prints it by field name.") {}
-    fleet::Job Job() const override { return fleet::Job::Kind::ReadConfiguration; }
+    fleet::Job Job() const override { return Operation::ReadConfiguration; }
     void Take(const QCommandLineParser&, QStringList&) override {}
 
     std::vector<std::string> Heading() const override {

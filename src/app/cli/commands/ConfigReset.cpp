@@ -12,7 +12,7 @@ public:
         : Named({"config", "reset"}, "CARD...", "set each card's configuration back to defaults",
                 "Sets each card's configuration back to its defaults.") {}
     bool Writes() const override { return true; }
-    fleet::Job Job() const override { return fleet::Job::Kind::ResetConfiguration; }
+    fleet::Job Job() const override { return Operation::ResetConfiguration; }
     void Take(const QCommandLineParser&, QStringList&) override {}
 };
 

@@ -67,7 +67,7 @@ public:
     }
 
 private:
-    fleet::Job job_{fleet::Job::Kind::WriteConfiguration};
+    fleet::Job job_{Operation::WriteConfiguration};
 };
 
 }  // namespace

@@ -31,7 +31,7 @@ public:
                 "broadcast address, then every address of it. Prints each card as it answers.") {}
     bool TakesCards() const override { return false; }
     bool NeedsCardPassword() const override { return false; }
-    fleet::Job Job() const override { return fleet::Job::Kind::Identify; }
+    fleet::Job Job() const override { return Operation::Identify; }
     void Take(const QCommandLineParser&, QStringList& positional) override {
         if (!positional.isEmpty()) {
             throw UsageError{"discover takes no cards, but was given \"" +

@@ -21,7 +21,7 @@ public:
     SnmpReading(QStringList words, bool community, const char* summary, const char* description)
         : Named(std::move(words), "CARD...", summary, description), community_(community) {}
     bool NeedsCardPassword() const override { return false; }
-    fleet::Job Job() const override { return fleet::Job::Kind::Identify; }
+    fleet::Job Job() const override { return Operation::Identify; }
     bool KeepsCardsToTheEnd() const override { return true; }
     void AddOptions(QCommandLineParser& parser) const override;
     void Take(const QCommandLineParser& parser, QStringList& positional) override;

@@ -22,7 +22,7 @@ public:
     }
 
 private:
-    fleet::Job job_{fleet::Job::Kind::WriteContext};
+    fleet::Job job_{Operation::WriteUsers};
 };
 
 }  // namespace

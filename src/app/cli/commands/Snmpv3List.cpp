@@ -22,7 +22,7 @@ public:
     Snmpv3List()
         : Named({"snmpv3", "list"}, "CARD...", "print each card's SNMPv3 users",
                 "Prints each card's SNMPv3 users.") {}
-    fleet::Job Job() const override { return fleet::Job::Kind::ReadUsers; }
+    fleet::Job Job() const override { return Operation::ReadUsers; }
     void Take(const QCommandLineParser&, QStringList&) override {}
 
     std::vector<std::string> Heading() const override {

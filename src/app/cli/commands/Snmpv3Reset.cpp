@@ -12,7 +12,7 @@ public:
         : Named({"snmpv3", "reset"}, "CARD...", "set each card's SNMPv3 users back to defaults",
                 "Sets each card's SNMPv3 users back to their defaults.") {}
     bool Writes() const override { return true; }
-    fleet::Job Job() const override { return fleet::Job::Kind::ResetUsers; }
+    fleet::Job Job() const override { return Operation::ResetUsers; }
     void Take(const QCommandLineParser&, QStringList&) override {}
 };
 

@@ -75,7 +75,7 @@ public:
     }
 
 private:
-    fleet::Job job_{fleet::Job::Kind::WriteUser};
+    fleet::Job job_{Operation::WriteUsers};
     UserPasswordFiles files_;
     bool verify_ = false;
     int timeoutMs_ = kDefaultSnmpTimeoutMs;

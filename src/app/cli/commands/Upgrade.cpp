@@ -83,7 +83,7 @@ public:
     }
 
 private:
-    fleet::Job job_{fleet::Job::Kind::Upgrade};
+    fleet::Job job_{Operation::Upgrade};
 };
 
 }  // namespace
