@@ -9,10 +9,13 @@
 
 #include "app/cli/CommandLine.h"
 #include "app/cli/Output.h"
+#include "support/CliTestSupport.h"
 #include "support/SimulatedCardRun.h"
 
 namespace parvolink::cli {
 namespace {
+
+using testing::CommandFor;
 
 const Ipv4Address kPc{198, 51, 100, 1};
 const Ipv4Address kAnswering{198, 51, 100, 2};
@@ -27,11 +30,6 @@ std::size_t CsvFields(const std::string& line) {
         fields += !quoted && c == ',' ? 1 : 0;
     }
     return fields;
-}
-
-std::unique_ptr<Command> CommandFor(const QStringList& words) {
-    auto parsed = ParseCommandLine(QStringList{"parvolink-cli"} + words + QStringList{"10.0.0.1"});
-    return std::move(std::get<ParsedCommand>(parsed).command);
 }
 
 class CliOutputTest : public ::testing::Test {
