@@ -14,8 +14,8 @@ using testing::CommandFor;
 TEST(CliResults, AnAgentsAnswerIsTheCardsResult) {
     const QStringList status{"status", "--user", "ops", "--level", "authPriv"};
     const QStringList verify{"snmpv3", "verify", "--user", "ops", "--level", "authPriv"};
-    const QStringList set{"snmpv3", "set", "--index", "2", "--user", "ops", "--level", "1",
-                          "--verify"};
+    const QStringList set{"snmpv3", "set",     "--index", "2",       "--user",
+                          "ops",    "--level", "1",       "--verify"};
     struct Case {
         QStringList words;
         snmp::Outcome outcome;
@@ -29,7 +29,8 @@ TEST(CliResults, AnAgentsAnswerIsTheCardsResult) {
         // An error status carries no readings: not done, although the agent answered.
         {status, O::Answered, "noSuchName", exitcode::kRefused, "noSuchName"},
         {status, O::NoResponse, "", exitcode::kNoResponse, "no response"},
-        {status, O::LocalFault, "no socket", exitcode::kLocalFault, "could not send the request: no socket"},
+        {status, O::LocalFault, "no socket", exitcode::kLocalFault,
+         "could not send the request: no socket"},
         {verify, O::Answered, "", exitcode::kDone, "the agent answered"},
         // A user that verifies still has working keys, whatever the GET's status.
         {verify, O::Answered, "noSuchName", exitcode::kDone, "the agent answered"},
@@ -65,13 +66,14 @@ TEST(CliResults, OnlyStatusAsksACardThatDidNotAnswer) {
     fleet::CardTask silent({198, 51, 100, 2}, "admin", "", {198, 51, 100, 1}, {});
     silent.Fail(fleet::Result::NoResponse, "No response from the SNMP/Web device.");
     EXPECT_TRUE(CommandFor({"status", "--user", "ops", "--level", "0"})->AskedOverSnmp(silent));
-    EXPECT_FALSE(CommandFor({"snmpv3", "verify", "--user", "ops", "--level", "0"})
-                     ->AskedOverSnmp(silent));
-    EXPECT_FALSE(CommandFor({"snmpv3", "set", "--index", "0", "--user", "ops", "--level", "0",
-                             "--verify"})
-                     ->AskedOverSnmp(silent));
+    EXPECT_FALSE(
+        CommandFor({"snmpv3", "verify", "--user", "ops", "--level", "0"})->AskedOverSnmp(silent));
+    EXPECT_FALSE(
+        CommandFor({"snmpv3", "set", "--index", "0", "--user", "ops", "--level", "0", "--verify"})
+            ->AskedOverSnmp(silent));
     // Without --verify a write asks nothing over SNMP and prints each card as it ends.
-    const auto plain = CommandFor({"snmpv3", "set", "--index", "0", "--user", "ops", "--level", "0"});
+    const auto plain =
+        CommandFor({"snmpv3", "set", "--index", "0", "--user", "ops", "--level", "0"});
     EXPECT_FALSE(plain->Question().has_value());
     EXPECT_FALSE(plain->KeepsCardsToTheEnd());
 }

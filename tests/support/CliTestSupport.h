@@ -12,7 +12,8 @@ inline std::unique_ptr<cli::Command> CommandFor(QStringList words) {
     words.prepend("parvolink-cli");
     words.append("198.51.100.2");
     auto parsed = cli::ParseCommandLine(words);
-    EXPECT_TRUE(std::holds_alternative<cli::ParsedCommand>(parsed)) << words.join(' ').toStdString();
+    EXPECT_TRUE(std::holds_alternative<cli::ParsedCommand>(parsed))
+        << words.join(' ').toStdString();
     return std::move(std::get<cli::ParsedCommand>(parsed).command);
 }
 

@@ -13,7 +13,9 @@ const Ipv4Address kCard{198, 51, 100, 7};
 const Ipv4Address kOther{198, 51, 100, 8};
 
 DeviceEntry Row() {
-    return {.ipAddress = "198.51.100.7", .account = "admin", .macAddress = "mac-7",
+    return {.ipAddress = "198.51.100.7",
+            .account = "admin",
+            .macAddress = "mac-7",
             .password = "lanterns"};
 }
 
@@ -28,10 +30,12 @@ TEST(CardOperation, StepsInOrderUnderEitherPolicy) {
         std::vector<Step> steps;
     };
     const Case cases[] = {
-        {Operation::WriteConfiguration, kCommandLinePolicy,
+        {Operation::WriteConfiguration,
+         kCommandLinePolicy,
          {Step::Identify, Step::Configure, Step::SetConfigure}},
         {Operation::WriteConfiguration, kWindowPolicy, {Step::Configure, Step::SetConfigure}},
-        {Operation::ResetUsers, kCommandLinePolicy,
+        {Operation::ResetUsers,
+         kCommandLinePolicy,
          {Step::Identify, Step::Snmpv3, Step::ResetSnmpv3}},
         {Operation::Upgrade, kWindowPolicy, {Step::Upgrade}},
         {Operation::Identify, kCommandLinePolicy, {Step::Identify}},

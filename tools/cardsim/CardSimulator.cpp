@@ -153,6 +153,40 @@ std::vector<std::string> AnswerSetSnmpv3(Card& card, std::string_view request,
     return {ReplyLine(command, {status})};
 }
 
+// A request the card took (its account and password right): what it reads, writes or resets.
+std::vector<std::string> AnswerAdmitted(Card& card, const std::string& command,
+                                        std::string_view request,
+                                        const std::vector<std::string>& payload,
+                                        const Faults& faults) {
+    if (command == wire::kConfigure) {
+        return {ReplyLine(command, card.configuration)};
+    }
+    if (faults.ignoreWrites && (command == wire::kSetConfigure || command == wire::kSetSnmpv3)) {
+        return {};
+    }
+    if (command == wire::kSetConfigure) {
+        return AnswerSetConfigure(card, payload, faults);
+    }
+    if (command == wire::kReset) {
+        card.configuration =
+            FactoryConfiguration(card, card.number, card.configuration.size() > 22);
+        return {};
+    }
+    if (command == wire::kSnmpv3) {
+        return {ReplyLine(command, card.userTable)};
+    }
+    if (command == wire::kSetSnmpv3) {
+        return AnswerSetSnmpv3(card, request, faults);
+    }
+    if (command == wire::kResetSnmpv3) {
+        card.userTable = FactoryUserTable(card.address);
+        card.authKeys = {};
+        card.privKeys = {};
+        return {};
+    }
+    return {ReplyLine(wire::kError, {"1"})};
+}
+
 std::vector<std::string> Replies(Card& card, std::string_view request, bool broadcast,
                                  const Faults& faults, Answered& effects) {
     if (faults.silent) {
@@ -190,39 +224,12 @@ std::vector<std::string> Replies(Card& card, std::string_view request, bool broa
     if (account != card.account || password != card.password) {
         return {ReplyLine(wire::kError, {"2"})};
     }
-    const std::string status = faults.notOk ? "FAIL" : std::string(wire::kOk);
     if (upgrade) {
         effects.fetchesFirmware = !faults.notOk;
-        return {ReplyLine(command, {status})};
+        return {ReplyLine(command, {faults.notOk ? "FAIL" : std::string(wire::kOk)})};
     }
-    const std::vector<std::string> payload(f.begin() + 6, f.end());
-    if (command == wire::kConfigure) {
-        return {ReplyLine(command, card.configuration)};
-    }
-    if (faults.ignoreWrites && (command == wire::kSetConfigure || command == wire::kSetSnmpv3)) {
-        return {};
-    }
-    if (command == wire::kSetConfigure) {
-        return AnswerSetConfigure(card, payload, faults);
-    }
-    if (command == wire::kReset) {
-        card.configuration =
-            FactoryConfiguration(card, card.number, card.configuration.size() > 22);
-        return {};
-    }
-    if (command == wire::kSnmpv3) {
-        return {ReplyLine(command, card.userTable)};
-    }
-    if (command == wire::kSetSnmpv3) {
-        return AnswerSetSnmpv3(card, request, faults);
-    }
-    if (command == wire::kResetSnmpv3) {
-        card.userTable = FactoryUserTable(card.address);
-        card.authKeys = {};
-        card.privKeys = {};
-        return {};
-    }
-    return {ReplyLine(wire::kError, {"1"})};
+    return AnswerAdmitted(card, command, request, std::vector<std::string>(f.begin() + 6, f.end()),
+                          faults);
 }
 
 }  // namespace
