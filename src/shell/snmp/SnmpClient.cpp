@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/snmp/SnmpClient.h"
 
+#include "core/snmp/EngineDiscovery.h"
+
 // clang-format off
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
 // clang-format on
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <chrono>
@@ -19,7 +24,9 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <random>
 #include <thread>
+#include <string_view>
 
 namespace parvolink::snmp {
 namespace {
@@ -41,168 +48,148 @@ void InitLibrary() {
     });
 }
 
-// Where each discovery runs: a child process, and the pipe it writes what it found to.
-struct Discovery {
-    std::size_t index = 0;
-    pid_t child = -1;
-    int pipe = -1;
-    std::string found;
-    // A child forked from a threaded program may hang before it asks (a lock another thread
-    // held at the fork): past this it is killed, and its agent counts as silent.
-    std::chrono::steady_clock::time_point deadline;
-    bool killed = false;
-};
-
 // An agent's engine as a discovery found it.
 struct Engine {
     std::string id;  // empty: the agent did not answer
     u_int boots = 0;
     u_int time = 0;
-    bool localFault = false;  // the discovery could not be started
+    bool localFault = false;  // the discovery could not be sent
 };
 
-Engine EngineFrom(const std::string& found) {
-    Engine engine;
-    if (found.size() > 2 * sizeof(u_int)) {
-        std::memcpy(&engine.boots, found.data(), sizeof(u_int));
-        std::memcpy(&engine.time, found.data() + sizeof(u_int), sizeof(u_int));
-        engine.id = found.substr(2 * sizeof(u_int));
+using Clock = std::chrono::steady_clock;
+
+// One agent's discovery: where its probe goes, the tries it has left, and until when the one
+// out is awaited.
+struct Probe {
+    std::size_t index = 0;
+    sockaddr_in to{};
+    std::int32_t messageId = 0;
+    int triesLeft = 0;
+    Clock::time_point deadline{};
+    bool sent = false;
+    bool done = false;
+};
+
+// The probes of every v3 query whose address is a dotted quad; the others' engines are
+// local faults.
+std::vector<Probe> Probes(const std::vector<Query>& queries, const ClientOptions& options,
+                          std::vector<Engine>& engines) {
+    // Message IDs from a random start: a late report to an earlier run is never taken.
+    std::random_device random;
+    const auto first = static_cast<std::int32_t>(random() & 0x3FFFFFFF);
+    std::vector<Probe> probes;
+    for (std::size_t i = 0; i < queries.size(); ++i) {
+        if (queries[i].credentials.version != Credentials::Version::V3) {
+            continue;
+        }
+        Probe probe;
+        probe.index = i;
+        probe.to.sin_family = AF_INET;
+        probe.to.sin_port = htons(options.port);
+        if (inet_pton(AF_INET, queries[i].address.c_str(), &probe.to.sin_addr) != 1) {
+            engines[i].localFault = true;
+            continue;
+        }
+        probe.messageId = first + static_cast<std::int32_t>(i);
+        probe.triesLeft = options.retries + 1;
+        probes.push_back(probe);
     }
-    return engine;
+    return probes;
 }
 
-// The child's part: net-snmp's own engine discovery (a request the agent answers with a report
-// naming its engine), whose bytes go up the pipe. Nothing written: nothing answered.
-[[noreturn]] void DiscoverInChild(const std::string& address, const ClientOptions& options,
-                                  int pipe) {
-    netsnmp_session settings;
-    snmp_sess_init(&settings);
-    std::string peer = "udp:" + address + ":" + std::to_string(options.port);
-    char none[] = "";
-    settings.peername = peer.data();
-    settings.version = SNMP_VERSION_3;
-    settings.securityName = none;
-    settings.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
-    settings.timeout = options.timeoutMs * 1000L;
-    settings.retries = options.retries;
-    void* session = snmp_sess_open(&settings);
-    if (session != nullptr) {
-        // The first request probes the engine, and waits for it, before it is sent.
-        netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GET);
-        if (snmp_sess_async_send(session, pdu, nullptr, nullptr) == 0) {
-            snmp_free_pdu(pdu);
-        }
-        // The engine's boots and time, learned with it, then the engine's bytes: a request
-        // authenticated with a time of zero would be answered only by a report.
-        const netsnmp_session* opened = snmp_sess_session(session);
-        u_int boots = 0;
-        u_int time = 0;
-        get_enginetime(opened->securityEngineID, opened->securityEngineIDLen, &boots, &time, TRUE);
-        std::string found(reinterpret_cast<const char*>(&boots), sizeof boots);
-        found.append(reinterpret_cast<const char*>(&time), sizeof time);
-        found.append(reinterpret_cast<const char*>(opened->securityEngineID),
-                     opened->securityEngineIDLen);
-        std::size_t written = 0;
-        while (opened->securityEngineIDLen > 0 && written < found.size()) {
-            const ssize_t n = write(pipe, found.data() + written, found.size() - written);
-            if (n <= 0) {
-                break;
-            }
-            written += static_cast<std::size_t>(n);
-        }
+// Sends the probes that are due (never sent, or whose wait is over with tries left) and ends
+// those without tries; at most most of them out at once. The time the next one falls due.
+Clock::time_point SendDue(int socket, std::vector<Probe>& probes, const ClientOptions& options,
+                          std::size_t most, std::vector<Engine>& engines) {
+    const Clock::time_point now = Clock::now();
+    Clock::time_point next = now + std::chrono::milliseconds(100);
+    std::size_t out = 0;
+    for (const Probe& probe : probes) {
+        out += probe.sent && !probe.done ? 1 : 0;
     }
-    _exit(0);
+    for (Probe& probe : probes) {
+        if (probe.done || (probe.sent && now < probe.deadline) || (!probe.sent && out >= most)) {
+            next = probe.sent && !probe.done ? std::min(next, probe.deadline) : next;
+            continue;
+        }
+        if (probe.triesLeft == 0) {
+            probe.done = true;  // silent: its engine stays empty
+            continue;
+        }
+        const std::string bytes = DiscoveryProbe(probe.messageId);
+        if (sendto(socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&probe.to),
+                   sizeof probe.to) < 0 &&
+            errno != EAGAIN && errno != EWOULDBLOCK) {
+            probe.done = true;
+            engines[probe.index].localFault = true;
+            continue;
+        }
+        out += probe.sent ? 0 : 1;
+        probe.sent = true;
+        --probe.triesLeft;
+        probe.deadline = now + std::chrono::milliseconds(options.timeoutMs);
+        next = std::min(next, probe.deadline);
+    }
+    return next;
 }
 
-// Starts the discovery of the agent at address in a child process of its own, added to
-// running; false when there is no pipe or process to spare.
-bool StartDiscovery(const std::string& address, std::size_t index, const ClientOptions& options,
-                    std::vector<Discovery>& running) {
-    int ends[2];
-    if (pipe(ends) != 0) {
-        return false;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(ends[0]);
-        DiscoverInChild(address, options, ends[1]);
-    }
-    close(ends[1]);
-    if (child < 0) {
-        close(ends[0]);
-        return false;
-    }
-    // Every try's wait, and a second for the child to start and report.
-    const auto patience =
-        std::chrono::milliseconds(options.timeoutMs * (options.retries + 1) + 1000);
-    running.push_back({index, child, ends[0], {}, std::chrono::steady_clock::now() + patience});
-    return true;
-}
-
-// Waits up to 100 ms for what the children write; a child whose pipe has closed is reaped and
-// its engine taken, and it leaves running.
-void ReadDiscoveries(std::vector<Discovery>& running, std::vector<Engine>& engines) {
-    const auto now = std::chrono::steady_clock::now();
-    for (Discovery& d : running) {
-        if (!d.killed && now > d.deadline) {
-            kill(d.child, SIGKILL);  // its pipe closes: it is reaped below
-            d.killed = true;
+// Reads every report waiting on the socket; a report is taken only for a probe of its own
+// message ID, from the address and port that probe went to.
+void ReadReports(int socket, std::vector<Probe>& probes, std::vector<Engine>& engines) {
+    for (;;) {
+        char datagram[2048];
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const ssize_t n = recvfrom(socket, datagram, sizeof datagram, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &length);
+        if (n < 0) {
+            return;
         }
-    }
-    std::vector<pollfd> polled;
-    for (const Discovery& d : running) {
-        polled.push_back({d.pipe, POLLIN, 0});
-    }
-    if (!polled.empty() && poll(polled.data(), polled.size(), 100) > 0) {
-        for (std::size_t i = 0; i < polled.size(); ++i) {
-            if (polled[i].revents == 0) {
-                continue;
-            }
-            char bytes[64];
-            const ssize_t n = read(running[i].pipe, bytes, sizeof bytes);
-            if (n > 0) {
-                running[i].found.append(bytes, static_cast<std::size_t>(n));
-                continue;
-            }
-            close(running[i].pipe);
-            running[i].pipe = -1;
-            waitpid(running[i].child, nullptr, 0);
-            if (!running[i].killed) {  // what a killed child wrote may be cut short
-                engines[running[i].index] = EngineFrom(running[i].found);
+        const auto report =
+            ParseDiscoveryReport(std::string_view(datagram, static_cast<std::size_t>(n)));
+        if (!report) {
+            continue;
+        }
+        for (Probe& probe : probes) {
+            if (!probe.done && probe.sent && probe.messageId == report->messageId &&
+                probe.to.sin_addr.s_addr == from.sin_addr.s_addr &&
+                probe.to.sin_port == from.sin_port) {
+                probe.done = true;
+                engines[probe.index] = {report->engineId, report->boots, report->time, false};
             }
         }
     }
-    std::erase_if(running, [](const Discovery& d) { return d.pipe < 0; });
 }
 
-// The engine ID of every v3 query's agent, empty where none answered. The library's discovery
-// blocks until the agent answers or the time is up, and its tables are not for threads: so
-// each runs in a child process of its own, many at once, and one silent card costs its own
-// timeout only.
+// The engine of every v3 query's agent, empty where none answered: a discovery probe to each
+// from one socket, all awaited in one loop, each with its own deadline and retries. No
+// process or thread per card.
 std::vector<Engine> DiscoverEngines(const std::vector<Query>& queries, const ClientOptions& options,
                                     const std::atomic<bool>* stop) {
-    constexpr std::size_t kMostChildren = 64;
     std::vector<Engine> engines(queries.size());
-    std::vector<Discovery> running;
-    std::size_t next = 0;
+    std::vector<Probe> probes = Probes(queries, options, engines);
+    if (probes.empty()) {
+        return engines;
+    }
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        for (const Probe& probe : probes) {
+            engines[probe.index].localFault = true;
+        }
+        return engines;
+    }
+    const std::size_t most = static_cast<std::size_t>(std::max(options.parallel, 1));
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
-    while (next < queries.size() || !running.empty()) {
-        for (; next < queries.size() && running.size() < kMostChildren && !stopped(); ++next) {
-            if (queries[next].credentials.version == Credentials::Version::V3 &&
-                !StartDiscovery(queries[next].address, next, options, running)) {
-                engines[next].localFault = true;
-            }
-        }
-        if (stopped()) {
-            for (const Discovery& d : running) {
-                kill(d.child, SIGKILL);
-            }
-        }
-        ReadDiscoveries(running, engines);
-        if (stopped() && running.empty()) {
-            break;
+    while (!stopped() &&
+           std::any_of(probes.begin(), probes.end(), [](const Probe& p) { return !p.done; })) {
+        const Clock::time_point next = SendDue(socket, probes, options, most, engines);
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
+        pollfd readable{socket, POLLIN, 0};
+        if (poll(&readable, 1, static_cast<int>(std::clamp<long long>(wait.count(), 0, 100))) > 0) {
+            ReadReports(socket, probes, engines);
         }
     }
+    close(socket);
     return engines;
 }
 
@@ -303,6 +290,7 @@ const std::string* KeyOf(KeyCache& keys, const std::string& password) {
 bool SetUserSecurity(netsnmp_session& settings, const Credentials& c, const Engine& engine,
                      KeyCache& keys, std::string& user, std::string& engineId) {
     settings.version = SNMP_VERSION_3;
+    settings.flags |= SNMP_FLAGS_DONT_PROBE;
     settings.securityEngineID = reinterpret_cast<u_char*>(engineId.data());
     settings.securityEngineIDLen = engineId.size();
     settings.engineBoots = engine.boots;
