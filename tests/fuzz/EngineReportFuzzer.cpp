@@ -11,9 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto engine = parvolink::snmp::ParseDiscoveryReport(
         std::string_view(reinterpret_cast<const char*>(data), size));
-    if (engine && (engine->engineId.size() < 5 || engine->engineId.size() > 32 ||
-                   engine->boots > 0x7FFFFFFFu || engine->time > 0x7FFFFFFFu ||
-                   engine->messageId < 0)) {
+    if (engine &&
+        (engine->engineId.size() < 5 || engine->engineId.size() > 32 ||
+         engine->boots > 0x7FFFFFFFu || engine->time > 0x7FFFFFFFu || engine->messageId < 0)) {
         std::abort();
     }
     return 0;

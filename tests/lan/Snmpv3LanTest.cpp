@@ -27,30 +27,35 @@ std::string Logged(std::span<const std::uint8_t> bytes) {
 class Snmpv3LanTest : public LanTest {
 protected:
     // From the configuration dialog, the SNMPv3 users of the card at address (a new row); the
-    // user "ops" submitted at row index and level, with its passwords.
+    // user "ops" submitted at row index and level, with its passwords. whileOpen runs in the
+    // user dialog before Submit Key.
     void SubmitUser(MainDialog& window, const std::string& address, int index = 4,
-                    int level = AuthPriv) {
+                    int level = AuthPriv, std::function<void()> whileOpen = {}) {
         window.deviceList().Append({.ipAddress = address, .version = "2.1"});
         window.deviceList().SetAccount(window.deviceList().size() - 1, "admin", "lanterns");
         window.deviceList().Select(static_cast<int>(window.deviceList().size()) - 1);
         // The dialogs open after this returns: what they use is copied into them.
-        WhenModal<ConfigurationDialog>([this, index, level](ConfigurationDialog* config) {
-            WhenModal<UsmDialog>([this, index, level](UsmDialog* d) {
-                d->findChild<QComboBox*>(ids::usm::kIndex)->setCurrentIndex(index);
-                d->findChild<QLineEdit*>(ids::usm::kUserName)->setText("ops");
-                d->findChild<QComboBox*>(ids::usm::kLevel)->setCurrentIndex(level);
-                d->findChild<QLineEdit*>(ids::usm::kAuthPassword)->setText("maplesyrup");
-                if (level == AuthPriv) {
-                    d->findChild<QLineEdit*>(ids::usm::kPrivPassword)->setText("blueberry");
-                }
-                d->findChild<QPushButton*>(ids::usm::kSubmitKey)->click();
-                submitted = true;
+        WhenModal<ConfigurationDialog>(
+            [this, index, level, whileOpen](ConfigurationDialog* config) {
+                WhenModal<UsmDialog>([this, index, level, whileOpen](UsmDialog* d) {
+                    if (whileOpen) {
+                        whileOpen();
+                    }
+                    d->findChild<QComboBox*>(ids::usm::kIndex)->setCurrentIndex(index);
+                    d->findChild<QLineEdit*>(ids::usm::kUserName)->setText("ops");
+                    d->findChild<QComboBox*>(ids::usm::kLevel)->setCurrentIndex(level);
+                    d->findChild<QLineEdit*>(ids::usm::kAuthPassword)->setText("maplesyrup");
+                    if (level == AuthPriv) {
+                        d->findChild<QLineEdit*>(ids::usm::kPrivPassword)->setText("blueberry");
+                    }
+                    d->findChild<QPushButton*>(ids::usm::kSubmitKey)->click();
+                    submitted = true;
+                });
+                // The query; the user dialog follows.
+                config->findChild<QPushButton*>(ids::configuration::kSnmpv3)->click();
+                ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
+                config->reject();
             });
-            // The query; the user dialog follows.
-            config->findChild<QPushButton*>(ids::configuration::kSnmpv3)->click();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.empty(); }, 5000));
-            config->reject();
-        });
         window.findChild<QPushButton*>(ids::mainwindow::kConfiguration)->click();
     }
 
@@ -95,6 +100,26 @@ TEST_F(Snmpv3LanTest, SubmittedUserIsVerifiedByTheCardsAgent) {
     SubmitUser(window, "198.51.100.3");
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompter.shown.size() >= 2; }, 8000));
     EXPECT_FALSE(window.verifyingUser());  // the warning was its last word
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<Message>{
+                  exchange::kUsmUpdateSuccessfully,
+                  snmp::UserNotVerified("ops", "198.51.100.3", snmp::Outcome::UnknownUser)}));
+}
+
+// The user is verified on the card it was written to, by that card's address in the form every
+// reader takes alike, whatever row is selected when the card says "OK".
+TEST_F(Snmpv3LanTest, TheCardWrittenIsTheCardVerified) {
+    if (access("/usr/sbin/snmpd", X_OK) != 0) {
+        GTEST_SKIP() << "needs net-snmp's snmpd (scripts/ensure-packages test)";
+    }
+    StartCards({"--snmp-agents", QString::fromStdString((dir.path() / "agents").string()), "--card",
+                "198.51.100.3:forgets-users"});
+    MainDialog& window = OpenWindow();
+    window.deviceList().Append({.ipAddress = "198.51.100.2", .version = "2.1"});
+    // .3 known by a padded text, which some readers would take for octal (.3 all the same here);
+    // while its user dialog is open, another row is selected.
+    SubmitUser(window, "198.51.100.003", 4, AuthPriv, [&] { window.deviceList().Select(0); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompter.shown.size() >= 2; }, 10000));
     EXPECT_EQ(prompter.Messages(),
               (std::vector<Message>{
                   exchange::kUsmUpdateSuccessfully,

@@ -40,11 +40,10 @@ std::string Tlv(char tag, const std::string& value) {
 std::string Report(const ReportFields& f) {
     const std::string global = Tlv('\x30', std::string("\x02\x01\x07\x02\x03\x00\xff\xe3", 8) +
                                                Tlv('\x04', f.flags) + "\x02\x01\x03");
-    const std::string usm =
-        Tlv('\x30', Tlv('\x04', f.engineId) + f.boots + f.time + Tlv('\x04', "") +
-                        Tlv('\x04', "") + Tlv('\x04', ""));
-    const std::string pdu = Tlv(f.pduTag, std::string("\x02\x01\x07\x02\x01\x00\x02\x01\x00", 9) +
-                                              Tlv('\x30', ""));
+    const std::string usm = Tlv('\x30', Tlv('\x04', f.engineId) + f.boots + f.time +
+                                            Tlv('\x04', "") + Tlv('\x04', "") + Tlv('\x04', ""));
+    const std::string pdu =
+        Tlv(f.pduTag, std::string("\x02\x01\x07\x02\x01\x00\x02\x01\x00", 9) + Tlv('\x30', ""));
     const std::string scoped = Tlv('\x30', Tlv('\x04', f.engineId) + Tlv('\x04', "") + pdu);
     return Tlv('\x30', f.version + global + Tlv('\x04', usm) + scoped);
 }
@@ -93,11 +92,12 @@ TEST(EngineDiscovery, RefusesWhatNoAgentShouldSend) {
         {"asBuilt", {}, true},
         {"fiveByteEngine", with([](auto& f) { f.engineId = "12345"; }), true},
         {"largestBootsAndTime",
-         with([](auto& f) { f.boots = f.time = std::string("\x02\x04\x7f\xff\xff\xff", 6); }), true},
+         with([](auto& f) { f.boots = f.time = std::string("\x02\x04\x7f\xff\xff\xff", 6); }),
+         true},
         {"emptyEngine", with([](auto& f) { f.engineId = ""; }), false},
         {"engineOf33Bytes", with([](auto& f) { f.engineId = std::string(33, 'e'); }), false},
-        {"bootsPast2To31", with([](auto& f) { f.boots = std::string("\x02\x05\x00\x80\x00\x00\x00", 7); }),
-         false},
+        {"bootsPast2To31",
+         with([](auto& f) { f.boots = std::string("\x02\x05\x00\x80\x00\x00\x00", 7); }), false},
         {"negativeTime", with([](auto& f) { f.time = "\x02\x01\xff"; }), false},
         {"versionTwo", with([](auto& f) { f.version = "\x02\x01\x01"; }), false},
         {"authenticated", with([](auto& f) { f.flags = "\x01"; }), false},

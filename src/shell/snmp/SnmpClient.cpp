@@ -15,9 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +24,8 @@
 #include <map>
 #include <mutex>
 #include <random>
-#include <thread>
 #include <string_view>
+#include <thread>
 
 namespace parvolink::snmp {
 namespace {
@@ -183,7 +182,8 @@ std::vector<Engine> DiscoverEngines(const std::vector<Query>& queries, const Cli
     while (!stopped() &&
            std::any_of(probes.begin(), probes.end(), [](const Probe& p) { return !p.done; })) {
         const Clock::time_point next = SendDue(socket, probes, options, most, engines);
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
         pollfd readable{socket, POLLIN, 0};
         if (poll(&readable, 1, static_cast<int>(std::clamp<long long>(wait.count(), 0, 100))) > 0) {
             ReadReports(socket, probes, engines);
