@@ -64,7 +64,13 @@ bool SnmpAgent::Start(const Card& card) {
             _exit(1);
         }
         setenv("MIBS", "", 1);  // numbers only: no MIB files to read
-        execl(snmpd_.c_str(), snmpd_.c_str(), "-f", "-C", "-I", "-smux", "-c",
+        // Only what a card's agent answers with: the UPS objects (override), the system group,
+        // the engine, its users and views, and the reports. No module that reads the host's
+        // interfaces or /proc, which every agent would do for every address every few seconds.
+        execl(snmpd_.c_str(), snmpd_.c_str(), "-f", "-C", "-I",
+              "override,system_mib,snmp_mib,snmpEngine,snmpMPDStats,usmStats,usmUser,usmConf,"
+              "vacm_vars,vacm_conf,vacm_context",
+              "-c",
               configuration.c_str(), "-Lf", log.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
