@@ -304,11 +304,6 @@ void CliProgram::CardsEnded() {
         };
         return position(a) < position(b);
     });
-    if (const auto whole = command_->Whole(kept_, std::cerr)) {
-        output_->Raw(*whole);
-        End(WorstOfKept());
-        return;
-    }
     const auto question = command_->Question();
     if (!question || signal_ != 0) {
         SnmpEnded({});
@@ -332,7 +327,13 @@ void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
         if (snmp_ != nullptr && command_->AskedOverSnmp(task)) {
             command_->Answered(task, next < answers.size() ? answers[next++] : snmp::Answer{});
         }
-        output_->Write(command_->Describe(task));
+    }
+    if (const auto whole = command_->Whole(kept_, std::cerr)) {
+        output_->Raw(*whole);
+    } else {
+        for (const fleet::CardTask& task : kept_) {
+            output_->Write(command_->Describe(task));
+        }
     }
     End(WorstOfKept());
 }
