@@ -70,8 +70,7 @@ bool SnmpAgent::Start(const Card& card) {
         execl(snmpd_.c_str(), snmpd_.c_str(), "-f", "-C", "-I",
               "override,system_mib,snmp_mib,snmpEngine,snmpMPDStats,usmStats,usmUser,usmConf,"
               "vacm_vars,vacm_conf,vacm_context",
-              "-c",
-              configuration.c_str(), "-Lf", log.c_str(), static_cast<char*>(nullptr));
+              "-c", configuration.c_str(), "-Lf", log.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     if (pid_ < 0) {

@@ -2,6 +2,7 @@
 #include "app/cli/SnmpStage.h"
 
 #include <QMetaObject>
+#include <iostream>
 
 #include "core/snmp/UpsStatus.h"
 #include "shell/snmp/SnmpClient.h"
@@ -19,6 +20,9 @@ void SnmpStage::Start(const SnmpQuestion& question, std::vector<std::string> add
     snmp::ClientOptions client;
     client.timeoutMs = question.timeoutMs;
     client.retries = question.retries;
+    client.onLimit = [](const std::string& limit) {
+        std::cerr << "parvolink-cli: " + limit + "\n" << std::flush;
+    };
     const bool status = question.kind == SnmpQuestion::Kind::UpsStatus;
     const bool justWritten = question.kind == SnmpQuestion::Kind::VerifyUserJustWritten;
     const snmp::Credentials credentials = question.credentials;
@@ -46,6 +50,7 @@ fleet::Result ResultOf(snmp::Outcome outcome) {
         case snmp::Outcome::Answered:
             return fleet::Result::Done;
         case snmp::Outcome::NoResponse:
+        case snmp::Outcome::Interrupted:  // the run's own code says why
             return fleet::Result::NoResponse;
         case snmp::Outcome::LocalFault:
             return fleet::Result::LocalFault;

@@ -63,6 +63,8 @@ std::string_view OutcomeText(Outcome outcome) {
             return "no response";
         case Outcome::LocalFault:
             return "could not send the request";
+        case Outcome::Interrupted:
+            return "interrupted";
     }
     return "";
 }

@@ -41,7 +41,8 @@ enum class Outcome {
     DecryptionError,   // usmStatsDecryptionErrors
     OtherReport,       // a report of another kind
     NoResponse,
-    LocalFault,  // this PC could not ask (no socket, say)
+    LocalFault,   // this PC could not ask (no socket, say)
+    Interrupted,  // the run was stopped before it was answered
 };
 
 // The outcome as a short phrase: "unknown user", "wrong digest (wrong authentication

@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <list>
 #include <map>
 #include <mutex>
@@ -53,6 +55,7 @@ struct Engine {
     u_int boots = 0;
     u_int time = 0;
     bool localFault = false;  // the discovery could not be sent
+    bool settled = false;     // found, or known silent or unreachable: not cut short
 };
 
 using Clock = std::chrono::steady_clock;
@@ -86,7 +89,7 @@ std::vector<Probe> Probes(const std::vector<Query>& queries, const ClientOptions
         probe.to.sin_family = AF_INET;
         probe.to.sin_port = htons(options.port);
         if (inet_pton(AF_INET, queries[i].address.c_str(), &probe.to.sin_addr) != 1) {
-            engines[i].localFault = true;
+            engines[i].localFault = engines[i].settled = true;
             continue;
         }
         probe.messageId = first + static_cast<std::int32_t>(i);
@@ -113,6 +116,7 @@ Clock::time_point SendDue(int socket, std::vector<Probe>& probes, const ClientOp
         }
         if (probe.triesLeft == 0) {
             probe.done = true;  // silent: its engine stays empty
+            engines[probe.index].settled = true;
             continue;
         }
         const std::string bytes = DiscoveryProbe(probe.messageId);
@@ -120,7 +124,7 @@ Clock::time_point SendDue(int socket, std::vector<Probe>& probes, const ClientOp
                    sizeof probe.to) < 0 &&
             errno != EAGAIN && errno != EWOULDBLOCK) {
             probe.done = true;
-            engines[probe.index].localFault = true;
+            engines[probe.index].localFault = engines[probe.index].settled = true;
             continue;
         }
         out += probe.sent ? 0 : 1;
@@ -154,7 +158,7 @@ void ReadReports(int socket, std::vector<Probe>& probes, std::vector<Engine>& en
                 probe.to.sin_addr.s_addr == from.sin_addr.s_addr &&
                 probe.to.sin_port == from.sin_port) {
                 probe.done = true;
-                engines[probe.index] = {report->engineId, report->boots, report->time, false};
+                engines[probe.index] = {report->engineId, report->boots, report->time, false, true};
             }
         }
     }
@@ -173,7 +177,7 @@ std::vector<Engine> DiscoverEngines(const std::vector<Query>& queries, const Cli
     const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (socket < 0) {
         for (const Probe& probe : probes) {
-            engines[probe.index].localFault = true;
+            engines[probe.index].localFault = engines[probe.index].settled = true;
         }
         return engines;
     }
@@ -417,6 +421,33 @@ void WaitOnce(std::list<Pending>& open) {
     netsnmp_large_fd_set_cleanup(&readable);
 }
 
+// Sessions open at once: as many as asked, within the files this process may still open
+// (each session holds a socket), with a few to spare; options.onLimit hears when that binds.
+std::size_t SessionBudget(const ClientOptions& options) {
+    const auto asked = static_cast<std::size_t>(std::max(options.parallel, 1));
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+        return asked;
+    }
+    std::size_t open = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        ++open;
+    }
+    constexpr std::size_t kSpare = 16;
+    const std::size_t free = files.rlim_cur > open + kSpare ? files.rlim_cur - open - kSpare : 1;
+    if (free >= asked) {
+        return asked;
+    }
+    if (options.onLimit) {
+        options.onLimit("at most " + std::to_string(free) +
+                        " cards are asked over SNMP at once: this process may open " +
+                        std::to_string(files.rlim_cur) + " files (ulimit -n)");
+    }
+    return free;
+}
+
 }  // namespace
 
 std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& options,
@@ -424,10 +455,11 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
     InitLibrary();
     const std::lock_guard lock(libraryMutex);
     std::vector<Answer> answers(queries.size());
+    std::vector<bool> settled(queries.size(), false);  // not cut short by a stop
     const std::vector<Engine> engines = DiscoverEngines(queries, options, stop);
     KeyCache keys;            // forgotten when the requests are done
     std::list<Pending> open;  // the callbacks hold their addresses: they must not move
-    const std::size_t most = static_cast<std::size_t>(std::max(options.parallel, 1));
+    const std::size_t most = SessionBudget(options);
     std::size_t next = 0;
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     while ((next < queries.size() || !open.empty()) && !stopped()) {
@@ -438,6 +470,7 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
             const bool v3 = queries[next].credentials.version == Credentials::Version::V3;
             if (v3 && engines[next].id.empty()) {
                 open.pop_back();  // its agent did not answer the discovery
+                settled[next] = engines[next].settled;
                 if (engines[next].localFault) {
                     answers[next].outcome = Outcome::LocalFault;
                 }
@@ -447,6 +480,7 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
             answers[next].agentFound = v3;
             if (!Send(queries[next], engines[next], options, keys, pending)) {
                 answers[next].outcome = Outcome::LocalFault;
+                settled[next] = true;
                 if (pending.session != nullptr) {
                     Close(pending);
                 }
@@ -460,6 +494,7 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
         WaitOnce(open);
         for (Pending& pending : open) {
             if (pending.done) {
+                settled[pending.index] = true;
                 Close(pending);
             }
         }
@@ -467,6 +502,11 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
     }
     for (Pending& pending : open) {
         Close(pending);
+    }
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        if (!settled[i] && stopped()) {
+            answers[i].outcome = Outcome::Interrupted;
+        }
     }
     return answers;
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,9 @@ struct ClientOptions {
     int timeoutMs = 1000;  // per try
     int retries = 1;
     std::uint16_t port = 161;
-    int parallel = 256;  // sessions open at once
+    int parallel = 256;  // sessions open at once, at most
+    // Told, once, when the files this process may open keep it to fewer sessions.
+    std::function<void(const std::string&)> onLimit;
 };
 
 // One answer per query, in order. When stop becomes true the requests still out are given up

@@ -69,8 +69,9 @@ public:
     }
     void Answered(fleet::CardTask& task, const snmp::Answer& answer) override {
         auto [result, message] = Verdict(answer);
-        task.Fail(result, result == fleet::Result::Done
-                              ? "written and verified over SNMP"
+        task.Fail(result, result == fleet::Result::Done ? "written and verified over SNMP"
+                          : answer.outcome == snmp::Outcome::Interrupted
+                              ? "written, not verified: interrupted"
                               : "written, but the user does not verify over SNMP: " + message);
     }
 
