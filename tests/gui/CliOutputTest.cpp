@@ -139,8 +139,12 @@ TEST_F(CliOutputTest, TableShowsWhatWasReadOrTheResult) {
 TEST_F(CliOutputTest, PrometheusCountsACardNeverAskedAsDown) {
     const auto command = CommandFor({"status", "--community-file", "/dev/null"});
     const std::string text = Printed(*command, Format::Prometheus);
-    EXPECT_NE(text.find("parvolink_ups_snmp_up{"), std::string::npos) << text;
-    EXPECT_EQ(text.find("} 1"), std::string::npos) << text;
+    for (const char* line : {"parvolink_ups_snmp_up{address=\"198.51.100.2\"} 0\n",
+                             "parvolink_ups_snmp_up{address=\"198.51.100.3\"} 0\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << text;
+    }
+    // The card identified is known by its MAC address all the same.
+    EXPECT_NE(text.find("parvolink_ups_info{address=\"198.51.100.2\",mac="), std::string::npos);
 }
 
 }  // namespace

@@ -82,23 +82,34 @@ TEST(UpsStatusTest, ReadingsComeFromTheirObjectsAndMissingOnesStayMissing) {
 TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {
     const std::vector<Value> values = {
         Number("1.3.6.1.2.1.33.1.2.4.0", 40), Number("1.3.6.1.2.1.33.1.2.3.0", 12),
-        Number("1.3.6.1.2.1.33.1.4.1.0", 5), Number("1.3.6.1.2.1.33.1.4.4.1.5.1", 7)};
-    const std::string text =
-        PrometheusText({{"198.51.100.3", "a\"b\\c\nd", Outcome::Answered, ReadUpsStatus(values)},
-                        {"198.51.100.4", "", Outcome::NoResponse, {}}});
-    const std::string labels = R"({address="198.51.100.3",mac="a\"b\\c\nd"})";
+        Number("1.3.6.1.2.1.33.1.4.1.0", 5), Number("1.3.6.1.2.1.33.1.4.4.1.5.1", 7),
+        Number("1.3.6.1.2.1.33.1.2.1.0", 3)};
+    const std::string text = PrometheusText(
+        {{"198.51.100.3", "a\"b\\c\nd", Outcome::Answered, ReadUpsStatus(values), ""},
+         {"198.51.100.4", "", Outcome::NoResponse, {}, ""},
+         {"198.51.100.5", "m5", Outcome::NoResponse, ReadUpsStatus(values), "unknown user"}});
+    const std::string labels = R"({address="198.51.100.3"})";
     for (const std::string& line : std::vector<std::string>{
+             R"(parvolink_ups_info{address="198.51.100.3",mac="a\"b\\c\nd"} 1)",
              "parvolink_ups_battery_charge_ratio" + labels + " 0.4",
              "parvolink_ups_battery_runtime_seconds" + labels + " 720",
              "parvolink_ups_output_load_ratio" + labels + " 0.07",
              "parvolink_ups_on_battery" + labels + " 1", "parvolink_ups_snmp_up" + labels + " 1",
-             std::string(R"(parvolink_ups_snmp_up{address="198.51.100.4",mac=""} 0)"),
+             R"(parvolink_ups_battery_status{address="198.51.100.3",state="low"} 1)",
+             R"(parvolink_ups_battery_status{address="198.51.100.3",state="normal"} 0)",
+             R"(parvolink_ups_output_source{address="198.51.100.3",source="battery"} 1)",
+             // A card that did not answer keeps the series it is known by, at 0, and says why.
+             R"(parvolink_ups_snmp_up{address="198.51.100.4"} 0)",
+             R"(parvolink_ups_snmp_failure{address="198.51.100.4",reason="no response"} 1)",
+             R"(parvolink_ups_snmp_failure{address="198.51.100.5",reason="unknown user"} 1)",
              std::string("# TYPE parvolink_ups_battery_charge_ratio gauge")}) {
         EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n" << text;
     }
-    // A card without readings has no samples but the one saying so.
-    EXPECT_EQ(text.find("parvolink_ups_battery_charge_ratio{address=\"198.51.100.4\""),
-              std::string::npos);
+    // Readings only for the cards that answered; a MAC address only where it is known.
+    for (const char* absent : {"ratio{address=\"198.51.100.4\"", "ratio{address=\"198.51.100.5\"",
+                               "info{address=\"198.51.100.4\"", "up{address=\"198.51.100.4\"} 1"}) {
+        EXPECT_EQ(text.find(absent), std::string::npos) << absent << "\n" << text;
+    }
 }
 
 TEST(NutConfigTest, SectionsNameEachCardOnceAndHideSecretsUnlessAsked) {

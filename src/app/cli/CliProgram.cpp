@@ -335,7 +335,7 @@ void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
             output_->Write(command_->Describe(task));
         }
     }
-    End(WorstOfKept());
+    End(command_->ExitCode(WorstOfKept(), options_.format));
 }
 
 int CliProgram::WorstOfKept() const {

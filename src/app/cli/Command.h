@@ -110,6 +110,8 @@ public:
     }
     // A card's agent answered (or not): its result and message, and what it read.
     virtual void Answered(fleet::CardTask& /*task*/, const snmp::Answer& /*answer*/) {}
+    // The run's exit code, from the worst of its cards' results.
+    virtual int ExitCode(int worst, Format /*format*/) const { return worst; }
 
     // The output's heading: CSV's columns, and the table's first line (none by default).
     virtual std::vector<std::string> Heading() const;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <initializer_list>
 #include <sstream>
 
 namespace parvolink::snmp {
@@ -154,41 +155,77 @@ std::vector<UpsReading> ReadUpsStatus(const std::vector<Value>& values) {
 
 std::string PrometheusText(const std::vector<CardStatus>& cards) {
     std::ostringstream out;
-    const auto labels = [](const CardStatus& card) {
-        return "{address=\"" + LabelValue(card.address) + "\",mac=\"" + LabelValue(card.mac) +
-               "\"}";
+    const auto labels = [](const CardStatus& card, const std::string& more = "") {
+        return "{address=\"" + LabelValue(card.address) + "\"" + more + "}";
     };
     const auto family = [&](const char* name, const char* help) {
         out << "# HELP " << name << " " << help << "\n# TYPE " << name << " gauge\n";
     };
+    const auto answered = [](const CardStatus& card) { return card.outcome == Outcome::Answered; };
+    family("parvolink_ups_info", "The card's MAC address, as a label; always 1.");
+    for (const CardStatus& card : cards) {
+        if (!card.mac.empty()) {
+            out << "parvolink_ups_info" << labels(card, ",mac=\"" + LabelValue(card.mac) + "\"")
+                << " 1\n";
+        }
+    }
     family("parvolink_ups_snmp_up", "1 when the card answered SNMP, 0 otherwise.");
     for (const CardStatus& card : cards) {
-        out << "parvolink_ups_snmp_up" << labels(card) << " "
-            << (card.outcome == Outcome::Answered ? 1 : 0) << "\n";
+        out << "parvolink_ups_snmp_up" << labels(card) << " " << (answered(card) ? 1 : 0) << "\n";
+    }
+    family("parvolink_ups_snmp_failure", "1, with the reason the card did not answer.");
+    for (const CardStatus& card : cards) {
+        if (!answered(card)) {
+            const std::string reason =
+                card.reason.empty() ? std::string(OutcomeText(card.outcome)) : card.reason;
+            out << "parvolink_ups_snmp_failure"
+                << labels(card, ",reason=\"" + LabelValue(reason) + "\"") << " 1\n";
+        }
     }
     for (const Gauge& gauge : kGauges) {
         family(gauge.name, gauge.help);
         for (const CardStatus& card : cards) {
-            if (const auto value = NumberOf(card.readings, gauge.key)) {
+            const auto value = NumberOf(card.readings, gauge.key);
+            if (answered(card) && value) {
                 out << gauge.name << labels(card) << " "
                     << Number(static_cast<double>(*value) * gauge.scale) << "\n";
             }
         }
     }
-    family("parvolink_ups_on_battery", "1 when the output is supplied from the battery.");
-    for (const CardStatus& card : cards) {
-        if (const auto source = NumberOf(card.readings, "output-source")) {
-            out << "parvolink_ups_on_battery" << labels(card) << " "
-                << (*source == kOutputOnBattery ? 1 : 0) << "\n";
+    const auto flag = [&](const char* name, const char* help, const char* key, auto test) {
+        family(name, help);
+        for (const CardStatus& card : cards) {
+            const auto value = NumberOf(card.readings, key);
+            if (answered(card) && value) {
+                out << name << labels(card) << " " << (test(*value) ? 1 : 0) << "\n";
+            }
         }
-    }
-    family("parvolink_ups_battery_low", "1 when the battery is low or depleted.");
-    for (const CardStatus& card : cards) {
-        if (const auto status = NumberOf(card.readings, "battery-status")) {
-            out << "parvolink_ups_battery_low" << labels(card) << " "
-                << (*status >= kBatteryLow ? 1 : 0) << "\n";
+    };
+    flag("parvolink_ups_on_battery", "1 when the output is supplied from the battery.",
+         "output-source", [](std::int64_t source) { return source == kOutputOnBattery; });
+    flag("parvolink_ups_battery_low", "1 when the battery is low or depleted.", "battery-status",
+         [](std::int64_t status) { return status >= kBatteryLow; });
+    // State sets: RFC 1628 numbers its states from 1.
+    const auto states = [&](const char* name, const char* help, const char* key, const char* label,
+                            std::initializer_list<const char*> names) {
+        family(name, help);
+        for (const CardStatus& card : cards) {
+            const auto value = NumberOf(card.readings, key);
+            if (!answered(card) || !value) {
+                continue;
+            }
+            std::int64_t number = 1;
+            for (const char* state : names) {
+                out << name << labels(card, std::string(",") + label + "=\"" + state + "\"") << " "
+                    << (*value == number++ ? 1 : 0) << "\n";
+            }
         }
-    }
+    };
+    states("parvolink_ups_battery_status", "The battery's status: 1 for the current state.",
+           "battery-status", "state", {"unknown", "normal", "low", "depleted"});
+    states("parvolink_ups_output_source", "Where the output comes from: 1 for the current one.",
+           "output-source", "source",
+           {"other", "none", "normal", "bypass", "battery", "booster", "reducer"});
     return out.str();
 }
 

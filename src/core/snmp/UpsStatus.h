@@ -28,14 +28,18 @@ std::vector<UpsReading> ReadUpsStatus(const std::vector<Value>& values);
 // One card's status, for the Prometheus text.
 struct CardStatus {
     std::string address;
-    std::string mac;  // UTF-8
+    std::string mac;  // UTF-8; empty when the card is not known this run
     Outcome outcome = Outcome::NoResponse;
     std::vector<UpsReading> readings;
+    std::string reason;  // why it did not answer, as the other formats say; UTF-8
 };
 
-// One gauge per reading in base units (seconds, volts, ratios), each with HELP and TYPE,
-// labelled by address and MAC, and parvolink_ups_snmp_up for every card (0 for those that did
-// not answer).
+// The text exposition format, every series labelled by the card's address alone, so that a
+// card's series stay the same whether or not it answers this time: parvolink_ups_info carries
+// its MAC address; parvolink_ups_snmp_up is 1 or 0 for every card, and
+// parvolink_ups_snmp_failure names why one did not answer; one gauge per reading in base
+// units (seconds, volts, ratios) for the cards that answered; the battery status and the
+// output source as state sets (a series per state, 1 for the current one).
 std::string PrometheusText(const std::vector<CardStatus>& cards);
 
 }  // namespace parvolink::snmp

@@ -2,6 +2,7 @@
 // status: each card's UPS read over SNMP, with the UPS MIB of RFC 1628.
 #include <map>
 
+#include "app/cli/ExitCodes.h"
 #include "app/cli/SnmpStage.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/commands/Commands.h"
@@ -33,6 +34,13 @@ public:
         return Ask(SnmpQuestion::Kind::UpsStatus);
     }
     bool AskedOverSnmp(const fleet::CardTask&) const override { return true; }
+    // The Prometheus text is whole and says which cards answered (parvolink_ups_snmp_up): a
+    // textfile job that writes it should keep it, so a card that did not answer ends the run
+    // well. Local faults and bad usage still end it badly.
+    int ExitCode(int worst, Format format) const override {
+        const bool cardsOnly = worst == exitcode::kRefused || worst == exitcode::kNoResponse;
+        return format == Format::Prometheus && cardsOnly ? exitcode::kDone : worst;
+    }
     void Answered(fleet::CardTask& task, const snmp::Answer& answer) override {
         auto [result, message] = Verdict(answer);
         if (result == fleet::Result::Done && !answer.errorStatus.empty()) {
@@ -59,13 +67,20 @@ public:
         const auto asked = readings_.find(task.address());
         if (asked == readings_.end()) {
             // Never asked (a signal came first): it is not up.
-            record.metrics = {card, Utf8FromLatin1(mac), snmp::Outcome::NoResponse, {}};
+            record.metrics = {card,
+                              Utf8FromLatin1(mac),
+                              snmp::Outcome::NoResponse,
+                              {},
+                              Utf8FromLatin1(task.message())};
             return record;
         }
         const bool done = task.result() == fleet::Result::Done;
-        const std::vector<snmp::UpsReading>& readings = asked->second;
+        // One rule for every format: the readings of a card that answered without an error.
+        const std::vector<snmp::UpsReading> readings =
+            done ? asked->second : std::vector<snmp::UpsReading>{};
         record.metrics = {card, Utf8FromLatin1(mac),
-                          done ? snmp::Outcome::Answered : snmp::Outcome::NoResponse, readings};
+                          done ? snmp::Outcome::Answered : snmp::Outcome::NoResponse, readings,
+                          Utf8FromLatin1(task.message())};
         record.json["mac-address"] = Latin1(mac);
         QJsonObject ups;
         std::string block = card + "  " + ForTerminal(mac) + "\n";
