@@ -72,11 +72,19 @@ TEST(UpsStatusTest, ReadingsComeFromTheirObjectsAndMissingOnesStayMissing) {
     EXPECT_FALSE(find("minutes-remaining").number);
     EXPECT_FALSE(find("model").text);
 
-    // A value out of its enumeration keeps its number but has no name.
-    const auto odd = ReadUpsStatus({Number("1.3.6.1.2.1.33.1.4.1.0", 99)});
+    // A value out of its enumeration keeps its number and says it is out of range; a value of
+    // the wrong type (a text for a number, a number for a text) is never taken for a reading.
+    const auto odd =
+        ReadUpsStatus({Number("1.3.6.1.2.1.33.1.4.1.0", 99),
+                       Number("1.3.6.1.2.1.33.1.1.1.0", 7),
+                       {*ParseOid("1.3.6.1.2.1.33.1.2.4.0"), true, std::nullopt, "40"}});
     EXPECT_EQ(odd[8].key, "output-source");
     EXPECT_EQ(odd[8].number, 99);
-    EXPECT_FALSE(odd[8].text);
+    EXPECT_EQ(odd[8].text, "(out of range: 99)");
+    EXPECT_EQ(odd[0].text, "(not of its type)");
+    EXPECT_EQ(odd[6].key, "charge-percent");
+    EXPECT_FALSE(odd[6].number);
+    EXPECT_EQ(odd[6].text, "(not of its type)");
 }
 
 TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {

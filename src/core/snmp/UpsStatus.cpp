@@ -3,8 +3,9 @@
 
 #include <array>
 #include <cstdio>
-#include <initializer_list>
+#include <span>
 #include <sstream>
+#include <string>
 
 namespace parvolink::snmp {
 namespace {
@@ -43,10 +44,13 @@ Oid UnderUpsMib(const char* tail) {
     return *ParseOid(std::string("1.3.6.1.2.1.33.1.") + tail);
 }
 
+constexpr const char* kWrongType = "(not of its type)";
+
+// An enumeration's name; one out of its range says so, with the number.
 template <std::size_t N>
-std::optional<std::string> NameOf(std::int64_t value, const std::array<const char*, N>& names) {
+std::string NameOf(std::int64_t value, const std::array<const char*, N>& names) {
     if (value < 1 || value > static_cast<std::int64_t>(N)) {
-        return std::nullopt;
+        return "(out of range: " + std::to_string(value) + ")";
     }
     return names[static_cast<std::size_t>(value - 1)];
 }
@@ -137,9 +141,12 @@ std::vector<UpsReading> ReadUpsStatus(const std::vector<Value>& values) {
             if (value.oid != oids[i] || !value.present) {
                 continue;
             }
+            // A value of the wrong type is said to be one, never taken for a reading.
             if (kind == Kind::Text) {
-                reading.text = value.text;
-            } else if (value.number) {
+                reading.text = value.number ? std::string(kWrongType) : value.text;
+            } else if (!value.number) {
+                reading.text = kWrongType;
+            } else {
                 reading.number = value.number;
                 if (kind == Kind::BatteryStatus) {
                     reading.text = NameOf(*value.number, kBatteryStatus);
@@ -207,7 +214,7 @@ std::string PrometheusText(const std::vector<CardStatus>& cards) {
          [](std::int64_t status) { return status >= kBatteryLow; });
     // State sets: RFC 1628 numbers its states from 1.
     const auto states = [&](const char* name, const char* help, const char* key, const char* label,
-                            std::initializer_list<const char*> names) {
+                            std::span<const char* const> names) {
         family(name, help);
         for (const CardStatus& card : cards) {
             const auto value = NumberOf(card.readings, key);
@@ -222,10 +229,9 @@ std::string PrometheusText(const std::vector<CardStatus>& cards) {
         }
     };
     states("parvolink_ups_battery_status", "The battery's status: 1 for the current state.",
-           "battery-status", "state", {"unknown", "normal", "low", "depleted"});
+           "battery-status", "state", kBatteryStatus);
     states("parvolink_ups_output_source", "Where the output comes from: 1 for the current one.",
-           "output-source", "source",
-           {"other", "none", "normal", "bypass", "battery", "booster", "reducer"});
+           "output-source", "source", kOutputSource);
     return out.str();
 }
 
