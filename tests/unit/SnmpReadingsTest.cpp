@@ -77,7 +77,9 @@ TEST(UpsStatusTest, ReadingsComeFromTheirObjectsAndMissingOnesStayMissing) {
     const auto odd =
         ReadUpsStatus({Number("1.3.6.1.2.1.33.1.4.1.0", 99),
                        Number("1.3.6.1.2.1.33.1.1.1.0", 7),
-                       {*ParseOid("1.3.6.1.2.1.33.1.2.4.0"), true, std::nullopt, "40"}});
+                       {*ParseOid("1.3.6.1.2.1.33.1.2.4.0"), true, std::nullopt, "40"},
+                       // a Counter64, which no reading takes
+                       {*ParseOid("1.3.6.1.2.1.33.1.2.2.0"), true, std::nullopt, "", true}});
     EXPECT_EQ(odd[8].key, "output-source");
     EXPECT_EQ(odd[8].number, 99);
     EXPECT_EQ(odd[8].text, "(out of range: 99)");
@@ -85,6 +87,8 @@ TEST(UpsStatusTest, ReadingsComeFromTheirObjectsAndMissingOnesStayMissing) {
     EXPECT_EQ(odd[6].key, "charge-percent");
     EXPECT_FALSE(odd[6].number);
     EXPECT_EQ(odd[6].text, "(not of its type)");
+    EXPECT_EQ(odd[4].key, "seconds-on-battery");
+    EXPECT_EQ(odd[4].text, "(not of its type)");
 }
 
 TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {

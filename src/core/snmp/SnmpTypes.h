@@ -56,7 +56,8 @@ struct Value {
     Oid oid;
     bool present = false;  // false: noSuchObject, noSuchInstance or endOfMibView
     std::optional<std::int64_t> number;
-    std::string text;  // octet strings, and object identifiers as dotted text
+    std::string text;        // octet strings, and object identifiers as dotted text
+    bool otherType = false;  // present, of a type no reading takes (Counter64, IpAddress...)
 };
 
 struct Answer {

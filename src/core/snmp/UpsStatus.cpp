@@ -142,7 +142,9 @@ std::vector<UpsReading> ReadUpsStatus(const std::vector<Value>& values) {
                 continue;
             }
             // A value of the wrong type is said to be one, never taken for a reading.
-            if (kind == Kind::Text) {
+            if (value.otherType) {
+                reading.text = kWrongType;
+            } else if (kind == Kind::Text) {
                 reading.text = value.number ? std::string(kWrongType) : value.text;
             } else if (!value.number) {
                 reading.text = kWrongType;

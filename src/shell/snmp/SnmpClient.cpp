@@ -224,8 +224,13 @@ Value ValueOf(const netsnmp_variable_list& variable) {
             value.text = FormatOid(
                 Oid(variable.val.objid, variable.val.objid + variable.val_len / sizeof(oid)));
             break;
+        case SNMP_NOSUCHOBJECT:
+        case SNMP_NOSUCHINSTANCE:
+        case SNMP_ENDOFMIBVIEW:
+            value.present = false;
+            break;
         default:
-            value.present = false;  // noSuchObject, noSuchInstance, endOfMibView, the rest
+            value.otherType = true;
     }
     return value;
 }
