@@ -10,11 +10,10 @@
 namespace parvolink::cli {
 namespace {
 
-// A CSV row from card texts: UTF-8, formulas defused, escape sequences shown, as many columns
-// as the heading.
+// A CSV row from card texts: UTF-8, formulas defused, as many columns as the heading.
 std::string CsvRow(std::vector<std::string> fields, std::size_t columns) {
     for (std::string& field : fields) {
-        field = SpreadsheetSafe(ForData(field));
+        field = SpreadsheetSafe(Utf8FromLatin1(field));
     }
     fields.resize(std::max(fields.size(), columns));
     return CsvLine(fields);

@@ -15,24 +15,6 @@ void AppendUtf8(std::string& out, unsigned char c) {
     }
 }
 
-// UTF-8 with the control characters as "\xNN"; line breaks and tabs kept when keepLines.
-std::string Escaped(std::string_view text, bool keepLines) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char byte : text) {
-        const auto c = static_cast<unsigned char>(byte);
-        const bool line = c == '\n' || c == '\r' || c == '\t';
-        if ((c < 0x20 && !(keepLines && line)) || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            out += escaped;
-        } else {
-            AppendUtf8(out, c);
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string Utf8FromLatin1(std::string_view text) {
@@ -45,11 +27,19 @@ std::string Utf8FromLatin1(std::string_view text) {
 }
 
 std::string ForTerminal(std::string_view text) {
-    return Escaped(text, false);
-}
-
-std::string ForData(std::string_view text) {
-    return Escaped(text, true);
+    std::string out;
+    out.reserve(text.size());
+    for (const char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            out += escaped;
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
 }
 
 }  // namespace parvolink::cli

@@ -15,8 +15,4 @@ std::string Utf8FromLatin1(std::string_view text);
 // become "\xNN", so a card's text can neither break a table nor command the terminal.
 std::string ForTerminal(std::string_view text);
 
-// The same for a data format read by programs and people alike (CSV): line breaks and tabs
-// stay, which the format quotes; escape sequences and the other controls are shown.
-std::string ForData(std::string_view text);
-
 }  // namespace parvolink::cli
