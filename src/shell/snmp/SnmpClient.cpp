@@ -164,38 +164,49 @@ void ReadReports(int socket, std::vector<Probe>& probes, std::vector<Engine>& en
     }
 }
 
-// The engine of every v3 query's agent, empty where none answered: a discovery probe to each
-// from one socket, all awaited in one loop, each with its own deadline and retries. No
-// process or thread per card.
-std::vector<Engine> DiscoverEngines(const std::vector<Query>& queries, const ClientOptions& options,
-                                    const std::atomic<bool>* stop) {
-    std::vector<Engine> engines(queries.size());
-    std::vector<Probe> probes = Probes(queries, options, engines);
-    if (probes.empty()) {
-        return engines;
-    }
-    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (socket < 0) {
-        for (const Probe& probe : probes) {
-            engines[probe.index].localFault = engines[probe.index].settled = true;
+// The engine discovery of every v3 query's agent, stepped by the run's one wait loop: a probe
+// to each from one socket, each with its own deadline and retries. No process or thread per
+// card.
+class Discovery {
+public:
+    Discovery(const std::vector<Query>& queries, const ClientOptions& options)
+        : options_(options), engines_(queries.size()), probes_(Probes(queries, options, engines_)) {
+        if (probes_.empty()) {
+            return;
         }
-        return engines;
-    }
-    const std::size_t most = static_cast<std::size_t>(std::max(options.parallel, 1));
-    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
-    while (!stopped() &&
-           std::any_of(probes.begin(), probes.end(), [](const Probe& p) { return !p.done; })) {
-        const Clock::time_point next = SendDue(socket, probes, options, most, engines);
-        const auto wait =
-            std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
-        pollfd readable{socket, POLLIN, 0};
-        if (poll(&readable, 1, static_cast<int>(std::clamp<long long>(wait.count(), 0, 100))) > 0) {
-            ReadReports(socket, probes, engines);
+        socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (socket_ < 0) {
+            for (const Probe& probe : probes_) {
+                engines_[probe.index].localFault = engines_[probe.index].settled = true;
+            }
+            probes_.clear();
         }
     }
-    close(socket);
-    return engines;
-}
+    ~Discovery() {
+        if (socket_ >= 0) {
+            close(socket_);
+        }
+    }
+    Discovery(const Discovery&) = delete;
+    Discovery& operator=(const Discovery&) = delete;
+
+    // The socket reports come to; -1 when nothing is discovered.
+    int socket() const { return socket_; }
+    // Sends the probes that are due; the time the next one falls due.
+    Clock::time_point Step() {
+        const auto most = static_cast<std::size_t>(std::max(options_.parallel, 1));
+        return SendDue(socket_, probes_, options_, most, engines_);
+    }
+    void Read() { ReadReports(socket_, probes_, engines_); }
+    // A query's engine: found, or known silent or unreachable, once settled.
+    const Engine& engine(std::size_t index) const { return engines_[index]; }
+
+private:
+    const ClientOptions& options_;
+    std::vector<Engine> engines_;
+    std::vector<Probe> probes_;
+    int socket_ = -1;
+};
 
 struct Pending {
     std::size_t index = 0;
@@ -400,11 +411,20 @@ void Close(Pending& pending) {
 }
 
 // Waits on every open session at once, for at most a tenth of a second.
-void WaitOnce(std::list<Pending>& open) {
+// Waits once for whatever comes first: an answer to a session, a report to the discovery
+// (discoverySocket, -1 for none), a session's timeout, or due; hands each session what came.
+// True when a report is waiting.
+bool WaitOnce(std::list<Pending>& open, int discoverySocket, Clock::time_point due) {
     netsnmp_large_fd_set readable;
     netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
     int count = 0;
-    timeval wait{0, 100000};
+    const auto until = std::chrono::duration_cast<std::chrono::microseconds>(due - Clock::now());
+    const long micros = static_cast<long>(std::clamp<long long>(until.count(), 0, 100000));
+    timeval wait{0, micros};
+    if (discoverySocket >= 0) {
+        NETSNMP_LARGE_FD_SET(discoverySocket, &readable);
+        count = discoverySocket + 1;
+    }
     for (Pending& pending : open) {
         timeval own{0, 100000};
         int block = 0;
@@ -413,7 +433,9 @@ void WaitOnce(std::list<Pending>& open) {
             wait = own;
         }
     }
+    bool reported = false;
     if (netsnmp_large_fd_set_select(count, &readable, nullptr, nullptr, &wait) > 0) {
+        reported = discoverySocket >= 0 && NETSNMP_LARGE_FD_ISSET(discoverySocket, &readable);
         for (Pending& pending : open) {
             snmp_sess_read2(pending.session, &readable);
         }
@@ -424,6 +446,7 @@ void WaitOnce(std::list<Pending>& open) {
         }
     }
     netsnmp_large_fd_set_cleanup(&readable);
+    return reported;
 }
 
 // Sessions open at once: as many as asked, within the files this process may still open
@@ -453,50 +476,50 @@ std::size_t SessionBudget(const ClientOptions& options) {
     return free;
 }
 
-}  // namespace
+// One run of requests: its answers, the engine discovery, the sessions open.
+struct Run {
+    Run(const std::vector<Query>& q, const ClientOptions& o)
+        : queries(q),
+          options(o),
+          answers(q.size()),
+          settled(q.size(), false),
+          started(q.size(), false),
+          discovery(q, o),
+          most(SessionBudget(o)) {}
 
-std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& options,
-                        const std::atomic<bool>* stop) {
-    InitLibrary();
-    const std::lock_guard lock(libraryMutex);
-    std::vector<Answer> answers(queries.size());
-    std::vector<bool> settled(queries.size(), false);  // not cut short by a stop
-    const std::vector<Engine> engines = DiscoverEngines(queries, options, stop);
-    KeyCache keys;            // forgotten when the requests are done
-    std::list<Pending> open;  // the callbacks hold their addresses: they must not move
-    const std::size_t most = SessionBudget(options);
-    std::size_t next = 0;
-    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
-    while ((next < queries.size() || !open.empty()) && !stopped()) {
-        while (next < queries.size() && open.size() < most) {
-            Pending& pending = open.emplace_back();
-            pending.index = next;
-            pending.answer = &answers[next];
-            const bool v3 = queries[next].credentials.version == Credentials::Version::V3;
-            if (v3 && engines[next].id.empty()) {
-                open.pop_back();  // its agent did not answer the discovery
-                settled[next] = engines[next].settled;
-                if (engines[next].localFault) {
-                    answers[next].outcome = Outcome::LocalFault;
-                }
-                ++next;
+    bool Ended() const { return startedCount == queries.size() && open.empty(); }
+
+    // Opens the session of every card that may be asked now (its engine known, or v1/v2c),
+    // within the sessions allowed at once.
+    void StartReady() {
+        for (std::size_t i = 0; i < queries.size() && open.size() < most; ++i) {
+            const bool v3 = queries[i].credentials.version == Credentials::Version::V3;
+            if (started[i] || (v3 && !discovery.engine(i).settled)) {
                 continue;
             }
-            answers[next].agentFound = v3;
-            if (!Send(queries[next], engines[next], options, keys, pending)) {
-                answers[next].outcome = Outcome::LocalFault;
-                settled[next] = true;
+            started[i] = true;
+            ++startedCount;
+            const Engine& engine = discovery.engine(i);
+            if (v3 && engine.id.empty()) {
+                settled[i] = true;  // its agent did not answer the discovery
+                answers[i].outcome = engine.localFault ? Outcome::LocalFault : answers[i].outcome;
+                continue;
+            }
+            Pending& pending = open.emplace_back();
+            pending.index = i;
+            pending.answer = &answers[i];
+            answers[i].agentFound = v3;
+            if (!Send(queries[i], engine, options, keys, pending)) {
+                answers[i].outcome = Outcome::LocalFault;
+                settled[i] = true;
                 if (pending.session != nullptr) {
                     Close(pending);
                 }
                 open.pop_back();
             }
-            ++next;
         }
-        if (open.empty()) {
-            continue;
-        }
-        WaitOnce(open);
+    }
+    void CloseAnswered() {
         for (Pending& pending : open) {
             if (pending.done) {
                 settled[pending.index] = true;
@@ -505,15 +528,50 @@ std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& 
         }
         open.remove_if([](const Pending& p) { return p.session == nullptr; });
     }
-    for (Pending& pending : open) {
-        Close(pending);
-    }
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        if (!settled[i] && stopped()) {
-            answers[i].outcome = Outcome::Interrupted;
+    // The answers; with stopped, those cut short are interrupted.
+    std::vector<Answer> Finish(bool stopped) {
+        for (Pending& pending : open) {
+            Close(pending);
         }
+        for (std::size_t i = 0; i < answers.size(); ++i) {
+            if (!settled[i] && stopped) {
+                answers[i].outcome = Outcome::Interrupted;
+            }
+        }
+        return std::move(answers);
     }
-    return answers;
+
+    const std::vector<Query>& queries;
+    const ClientOptions& options;
+    std::vector<Answer> answers;
+    std::vector<bool> settled;  // not cut short by a stop
+    std::vector<bool> started;
+    std::size_t startedCount = 0;
+    Discovery discovery;
+    KeyCache keys;            // forgotten when the requests are done
+    std::list<Pending> open;  // the callbacks hold their addresses: they must not move
+    std::size_t most;
+};
+
+}  // namespace
+
+std::vector<Answer> Ask(const std::vector<Query>& queries, const ClientOptions& options,
+                        const std::atomic<bool>* stop) {
+    InitLibrary();
+    const std::lock_guard lock(libraryMutex);
+    Run run(queries, options);
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
+    // One loop: probes go out as they fall due, and each card's GET as soon as its engine is
+    // known, while the other cards' engines are still being found.
+    while (!run.Ended() && !stopped()) {
+        const Clock::time_point due = run.discovery.Step();
+        run.StartReady();
+        if (WaitOnce(run.open, run.discovery.socket(), due)) {
+            run.discovery.Read();
+        }
+        run.CloseAnswered();
+    }
+    return run.Finish(stopped());
 }
 
 Oid SysObjectIdOid() {
