@@ -277,6 +277,15 @@ void CliProgram::RunCards() {
     runner_->Run(
         std::move(tasks), [this](const fleet::CardTask& task) { CardEnded(task); },
         [this] { command_->KeepsCardsToTheEnd() ? CardsEnded() : End(exitCode_); });
+    const auto question = command_->Question();
+    if (question && command_->AsksEveryCard() && !cardsDone_) {
+        // The agents' round trips overlap the cards' own: the run takes the longer of the two.
+        std::vector<std::string> addresses;
+        for (const Ipv4Address& card : options_.cards) {
+            addresses.push_back(FormatDottedAddress(card));
+        }
+        AskOverSnmp(*question, std::move(addresses));
+    }
 }
 
 void CliProgram::CardEnded(const fleet::CardTask& task) {
@@ -296,6 +305,7 @@ void CliProgram::CardEnded(const fleet::CardTask& task) {
 }
 
 void CliProgram::CardsEnded() {
+    cardsDone_ = true;
     // In the order the cards were named, not the order they answered.
     std::sort(kept_.begin(), kept_.end(), [this](const auto& a, const auto& b) {
         const auto position = [this](const fleet::CardTask& task) {
@@ -304,9 +314,15 @@ void CliProgram::CardsEnded() {
         };
         return position(a) < position(b);
     });
+    if (snmp_) {
+        if (answered_) {
+            Report();
+        }  // else the answers still to come end the run
+        return;
+    }
     const auto question = command_->Question();
     if (!question || signal_ != 0) {
-        SnmpEnded({});
+        Report();
         return;
     }
     std::vector<std::string> addresses;
@@ -315,17 +331,28 @@ void CliProgram::CardsEnded() {
             addresses.push_back(FormatDottedAddress(task.address()));
         }
     }
-    snmp_ = std::make_unique<SnmpStage>();
-    snmp_->Start(*question, std::move(addresses),
-                 [this](const std::vector<snmp::Answer>& answers) { SnmpEnded(answers); });
+    AskOverSnmp(*question, std::move(addresses));
 }
 
-void CliProgram::SnmpEnded(const std::vector<snmp::Answer>& answers) {
-    std::size_t next = 0;
+void CliProgram::AskOverSnmp(const SnmpQuestion& question, std::vector<std::string> addresses) {
+    snmp_ = std::make_unique<SnmpStage>();
+    snmp_->Start(question, addresses, [this, addresses](const std::vector<snmp::Answer>& answers) {
+        for (std::size_t i = 0; i < addresses.size() && i < answers.size(); ++i) {
+            answers_[addresses[i]] = answers[i];
+        }
+        answered_ = true;
+        if (cardsDone_) {
+            Report();
+        }
+    });
+}
+
+void CliProgram::Report() {
     for (fleet::CardTask& task : kept_) {
         // Without the stage (a signal came first) every card keeps what it came to.
         if (snmp_ != nullptr && command_->AskedOverSnmp(task)) {
-            command_->Answered(task, next < answers.size() ? answers[next++] : snmp::Answer{});
+            const auto answer = answers_.find(FormatDottedAddress(task.address()));
+            command_->Answered(task, answer != answers_.end() ? answer->second : snmp::Answer{});
         }
     }
     if (const auto whole = command_->Whole(kept_, std::cerr)) {
@@ -384,7 +411,9 @@ void CliProgram::OnSignal(int signal) {
     }
     signal_ = signal;
     if (snmp_) {
-        snmp_->Stop();  // nothing is written any more: the readings are given up
+        snmp_->Stop();  // nothing is written over SNMP: the readings are given up
+    }
+    if (cardsDone_) {
         return;
     }
     std::cerr << "parvolink-cli: stopping: no further card is started; writes under way "

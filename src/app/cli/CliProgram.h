@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <map>
 #include <memory>
 
 #include "app/cli/CommandLine.h"
@@ -49,7 +50,11 @@ private:
     // After every card has ended, for a command that keeps its cards to the end: its whole
     // output, or its SNMP question asked, then its records.
     void CardsEnded();
-    void SnmpEnded(const std::vector<snmp::Answer>& answers);
+    // Asks the command's question of the addresses; Report follows once the cards have ended
+    // too.
+    void AskOverSnmp(const SnmpQuestion& question, std::vector<std::string> addresses);
+    // The kept cards with their agents' answers: the command's records, and the end.
+    void Report();
     // The largest result of the cards kept.
     int WorstOfKept() const;
     // Prints what remains (the JSON array closed) and leaves the event loop with code, or
@@ -71,8 +76,11 @@ private:
     std::unique_ptr<CardRunner> runner_;
     std::unique_ptr<SignalWatcher> signals_;
     std::unique_ptr<SnmpStage> snmp_;
-    std::vector<fleet::CardTask> kept_;  // ended, kept to the end by the command
-    int signal_ = 0;                     // the first signal caught
+    std::map<std::string, snmp::Answer> answers_;  // by the dotted address asked
+    bool answered_ = false;                        // the SNMP stage has given its answers
+    bool cardsDone_ = false;                       // every card's task has ended
+    std::vector<fleet::CardTask> kept_;            // ended, kept to the end by the command
+    int signal_ = 0;                               // the first signal caught
     bool ended_ = false;
     QTimer progress_;
     bool showProgress_ = false;

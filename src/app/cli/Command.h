@@ -108,6 +108,9 @@ public:
     virtual bool AskedOverSnmp(const fleet::CardTask& task) const {
         return task.result() == fleet::Result::Done;
     }
+    // True when every card named is asked whatever its task comes to: the question then goes
+    // out while the cards are still being identified, not after.
+    virtual bool AsksEveryCard() const { return false; }
     // A card's agent answered (or not): its result and message, and what it read.
     virtual void Answered(fleet::CardTask& /*task*/, const snmp::Answer& /*answer*/) {}
     // The run's exit code, from the worst of its cards' results.

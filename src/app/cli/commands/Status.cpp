@@ -34,6 +34,7 @@ public:
         return Ask(SnmpQuestion::Kind::UpsStatus);
     }
     bool AskedOverSnmp(const fleet::CardTask&) const override { return true; }
+    bool AsksEveryCard() const override { return true; }
     // The Prometheus text is whole and says which cards answered (parvolink_ups_snmp_up): a
     // textfile job that writes it should keep it, so a card that did not answer ends the run
     // well. Local faults and bad usage still end it badly.
