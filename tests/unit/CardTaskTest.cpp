@@ -368,6 +368,171 @@ TEST_F(CardTaskTest, AHeldWriteWaitsForTheFleet) {
     }
 }
 
+// A card already as asked is left alone: nothing is sent to write it, and it says so.
+TEST_F(CardTaskTest, ACardAlreadyAsAskedIsUnchanged) {
+    const std::string server = card.configuration[14];
+    CardTask same = Task(Write({{"sntp-server-1", server}}));
+    Run(same);
+    EXPECT_EQ(same.result(), Result::Done);
+    EXPECT_TRUE(same.unchanged());
+    EXPECT_EQ(same.resultName(), "unchanged");
+    EXPECT_TRUE(same.changes().empty());
+    EXPECT_FALSE(same.sentWrite());
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "SetConfigure"), 0);
+
+    CardTask other = Task(Write({{"sntp-server-1", "198.51.100.9"}}));
+    Run(other);
+    EXPECT_FALSE(other.unchanged());
+    EXPECT_EQ(other.changes(), (std::vector<Change>{{"sntp-server-1", server, "198.51.100.9"}}));
+    EXPECT_TRUE(other.sentWrite());
+
+    // The card's keys are never read back: a user of the same name and level is unchanged only
+    // when its agent already answered with the passwords given.
+    Job user{Operation::WriteUsers};
+    user.user = {2, "ops", AuthNoPriv, "authpass1", ""};
+    CardTask first = Task(user);
+    Run(first);
+    ASSERT_TRUE(first.sentWrite());
+    for (const bool answers : {false, true}) {
+        sent.clear();
+        CardTask again = Task(user);
+        again.UserAlreadyAnswers(answers);
+        Run(again);
+        EXPECT_EQ(again.unchanged(), answers);
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "SetSNMPv3"), answers ? 0 : 1);
+    }
+
+    testing::TempDir dir;
+    Job upgrade = SmallUpgrade(dir);
+    upgrade.firmwareVersion = "2.40";
+    card.version = "V2.40";
+    sent.clear();
+    CardTask current = Task(upgrade);
+    Run(current);
+    EXPECT_TRUE(current.unchanged());
+    EXPECT_EQ(sent, std::vector<std::string>{"Discover"});
+}
+
+// --check: read and checked as a real run, what would change said, nothing written, whether
+// the task holds for the fleet or not.
+TEST_F(CardTaskTest, ACheckWritesNothing) {
+    for (const bool hold : {false, true}) {
+        SCOPED_TRACE(hold);
+        sent.clear();
+        const std::vector<std::string> before = card.configuration;
+        CardTask task = Task(Write({{"contact", "checked"}}));
+        task.CheckOnly(true);
+        task.HoldBeforeWriting(hold);
+        Run(task);
+        if (hold) {
+            ASSERT_TRUE(task.held());
+            Deliver(task, task.Proceed());
+        }
+        EXPECT_EQ(task.result(), Result::Done);
+        EXPECT_FALSE(task.unchanged());
+        EXPECT_FALSE(task.sentWrite());
+        EXPECT_EQ(task.changes().size(), 1U);
+        EXPECT_EQ(sent, (std::vector<std::string>{"Discover", "Configure", "Configure"}));
+        EXPECT_EQ(card.configuration, before);
+    }
+}
+
+// A held card that another card kept from being written takes that card's result.
+TEST_F(CardTaskTest, AHeldBackCardNamesTheCardThatHeldIt) {
+    CardTask task = Task(Write({{"contact", "held"}}));
+    task.HoldBeforeWriting(true);
+    Run(task);
+    ASSERT_TRUE(task.held());
+    task.HoldBack({198, 51, 100, 7}, Result::NoResponse);
+    EXPECT_EQ(task.result(), Result::NoResponse);
+    EXPECT_EQ(task.resultName(), "held-back");
+    EXPECT_EQ(task.heldBy(), (Ipv4Address{198, 51, 100, 7}));
+    EXPECT_NE(task.message().find("198.51.100.7"), std::string::npos);
+    EXPECT_FALSE(task.sentWrite());
+}
+
+// Each card its own account: found by MAC address once the card is identified; a card no line
+// names takes the password given, or without one is refused before it is asked anything more.
+TEST_F(CardTaskTest, AccountsComeFromTheFirstLineNamingTheCard) {
+    std::string error;
+    const auto accounts = std::make_shared<const Accounts>(*Accounts::Parse(
+        "198.51.100.99 admin nothere\n" + card.macAddress + " admin lanterns\n", error));
+    const auto nobody =
+        std::make_shared<const Accounts>(*Accounts::Parse("198.51.100.99 admin x\n", error));
+    const struct {
+        std::shared_ptr<const Accounts> accounts;
+        bool withoutLine;
+        Result result;
+    } cases[] = {
+        {accounts, false, Result::Done},         // the line's password, not the wrong one given
+        {nobody, true, Result::Refused},         // the wrong password given
+        {nobody, false, Result::BadInput},       // none at all
+    };
+    for (const auto& c : cases) {
+        sent.clear();
+        CardTask task = Task({Operation::ReadConfiguration}, "wrong");
+        task.UseAccounts(c.accounts, c.withoutLine);
+        Run(task);
+        EXPECT_EQ(task.result(), c.result) << task.message();
+        if (c.result == Result::BadInput) {
+            EXPECT_EQ(sent, std::vector<std::string>{"Discover"});
+        }
+    }
+}
+
+TEST(Accounts, LinesAndWhatTheyMatch) {
+    std::string error;
+    const auto accounts = Accounts::Parse(
+        "# site A\n"
+        "\n"
+        "  198.51.100.2\tops   two wrds\r\n"
+        "00-c0-b7-00-00-03 admin mac\n"
+        "* admin any\n"
+        "198.51.100.4 admin never\n",
+        error);
+    ASSERT_TRUE(accounts) << error;
+    const struct {
+        Ipv4Address address;
+        const char* mac;
+        const char* account;
+        const char* password;
+    } cases[] = {
+        {{198, 51, 100, 2}, "00:C0:B7:00:00:02", "ops", "two wrds"},
+        {{198, 51, 100, 3}, "00:C0:B7:00:00:03", "admin", "mac"},
+        {{198, 51, 100, 9}, "00:C0:B7:00:00:03", "admin", "mac"},  // a card that moved
+        {{198, 51, 100, 4}, "00:C0:B7:00:00:04", "admin", "any"},  // the first line wins
+    };
+    for (const auto& c : cases) {
+        const auto found = accounts->For(c.address, c.mac);
+        ASSERT_TRUE(found) << c.mac;
+        EXPECT_EQ(found->account, c.account);
+        EXPECT_EQ(found->password, c.password);
+    }
+    const auto one = Accounts::Parse("198.51.100.2 admin x\n", error);
+    EXPECT_FALSE(one->For({198, 51, 100, 3}, "00:C0:B7:00:00:03").has_value());
+}
+
+TEST(Accounts, RefusesWhatIsNotACardsLineWithoutShowingThePassword) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"198.51.100.2 admin\n", "line 1: give CARD ACCOUNT PASSWORD"},
+        {"# x\n198.51.100.300 admin secret\n",
+         "line 2: \"198.51.100.300\" is not a card's address, a MAC address or *"},
+        {"00:C0:B7:00:00 admin secret\n",
+         "line 1: \"00:C0:B7:00:00\" is not a card's address, a MAC address or *"},
+        {"* administrator secret\n", "line 1: the account has more than 8 characters"},
+        {"* admin secret-of-12\n",
+         "line 1: the password has more than 8 characters, more than a card keeps"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(Accounts::Parse(c.text, error).has_value()) << c.text;
+        EXPECT_EQ(error, c.error);
+    }
+}
+
 // What no card's form takes is refused before any card is asked; what some card takes passes.
 TEST(CheckWithoutCard, RefusesOnlyWhatNoCardTakes) {
     const struct {

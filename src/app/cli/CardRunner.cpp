@@ -140,7 +140,9 @@ void CardRunner::AfterEvent(Slot& slot) {
         held_.push_back(std::move(slot.task));  // its socket goes with the slot
     } else {
         if (slot.task->result() != fleet::Result::Done && !slot.task->writing()) {
-            ++unpassed_;
+            if (unpassed_++ == 0) {
+                firstUnpassed_ = {slot.task->address(), slot.task->result()};
+            }
         }
         ended_(*slot.task);
     }
@@ -174,12 +176,12 @@ void CardRunner::WriteHeldOrNone() {
         StartNext();
         return;
     }
-    const std::string why = stopped_ ? std::string("not written: interrupted")
-                                     : "not written: " + std::to_string(unpassed_) +
-                                           (unpassed_ == 1 ? " other card" : " other cards") +
-                                           " did not pass (--keep-going writes the rest)";
     for (auto& task : std::exchange(held_, {})) {
-        task->Abandon(why);
+        if (stopped_) {
+            task->Abandon("not written: interrupted");
+        } else {
+            task->HoldBack(firstUnpassed_.first, firstUnpassed_.second);
+        }
         ended_(*task);
     }
 }

@@ -59,6 +59,7 @@ private:
     std::vector<std::unique_ptr<Slot>> running_;
     std::vector<std::unique_ptr<fleet::CardTask>> held_;  // checked, waiting to write
     int unpassed_ = 0;                                    // tasks that ended before writing
+    std::pair<Ipv4Address, fleet::Result> firstUnpassed_{};  // the card that holds the rest
     bool stopped_ = false;
     Ended ended_;
     std::function<void()> allEnded_;

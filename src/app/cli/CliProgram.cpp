@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CliProgram.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QNetworkInterface>
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/cli/CardRunner.h"
@@ -13,8 +16,11 @@
 #include "app/cli/ExitCodes.h"
 #include "app/cli/Secrets.h"
 #include "app/cli/SignalWatcher.h"
+#include "app/cli/SmallFile.h"
 #include "app/cli/SnmpStage.h"
 #include "app/cli/TerminalText.h"
+#include "core/protocol/DiscoverSweep.h"
+#include "core/protocol/Exchange.h"
 #include "shell/protocol/DatagramSocket.h"
 #include "shell/protocol/NetworkEnvironment.h"
 #include "shell/protocol/NetworkFailures.h"
@@ -26,6 +32,30 @@ namespace {
 using fleet::Result;
 
 constexpr int kBarWidth = 30;
+constexpr std::size_t kLongestAccountsFile = 1 << 20;
+// Networks larger than a /16 take hours to sweep: only on request.
+constexpr int kLargestPlainSweep = 16;
+// A sweep this long (in seconds) is announced before it starts.
+constexpr std::uint64_t kSweepWorthSaying = 30;
+
+int PrefixLength(const Ipv4Address& mask) {
+    int length = 0;
+    for (const std::uint8_t octet : mask) {
+        length += std::popcount(octet);
+    }
+    return length;
+}
+
+// "about 5 min", as a person reads a duration.
+std::string Duration(std::uint64_t seconds) {
+    if (seconds < 120) {
+        return std::to_string(seconds) + " s";
+    }
+    if (seconds < 2 * 3600) {
+        return std::to_string((seconds + 30) / 60) + " min";
+    }
+    return std::to_string((seconds + 1800) / 3600) + " h";
+}
 
 std::string Bar(quint64 done, quint64 total) {
     const quint64 filled = total == 0 ? 0 : std::min<quint64>(done * kBarWidth / total, kBarWidth);
@@ -166,9 +196,16 @@ bool CliProgram::Prepare() {
     if (const auto fault = command_->Serve(firmware_)) {
         return Failed(*fault);
     }
-    if (command_->NeedsCardPassword() && !ReadCardPassword()) {
+    if (!options_.accountsFile.empty() && !ReadAccounts()) {
         return false;
     }
+    // With an accounts file the password given is for the cards no line names; none need be.
+    const bool passwordGiven = !options_.passwordFile.empty() ||
+                               std::getenv("PARVOLINK_PASSWORD") != nullptr;
+    if (command_->NeedsCardPassword() && (!accounts_ || passwordGiven) && !ReadCardPassword()) {
+        return false;
+    }
+    fallbackPassword_ = !accounts_ || passwordGiven;
     if (const auto fault = command_->ReadSecrets(options_.account)) {
         return Failed(*fault);
     }
@@ -188,12 +225,13 @@ bool CliProgram::Failed(const Fault& fault) {
 
 bool CliProgram::ReadCardPassword() {
     std::string error;
+    int code = exitcode::kBadInput;
     const auto password =
         ReadSecret({"password", options_.passwordFile, "--password-file", "PARVOLINK_PASSWORD",
                     "The password for " + options_.account + ": "},
-                   error);
+                   error, code);
     if (!password) {
-        return Failed({exitcode::kBadInput, error});
+        return Failed({code, error});
     }
     if (password->size() > devices::kPasswordLength) {
         return Failed({exitcode::kBadInput, "the password has more than " +
@@ -204,6 +242,27 @@ bool CliProgram::ReadCardPassword() {
     return true;
 }
 
+bool CliProgram::ReadAccounts() {
+    // As ssh and PostgreSQL do with their secrets: a file others may read is not used.
+    struct stat status {};
+    if (stat(options_.accountsFile.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        (status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        return Failed({exitcode::kBadInput, ForTerminal(options_.accountsFile) +
+                                                ": group or others may read it (chmod 600 it)"});
+    }
+    std::string error;
+    const auto text = ReadSmallFile(options_.accountsFile, kLongestAccountsFile, error);
+    if (!text) {
+        return Failed({exitcode::kLocalFault, "cannot read the accounts: " + error});
+    }
+    auto accounts = fleet::Accounts::Parse(*text, error);
+    if (!accounts) {
+        return Failed({exitcode::kBadInput, ForTerminal(options_.accountsFile) + ": " + error});
+    }
+    accounts_ = std::make_shared<const fleet::Accounts>(std::move(*accounts));
+    return true;
+}
+
 bool CliProgram::StartDiscover() {
     std::string error;
     int code = exitcode::kLocalFault;
@@ -211,6 +270,9 @@ bool CliProgram::StartDiscover() {
     if (!network) {
         std::cerr << "parvolink-cli: " << error << "\n";
         exitCode_ = code;
+        return false;
+    }
+    if (!SweepMayStart(*network)) {
         return false;
     }
     const bool listing = !command_->TakesCards();
@@ -240,6 +302,24 @@ bool CliProgram::StartDiscover() {
     return started;
 }
 
+bool CliProgram::SweepMayStart(const Ipv4Network& network) {
+    const DiscoverSweep sweep(network.subnet, network.mask);
+    const std::uint64_t seconds = sweep.PausesWhenAllSucceed() *
+                                      DiscoverSweep::kPauseMilliseconds / 1000 +
+                                  exchange::kDiscoverTicks;
+    const std::string how = "a discover of " + FormatDottedAddress(network.subnet) + "/" +
+                            std::to_string(PrefixLength(network.mask)) + " sends to " +
+                            std::to_string(sweep.Total()) + " addresses and takes about " +
+                            Duration(seconds);
+    if (PrefixLength(network.mask) < kLargestPlainSweep && !options_.largeSweep) {
+        return Failed({exitcode::kBadInput, how + ": --large-sweep runs it"});
+    }
+    if (seconds >= kSweepWorthSaying) {
+        std::cerr << "parvolink-cli: " << how << "\n";
+    }
+    return true;
+}
+
 void CliProgram::DiscoverEnded() {
     const DeviceList& cards = discover_->cards();
     if (!command_->TakesCards()) {
@@ -258,25 +338,56 @@ void CliProgram::DiscoverEnded() {
 }
 
 void CliProgram::RunCards() {
-    output_ = std::make_unique<Output>(std::cout, options_.format, command_->Heading(),
-                                       command_->TableHeading());
+    if (!output_) {
+        output_ = std::make_unique<Output>(std::cout, options_.format, command_->Heading(),
+                                           command_->TableHeading());
+    }
     if (options_.cards.empty()) {
         ClearProgress();
         std::cerr << "parvolink-cli: no card answered the discover\n";
         End(exitcode::kNoResponse);
         return;
     }
+    const auto first = command_->AskedFirst();
+    if (first && !firstAsked_ && signal_ == 0) {
+        // Asked of every card before any task starts; the tasks begin with the answers.
+        firstAsked_ = std::make_unique<SnmpStage>();
+        std::vector<std::string> addresses;
+        for (const Ipv4Address& card : options_.cards) {
+            addresses.push_back(FormatDottedAddress(card));
+        }
+        firstAsked_->Start(*first, addresses,
+                           [this, addresses](const std::vector<snmp::Answer>& answers) {
+                               for (std::size_t i = 0; i < answers.size(); ++i) {
+                                   firstAnswers_[addresses.at(i)] = answers[i];
+                               }
+                               RunCards();
+                           });
+        return;
+    }
     std::vector<std::unique_ptr<fleet::CardTask>> tasks;
     for (const Ipv4Address& card : options_.cards) {
         tasks.push_back(std::make_unique<fleet::CardTask>(card, options_.account, password_,
                                                           hostAddress_, command_->Job()));
-        tasks.back()->HoldBeforeWriting(!options_.keepGoing);
+        fleet::CardTask& task = *tasks.back();
+        task.HoldBeforeWriting(!options_.keepGoing);
+        task.CheckOnly(options_.check);
+        if (accounts_) {
+            task.UseAccounts(accounts_, fallbackPassword_);
+        }
+        const auto answer = firstAnswers_.find(FormatDottedAddress(card));
+        task.UserAlreadyAnswers(answer != firstAnswers_.end() &&
+                                answer->second.outcome == snmp::Outcome::Answered &&
+                                answer->second.errorStatus.empty());
     }
     cardsTotal_ = static_cast<int>(tasks.size());
     runner_ = std::make_unique<CardRunner>(options_.parallel, firmware_.get());
     runner_->Run(
         std::move(tasks), [this](const fleet::CardTask& task) { CardEnded(task); },
         [this] { command_->KeepsCardsToTheEnd() ? CardsEnded() : End(exitCode_); });
+    if (signal_ != 0) {
+        runner_->Stop();  // a signal while the agents were asked first: every card is told
+    }
     const auto question = command_->Question();
     if (question && command_->AsksEveryCard() && !cardsDone_) {
         // The agents' round trips overlap the cards' own: the run takes the longer of the two.
@@ -389,6 +500,11 @@ void CliProgram::End(int code) {
 
 void CliProgram::OnSignal(int signal) {
     ClearProgress();
+    if (firstAsked_ && !runner_ && signal_ == 0) {
+        firstAsked_->Stop();  // nothing was written: its answers end the run
+        signal_ = signal;
+        return;
+    }
     if (signal_ != 0 || !runner_) {
         // A second signal, or nothing under way that must finish: end now, saying which
         // cards may be left mid-write.

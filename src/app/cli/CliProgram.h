@@ -39,6 +39,10 @@ private:
     // reader of the output still gets a record per card (and JSON a whole array).
     void ReportUnstarted();
     bool StartDiscover();
+    // Reads and checks the accounts file; false (with the exit code set) on a fault.
+    bool ReadAccounts();
+    // Says how long a sweep of network takes; false (bad usage) for one too large unasked.
+    bool SweepMayStart(const Ipv4Network& network);
     void RunCards();
     // Reads the cards' password; false (with the exit code set) on a fault.
     bool ReadCardPassword();
@@ -76,6 +80,10 @@ private:
     std::unique_ptr<CardRunner> runner_;
     std::unique_ptr<SignalWatcher> signals_;
     std::unique_ptr<SnmpStage> snmp_;
+    std::unique_ptr<SnmpStage> firstAsked_;  // the command's question before its tasks
+    std::map<std::string, snmp::Answer> firstAnswers_;
+    std::shared_ptr<const fleet::Accounts> accounts_;
+    bool fallbackPassword_ = true;  // a card no line of accounts_ names takes password_
     std::map<std::string, snmp::Answer> answers_;  // by the dotted address asked
     bool answered_ = false;                        // the SNMP stage has given its answers
     bool cardsDone_ = false;                       // every card's task has ended

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/Command.h"
 
+#include <QJsonArray>
+
 #include <array>
 
+#include "app/cli/ExitCodes.h"
 #include "app/cli/Secrets.h"
 #include "app/cli/TerminalText.h"
 #include "core/config/UsmConfiguration.h"
@@ -15,12 +18,29 @@ std::vector<std::string> Command::Heading() const {
 
 Record Command::Describe(const fleet::CardTask& task) const {
     const std::string card = FormatDottedAddress(task.address());
-    const std::string result(fleet::ResultName(task.result()));
+    const std::string result(task.resultName());
     Record record;
     record.json = {
         {"card", Latin1(card)}, {"result", Latin1(result)}, {"message", Latin1(task.message())}};
     record.csv = {{card, result, task.message()}};
     record.table = Padded(card, 15) + Padded(result, 11) + ForTerminal(task.message()) + "\n";
+    if (!Writes()) {
+        return record;
+    }
+    // What a write changed, or would change, field by field.
+    QJsonArray changes;
+    for (const fleet::Change& change : task.changes()) {
+        changes.append(QJsonObject{{"field", Latin1(change.field)},
+                                   {"before", Latin1(change.before)},
+                                   {"after", Latin1(change.after)}});
+        record.table += std::string(17, ' ') + ForTerminal(change.field) + ": " +
+                        ForTerminal(change.before) + " -> " + ForTerminal(change.after) + "\n";
+    }
+    record.json["changes"] = changes;
+    record.json["written"] = task.sentWrite();
+    if (task.heldBy()) {
+        record.json["held-by"] = Latin1(FormatDottedAddress(*task.heldBy()));
+    }
     return record;
 }
 
@@ -80,16 +100,18 @@ UserPasswordFiles TakePasswordFiles(const QCommandLineParser& parser) {
     return {Text(parser.value("auth-password-file")), Text(parser.value("priv-password-file"))};
 }
 
-std::optional<std::string> ReadUserPasswords(int level, const std::string& owner,
-                                             const UserPasswordFiles& files, bool checkLength,
-                                             std::string& auth, std::string& priv) {
+std::optional<Fault> ReadUserPasswords(int level, const std::string& owner,
+                                       const UserPasswordFiles& files, bool checkLength,
+                                       std::string& auth, std::string& priv) {
     std::string error;
+    int code = exitcode::kBadInput;
     const auto read = [&](const std::string& what, const std::string& file,
                           const std::string& option, const std::string& variable,
                           std::string& into) {
         const auto text = ReadSecret(
-            {what, file, option, variable, "The " + what + " for " + owner + ": "}, error);
+            {what, file, option, variable, "The " + what + " for " + owner + ": "}, error, code);
         if (text && checkLength && text->size() < usm::kShortestPassword) {
+            code = exitcode::kBadInput;
             // The keys are derived from passwords of 8 characters or more.
             error = "the " + what + " has fewer than " + std::to_string(usm::kShortestPassword) +
                     " characters";
@@ -100,11 +122,11 @@ std::optional<std::string> ReadUserPasswords(int level, const std::string& owner
     };
     if (level >= AuthNoPriv && !read("authentication password", files.auth, "--auth-password-file",
                                      "PARVOLINK_AUTH_PASSWORD", auth)) {
-        return error;
+        return Fault{code, error};
     }
     if (level >= AuthPriv && !read("privacy password", files.priv, "--priv-password-file",
                                    "PARVOLINK_PRIV_PASSWORD", priv)) {
-        return error;
+        return Fault{code, error};
     }
     return std::nullopt;
 }

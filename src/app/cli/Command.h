@@ -30,9 +30,10 @@ enum class Format { Table, Json, Csv, Prometheus };
 constexpr int kDefaultParallel = 8;
 constexpr int kMostParallel = 64;
 
-// A usage error: the line to print.
+// A usage error: the line to print. A file named that cannot be read is a local fault.
 struct UsageError {
     std::string line;
+    int code = 2;
 };
 
 // A fault found before any card is asked: the exit code and the line to print.
@@ -108,6 +109,9 @@ public:
     virtual bool AskedOverSnmp(const fleet::CardTask& task) const {
         return task.result() == fleet::Result::Done;
     }
+    // What is asked over SNMP of every card before its task starts (the answer goes to the
+    // task: UserAlreadyAnswers); none: nothing.
+    virtual std::optional<SnmpQuestion> AskedFirst() const { return std::nullopt; }
     // True when every card named is asked whatever its task comes to: the question then goes
     // out while the cards are still being identified, not after.
     virtual bool AsksEveryCard() const { return false; }
@@ -156,7 +160,7 @@ QList<QCommandLineOption> PasswordFileOptions();
 UserPasswordFiles TakePasswordFiles(const QCommandLineParser& parser);
 // Reads the SNMPv3 passwords a level needs, for owner (the prompt's name); refuses ones too
 // short for keys when checkLength is set. The fault, or nothing when they were read.
-std::optional<std::string> ReadUserPasswords(int level, const std::string& owner,
+std::optional<Fault> ReadUserPasswords(int level, const std::string& owner,
                                              const UserPasswordFiles& files, bool checkLength,
                                              std::string& auth, std::string& priv);
 

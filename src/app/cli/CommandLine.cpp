@@ -21,18 +21,22 @@ constexpr const char* kAbout =
 constexpr const char* kConventions =
     "CARD is a card's IPv4 address; --all-discovered takes every card a discover finds.\n"
     "The card's password comes from PARVOLINK_PASSWORD, --password-file or a prompt;\n"
+    "--accounts FILE gives each card its own.\n"
     "SNMP passwords from PARVOLINK_AUTH_PASSWORD and PARVOLINK_PRIV_PASSWORD or files.\n"
     "'parvolink-cli COMMAND --help' describes a command's options.\n"
     "Writes go to every card or to none: each card is checked first (--keep-going writes\n"
-    "the cards that pass).\n"
+    "the cards that pass). A card already as asked is \"unchanged\" and not written;\n"
+    "--check shows what a write would change and writes nothing.\n"
     "Exit codes: 0 done, 1 a card refused or answered \"Error\", 2 bad usage or input,\n"
-    "3 no response, 4 a local fault; 130, 143 or 129 after SIGINT, SIGTERM or SIGHUP.\n";
+    "3 no response, 4 a local fault (a file that cannot be read); 130, 143 or 129 after\n"
+    "SIGINT, SIGTERM or SIGHUP.\n";
 
 struct HelpShown {};
 
-int Usage(const std::string& command, const std::string& line) {
+int Usage(const std::string& command, const std::string& line,
+          int code = exitcode::kBadInput) {
     std::cerr << "parvolink-cli" << (command.empty() ? "" : " " + command) << ": " << line << "\n";
-    return exitcode::kBadInput;
+    return code;
 }
 
 // "a, b or c".
@@ -106,6 +110,7 @@ void AddSharedOptions(QCommandLineParser& parser, const Command& command) {
          "FORMAT", "table"},
         {"lan", "The network to search, such as 192.168.1.0/24.", "ADDRESS/PREFIX"},
         {"interface", "Search the network of this interface.", "NAME"},
+        {"large-sweep", "Discover a network larger than a /16 (it takes hours)."},
     });
     if (!command.TakesCards()) {
         return;
@@ -114,6 +119,11 @@ void AddSharedOptions(QCommandLineParser& parser, const Command& command) {
         parser.addOptions({
             {"account", "The cards' administrator account (default admin).", "NAME", "admin"},
             {"password-file", "Read the password from the first line of FILE.", "FILE"},
+            {"accounts",
+             "Each card's account and password from FILE: lines of CARD ACCOUNT PASSWORD, CARD "
+             "an address, a MAC address or * (the first line naming a card wins). Readable by "
+             "its owner only.",
+             "FILE"},
         });
     }
     const QString parallel = QString::number(command.DefaultParallel());
@@ -126,6 +136,9 @@ void AddSharedOptions(QCommandLineParser& parser, const Command& command) {
         parser.addOption({"keep-going",
                           "Write the cards that pass their checks even when others do not (by "
                           "default nothing is written unless every card passes)."});
+        parser.addOption({"check",
+                          "Identify, read and check every card, print what would change, and "
+                          "write nothing."});
     }
 }
 
@@ -143,16 +156,19 @@ void TakeSharedOptions(const QCommandLineParser& parser, const Command& command,
         }
     }
     options.interfaceName = Text(parser.value("interface"));
+    options.largeSweep = parser.isSet("large-sweep");
     if (!command.TakesCards()) {
         return;
     }
     if (command.NeedsCardPassword()) {
         options.account = Limited(parser.value("account"), devices::kAccountLength, "--account");
         options.passwordFile = Text(parser.value("password-file"));
+        options.accountsFile = Text(parser.value("accounts"));
     }
     options.parallel = Number(parser, "parallel", 1, command.MostParallel());
     options.allDiscovered = parser.isSet("all-discovered");
     options.keepGoing = command.Writes() && parser.isSet("keep-going");
+    options.check = command.Writes() && parser.isSet("check");
 }
 
 ParsedCommand Parse(std::unique_ptr<Command> command, const QStringList& rest) {
@@ -238,7 +254,7 @@ std::variant<ParsedCommand, int> ParseCommandLine(const QStringList& arguments) 
             try {
                 return Parse(std::move(command), words.mid(own.size()));
             } catch (const UsageError& error) {
-                return Usage(Text(own.join(' ')), error.line);
+                return Usage(Text(own.join(' ')), error.line, error.code);
             } catch (const HelpShown&) {
                 return exitcode::kDone;
             }

@@ -29,6 +29,12 @@ struct CliOptions {
     // Write the cards that pass their checks even when others do not; otherwise a write goes
     // to every card or to none.
     bool keepGoing = false;
+    // Identify, read and check every card as a real run would, and write nothing.
+    bool check = false;
+    // Each card's account and password, by its address or MAC address.
+    std::string accountsFile;
+    // A discover of a network larger than a /16 (hours of sweeping) runs only when asked.
+    bool largeSweep = false;
 };
 
 struct ParsedCommand {

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <limits>
 #include <set>
 
 #include "base/DottedAddress.h"
@@ -35,7 +36,7 @@ private:
     ManagementSocket socket_;
     DiscoverRunner runner_;
     QTimer lateAnswers_;
-    DeviceList cards_;
+    DeviceList cards_{std::numeric_limits<std::size_t>::max()};  // every card that answers
     std::set<std::size_t> shared_;  // rows already listed as shared by two cards
     std::pair<quint64, quint64> progress_{0, 1};
     std::function<void(const DeviceEntry&)> found_;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/cli/ExitCodes.h"
 #include "app/cli/SmallFile.h"
 
 namespace parvolink::cli {
@@ -40,12 +41,14 @@ std::optional<std::string> Prompt(const std::string& prompt) {
 
 }  // namespace
 
-std::optional<std::string> ReadSecret(const SecretSource& source, std::string& error) {
+std::optional<std::string> ReadSecret(const SecretSource& source, std::string& error, int& code) {
+    code = exitcode::kBadInput;
     if (!source.file.empty()) {
         std::string fault;
         const auto text = ReadSmallFile(source.file, kLongestSecretFile, fault);
         if (!text) {
             error = "cannot read the " + source.what + ": " + fault;
+            code = exitcode::kLocalFault;
             return std::nullopt;
         }
         return WithoutLineEnd(text->substr(0, text->find('\n')));

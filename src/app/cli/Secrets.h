@@ -22,7 +22,8 @@ struct SecretSource {
 
 // The first line of the file when one is named; else the variable's value when it is set;
 // else what the user types after the prompt (on standard error) when standard input is a
-// terminal. Nothing otherwise, with error naming what is missing or wrong.
-std::optional<std::string> ReadSecret(const SecretSource& source, std::string& error);
+// terminal. Nothing otherwise, with error naming what is missing or wrong, and code the exit
+// code: a file that cannot be read is a local fault, a password not given bad usage.
+std::optional<std::string> ReadSecret(const SecretSource& source, std::string& error, int& code);
 
 }  // namespace parvolink::cli

@@ -60,9 +60,12 @@ class DeviceList {
 public:
     static constexpr int kNone = -1;
 
+    // The window's table holds kCapacity rows; a program that only lists cards may keep more.
+    explicit DeviceList(std::size_t capacity = devices::kCapacity) : capacity_(capacity) {}
+
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
-    bool full() const { return rows_.size() >= devices::kCapacity; }
+    bool full() const { return rows_.size() >= capacity_; }
     const DeviceEntry& row(std::size_t index) const { return rows_.at(index); }
     DeviceEntry& row(std::size_t index) { return rows_.at(index); }
 
@@ -96,6 +99,7 @@ public:
 
 private:
     std::vector<DeviceEntry> rows_;
+    std::size_t capacity_;
     std::uint64_t discover_ = 0;
     int selected_ = kNone;
 };

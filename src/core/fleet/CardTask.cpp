@@ -27,6 +27,13 @@ std::string_view ResultName(Result result) {
     return "";
 }
 
+std::string_view CardTask::resultName() const {
+    if (unchanged_) {
+        return "unchanged";
+    }
+    return heldBy_ ? "held-back" : ResultName(result_);
+}
+
 std::optional<std::string> CheckWithoutCard(const Job& job) {
     if (job.operation == Operation::WriteConfiguration) {
         // Each value on its own into a record every field of which a card may have: the
@@ -90,6 +97,7 @@ std::vector<Outgoing> CardTask::Begin(Step step) {
         payload = job_.context ? SetSnmpv3ContextPayload(users_) : SetSnmpv3UserPayload(users_);
     }
     std::vector<Outgoing> sends = operation_.Begin(step, payload);
+    sentWrite_ = sentWrite_ || RulesOf(step).writes;
     if (!RulesOf(step).awaited) {
         // Nothing answers a reset: it is done once sent.
         Finish(Result::Done, step == Step::Reset ? exchange::kResetting.text : "");
@@ -144,6 +152,16 @@ std::vector<Outgoing> CardTask::Advance(const ReplyMeaning& meaning) {
     if (done == Step::Identify) {
         DeviceList one;
         ApplyDiscoverReply(one, *ParseDiscoverReply(meaning.payload));
+        if (accounts_) {
+            if (const auto line = accounts_->For(address_, one.row(0).macAddress)) {
+                account_ = line->account;
+                password_ = line->password;
+            } else if (!withoutLine_) {
+                operation_.Identified(one.row(0));
+                return Refuse("no line of the accounts file names this card (" +
+                              one.row(0).macAddress + ") and no password was given");
+            }
+        }
         one.SetAccount(0, account_, password_);
         operation_.Identified(one.row(0));
     }
@@ -155,15 +173,26 @@ std::vector<Outgoing> CardTask::Advance(const ReplyMeaning& meaning) {
         }
         return {};
     }
+    const DeviceConfiguration configurationRead = configuration_;
+    const UsmConfiguration usersRead = users_;
     if (auto refusal = CheckAfter(done)) {
         return Refuse(std::move(*refusal));
     }
+    NoteChanges(done, configurationRead, usersRead);
     const std::optional<Step> next = operation_.NextStep();
     if (!next) {
         Finish(Result::Done, meaning.message ? meaning.message->text : "");
         return {};
     }
-    return RulesOf(*next).writes ? Write(*next) : Begin(*next);
+    if (!RulesOf(*next).writes) {
+        return Begin(*next);
+    }
+    if (AlreadyAsAsked()) {
+        unchanged_ = true;
+        Finish(Result::Done, "already as asked: nothing written");
+        return {};
+    }
+    return Write(*next);
 }
 
 std::vector<Outgoing> CardTask::Refuse(std::string message) {
@@ -211,7 +240,67 @@ std::optional<std::string> CardTask::CheckAfter(Step step) {
     return std::nullopt;
 }
 
+void CardTask::NoteChanges(Step step, const DeviceConfiguration& configurationRead,
+                           const UsmConfiguration& usersRead) {
+    const Operation operation = operation_.operation();
+    const DeviceEntry& card = operation_.card();
+    if (step == Step::Identify && operation == Operation::Upgrade &&
+        (job_.firmwareVersion.empty() ||
+         ReadVersion(card.version) != ReadVersion(job_.firmwareVersion))) {
+        changes_.push_back({"version", card.version,
+                            job_.firmwareVersion.empty() ? "(the file's)" : job_.firmwareVersion});
+    }
+    if (step == Step::Configure && operation == Operation::WriteConfiguration) {
+        const DialogGates gates = GatesFor(card.version, card.model);
+        const std::vector<NamedValue> before = ReadConfigurationFields(configurationRead, gates);
+        const std::vector<NamedValue> after = ReadConfigurationFields(configuration_, gates);
+        for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+            if (before[i].value != after[i].value) {
+                changes_.push_back({before[i].name, before[i].value, after[i].value});
+            }
+        }
+        if (changes_.empty() && configurationRead != configuration_) {
+            changes_.push_back({"(record)", "(as read)", "(as the form writes it)"});
+        }
+    }
+    if (step == Step::Snmpv3 && operation == Operation::WriteUsers && job_.context) {
+        if (usersRead.contextName != users_.contextName) {
+            changes_.push_back({"context-name", usersRead.contextName, users_.contextName});
+        }
+    }
+    if (step == Step::Snmpv3 && operation == Operation::WriteUsers && !job_.context) {
+        const int row = job_.user.index;
+        const std::string prefix = "user-" + std::to_string(row) + "-";
+        const auto& name = usersRead.userNames[static_cast<std::size_t>(row)];
+        const int level = LevelOf(usersRead.securityLevels, row);
+        if (name != users_.userNames[static_cast<std::size_t>(row)]) {
+            changes_.push_back(
+                {prefix + "name", name, users_.userNames[static_cast<std::size_t>(row)]});
+        }
+        if (level != job_.user.level) {
+            changes_.push_back({prefix + "level", LevelName(level), LevelName(job_.user.level)});
+        }
+        // The keys are never read back: unless the agent answered with the passwords, they
+        // are written.
+        if (job_.user.level > NoAuthNoPriv && !(changes_.empty() && userAnswers_)) {
+            changes_.push_back({prefix + "keys", "(not known)", "(from the passwords given)"});
+        }
+    }
+}
+
+bool CardTask::AlreadyAsAsked() const {
+    const Operation operation = operation_.operation();
+    const bool setsSomething = operation == Operation::WriteConfiguration ||
+                               operation == Operation::WriteUsers ||
+                               operation == Operation::Upgrade;
+    return setsSomething && changes_.empty();
+}
+
 std::vector<Outgoing> CardTask::Write(Step step) {
+    if (checkOnly_ && !holdBeforeWriting_) {
+        Finish(Result::Done, "not written: --check");
+        return {};
+    }
     if (!holdBeforeWriting_) {
         return Begin(step);
     }
@@ -242,12 +331,20 @@ std::vector<Outgoing> CardTask::Proceed() {
     }
     holdBeforeWriting_ = false;
     phase_ = Phase::Steps;
-    return Begin(heldStep_);
+    return Write(heldStep_);
 }
 
 void CardTask::Abandon(std::string message) {
     if (held()) {
         Finish(Result::BadInput, std::move(message));
+    }
+}
+
+void CardTask::HoldBack(const Ipv4Address& by, Result byResult) {
+    if (held()) {
+        heldBy_ = by;
+        Finish(byResult, "not written: " + FormatDottedAddress(by) + " did not pass (" +
+                             std::string(ResultName(byResult)) + "); --keep-going writes the rest");
     }
 }
 

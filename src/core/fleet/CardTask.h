@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "core/config/DeviceConfiguration.h"
 #include "core/config/UsmConfiguration.h"
 #include "core/devices/DeviceList.h"
+#include "core/fleet/Accounts.h"
 #include "core/fleet/ConfigurationFields.h"
 #include "core/protocol/CardOperation.h"
 
@@ -28,6 +30,14 @@ enum class Result {
     LocalFault = 4,  // this PC could not do its part
 };
 std::string_view ResultName(Result result);
+
+// A setting a write changes: as the card has it, and as it would have it.
+struct Change {
+    std::string field;
+    std::string before;
+    std::string after;
+    bool operator==(const Change&) const = default;
+};
 
 // What a card task does: an operation of the card operation machine, and what it writes.
 struct Job {
@@ -65,6 +75,14 @@ public:
     CardTask(const Ipv4Address& address, std::string account, std::string password,
              const Ipv4Address& hostAddress, Job job);
 
+    // Once the card is identified, its account and password are those of the first line of
+    // accounts that names it (by address or MAC address); a card no line names keeps the ones
+    // given, or with withoutLine false is refused unasked.
+    void UseAccounts(std::shared_ptr<const Accounts> accounts, bool withoutLine) {
+        accounts_ = std::move(accounts);
+        withoutLine_ = withoutLine;
+    }
+
     // The first request.
     [[nodiscard]] std::vector<Outgoing> Start();
     // A datagram from this card's socket: the Discover reply only from the card's address,
@@ -83,8 +101,20 @@ public:
     bool held() const { return phase_ == Phase::Held; }
     // True from the first write sent until the task ends: a card may be changing now.
     bool writing() const;
+    // True once a write's request (SetConfigure, Reset, SetSNMPv3, ResetSNMPv3, Upgrade) was
+    // sent: the card may have been changed.
+    bool sentWrite() const { return sentWrite_; }
     [[nodiscard]] std::vector<Outgoing> Proceed();
     void Abandon(std::string message);
+    // Ends a held task because another card did not pass: it takes that card's result, so
+    // that the run says why, and names it.
+    void HoldBack(const Ipv4Address& by, Result byResult);
+    // Nothing is written: the task ends where it would write, with what it would change.
+    void CheckOnly(bool check) { checkOnly_ = check; }
+    bool checkOnly() const { return checkOnly_; }
+    // The user the job writes already answers on the card's agent with the job's passwords
+    // (the card never gives its keys back): with the same name and level it is unchanged.
+    void UserAlreadyAnswers(bool answers) { userAnswers_ = answers; }
     // After an "OK" to Upgrade: the card now fetches the file; the host follows the transfer,
     // says when it has begun, and ends the task with FinishFetch. A card that has not asked
     // for the file kFirstRequestTicks seconds after its "OK" ends with no response.
@@ -100,6 +130,15 @@ public:
     void Fail(Result result, std::string message) { Finish(result, std::move(message)); }
 
     Result result() const { return result_; }
+    // The result's name: "unchanged" for a card already as asked, "held-back" for one held by
+    // another card, else the result's own.
+    std::string_view resultName() const;
+    // The card was already as the job asks: nothing was sent to write it.
+    bool unchanged() const { return unchanged_; }
+    // The card that held this one back, when one did.
+    const std::optional<Ipv4Address>& heldBy() const { return heldBy_; }
+    // What the job changes (or, with CheckOnly, would change) on this card, once it is read.
+    const std::vector<Change>& changes() const { return changes_; }
     // What the window would have said, on one line; empty when there is nothing to say.
     const std::string& message() const { return message_; }
     const Ipv4Address& address() const { return address_; }
@@ -131,6 +170,11 @@ private:
     void Confirmed(const std::string& version);
     // Begins a step that writes to the card, or holds before it.
     std::vector<Outgoing> Write(Step step);
+    // What the job would change, from what the card gave and the job: changes_.
+    void NoteChanges(Step step, const DeviceConfiguration& configurationRead,
+                     const UsmConfiguration& usersRead);
+    // A job that writes settings (not a reset) with nothing to change.
+    bool AlreadyAsAsked() const;
     void Finish(Result result, std::string message);
 
     Ipv4Address address_;
@@ -142,6 +186,14 @@ private:
     int countdown_ = 0;  // Fetch and Confirm
     bool fetchStarted_ = false;
     bool holdBeforeWriting_ = false;
+    bool checkOnly_ = false;
+    std::shared_ptr<const Accounts> accounts_;
+    bool withoutLine_ = true;
+    bool sentWrite_ = false;
+    bool userAnswers_ = false;
+    bool unchanged_ = false;
+    std::optional<Ipv4Address> heldBy_;
+    std::vector<Change> changes_;
     std::string versionSeen_;  // Confirm: the version the card last came back with
     // A transfer that ended before the card's "OK" was read: applied when it is.
     std::optional<std::pair<Result, std::string>> earlyFetchEnd_;

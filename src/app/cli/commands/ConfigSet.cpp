@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // config set: fields of each card's configuration changed, checked as the dialog checks them.
+#include "app/cli/ExitCodes.h"
 #include "app/cli/SmallFile.h"
 #include "app/cli/commands/Commands.h"
 #include "app/cli/commands/Named.h"
@@ -24,7 +25,7 @@ std::vector<fleet::FieldChange> ChangesFromFile(const QString& path) {
     // Read whole: the file may be a pipe, whose end shows only once it is read.
     const auto text = ReadSmallFile(Text(path), kLongestChangesFile, error);
     if (!text) {
-        throw UsageError{error};
+        throw UsageError{error, exitcode::kLocalFault};
     }
     std::vector<fleet::FieldChange> changes;
     for (const QByteArray& raw : QByteArray::fromStdString(*text).split('\n')) {

@@ -64,17 +64,18 @@ void SnmpReading::Take(const QCommandLineParser& parser, QStringList&) {
 std::optional<Fault> SnmpReading::ReadSecrets(const std::string&) {
     std::string error;
     if (credentials_.version != snmp::Credentials::Version::V3) {
+        int code = exitcode::kBadInput;
         const auto community =
-            ReadSecret({"community", communityFile_, "--community-file", "", ""}, error);
+            ReadSecret({"community", communityFile_, "--community-file", "", ""}, error, code);
         if (!community) {
-            return Fault{exitcode::kBadInput, error};
+            return Fault{code, error};
         }
         credentials_.community = *community;
         return std::nullopt;
     }
     if (auto refusal = ReadUserPasswords(credentials_.level, credentials_.user, files_, true,
                                          credentials_.authPassword, credentials_.privPassword)) {
-        return Fault{exitcode::kBadInput, *refusal};
+        return refusal;
     }
     return std::nullopt;
 }

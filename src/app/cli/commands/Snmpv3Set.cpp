@@ -49,17 +49,32 @@ public:
         // Too short a password is refused with the other checks of the job.
         if (auto refusal = ReadUserPasswords(user.level, account, files_, false, user.authPassword,
                                              user.privPassword)) {
-            return Fault{exitcode::kBadInput, *refusal};
+            return refusal;
         }
         return std::nullopt;
     }
 
     // With --verify, the user written is proved once every card has ended.
     bool KeepsCardsToTheEnd() const override { return verify_; }
-    std::optional<SnmpQuestion> Question() const override {
-        if (!verify_) {
+    // A card's keys are never read back: whether the user already answers with these
+    // passwords is asked of its agent before anything is written.
+    std::optional<SnmpQuestion> AskedFirst() const override {
+        if (job_.user.level == NoAuthNoPriv) {
             return std::nullopt;
         }
+        SnmpQuestion question = *Asked();
+        question.kind = SnmpQuestion::Kind::VerifyUser;
+        return question;
+    }
+    bool AskedOverSnmp(const fleet::CardTask& task) const override {
+        // A card left unchanged already answered; one only checked was not written.
+        return task.result() == fleet::Result::Done && !task.unchanged() && !task.checkOnly();
+    }
+    std::optional<SnmpQuestion> Question() const override {
+        return verify_ ? Asked() : std::nullopt;
+    }
+    // The user written, asked for over SNMP.
+    std::optional<SnmpQuestion> Asked() const {
         const fleet::Job::User& user = job_.user;
         return SnmpQuestion{SnmpQuestion::Kind::VerifyUserJustWritten,
                             {snmp::Credentials::Version::V3, "", user.name, user.level,
