@@ -251,9 +251,10 @@ bool CliProgram::ReadAccounts() {
                                                 ": group or others may read it (chmod 600 it)"});
     }
     std::string error;
-    const auto text = ReadSmallFile(options_.accountsFile, kLongestAccountsFile, error);
+    int code = exitcode::kBadInput;
+    const auto text = ReadSmallFile(options_.accountsFile, kLongestAccountsFile, error, &code);
     if (!text) {
-        return Failed({exitcode::kLocalFault, "cannot read the accounts: " + error});
+        return Failed({code, "cannot read the accounts: " + error});
     }
     auto accounts = fleet::Accounts::Parse(*text, error);
     if (!accounts) {
@@ -403,7 +404,7 @@ void CliProgram::CardEnded(const fleet::CardTask& task) {
     ClearProgress();
     ++cardsEnded_;
     exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
-    if (task.result() == Result::BadInput) {
+    if (task.result() == Result::BadInput || task.heldBy()) {
         // Why this card was refused, or held back, in a line of its own.
         std::cerr << "parvolink-cli: " << FormatDottedAddress(task.address()) << ": "
                   << ForTerminal(task.message()) << "\n";

@@ -45,10 +45,9 @@ std::optional<std::string> ReadSecret(const SecretSource& source, std::string& e
     code = exitcode::kBadInput;
     if (!source.file.empty()) {
         std::string fault;
-        const auto text = ReadSmallFile(source.file, kLongestSecretFile, fault);
+        const auto text = ReadSmallFile(source.file, kLongestSecretFile, fault, &code);
         if (!text) {
             error = "cannot read the " + source.what + ": " + fault;
-            code = exitcode::kLocalFault;
             return std::nullopt;
         }
         return WithoutLineEnd(text->substr(0, text->find('\n')));

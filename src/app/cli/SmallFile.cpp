@@ -5,13 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/cli/ExitCodes.h"
+
 namespace parvolink::cli {
 
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit,
-                                         std::string& error) {
+                                         std::string& error, int* code) {
+    int unused = 0;
+    int& fault = code != nullptr ? *code : unused;
+    fault = exitcode::kBadInput;
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
         error = "cannot read " + path;
+        fault = exitcode::kLocalFault;
         return std::nullopt;
     }
     struct stat status {};
@@ -27,6 +33,7 @@ std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t li
         }
         if (got < 0) {
             error = "cannot read " + path;
+            fault = exitcode::kLocalFault;
         } else if (bytes.size() > limit) {
             error = path + " is larger than " + std::to_string(limit) + " bytes";
         }

@@ -23,9 +23,10 @@ fleet::FieldChange Change(const std::string& argument) {
 std::vector<fleet::FieldChange> ChangesFromFile(const QString& path) {
     std::string error;
     // Read whole: the file may be a pipe, whose end shows only once it is read.
-    const auto text = ReadSmallFile(Text(path), kLongestChangesFile, error);
+    int code = exitcode::kBadInput;
+    const auto text = ReadSmallFile(Text(path), kLongestChangesFile, error, &code);
     if (!text) {
-        throw UsageError{error, exitcode::kLocalFault};
+        throw UsageError{error, code};
     }
     std::vector<fleet::FieldChange> changes;
     for (const QByteArray& raw : QByteArray::fromStdString(*text).split('\n')) {
