@@ -41,6 +41,7 @@ MainDialog::MainDialog(MainDialogServices services)
                           managementSocket_.WhenWritable(std::move(resume));
                       }) {
     setObjectName(ids::mainwindow::kDialog);
+    engine_.UseAccounts(services_.accounts);
     // Coarse timers drift by up to 5 %: a countdown of seconds must keep to seconds.
     operationTimer_.setTimerType(Qt::PreciseTimer);
     operationTimer_.setInterval(services_.operationTick);

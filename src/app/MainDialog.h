@@ -57,6 +57,8 @@ struct MainDialogServices {
     // and retransmissions run them faster.
     std::chrono::milliseconds operationTick{1000};
     std::chrono::milliseconds tftpTick{100};
+    // Accounts for the rows a Discover lists (--accounts); read only, never written back.
+    std::shared_ptr<const Accounts> accounts{};
     // Asks where to export the device list (empty: cancelled); a save dialog when unset.
     std::function<QString()> chooseExportFile{};
 };

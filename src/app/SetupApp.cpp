@@ -11,10 +11,13 @@ SetupApp::SetupApp(int& argc, char** argv) : application_(argc, argv) {
     QApplication::setApplicationName("Parvolink");
 }
 
-int SetupApp::Run(const std::filesystem::path& settingsDirectory) {
+int SetupApp::Run(const std::filesystem::path& settingsDirectory,
+                  std::shared_ptr<const Accounts> accounts) {
     SystemNetworkEnvironment network;
     MessageBoxPrompter prompter;
-    MainDialog dialog({network, prompter, settingsDirectory});
+    MainDialogServices services{network, prompter, settingsDirectory};
+    services.accounts = std::move(accounts);
+    MainDialog dialog(services);
     dialog.exec();
     return 0;
 }

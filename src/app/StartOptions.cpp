@@ -11,6 +11,7 @@ namespace parvolink {
 namespace {
 
 constexpr const char* kUserSettings = "user-settings";
+constexpr const char* kAccounts = "accounts";
 
 void Describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(
@@ -22,6 +23,11 @@ void Describe(QCommandLineParser& parser) {
     parser.addOption({kUserSettings,
                       "Keep the settings file Parvolink.ini in $XDG_CONFIG_HOME/Parvolink "
                       "instead of the working directory."});
+    parser.addOption({kAccounts,
+                      "Give each card a Discover lists its account and password from FILE: "
+                      "lines of CARD ACCOUNT PASSWORD (CARD an address, a MAC address or *), "
+                      "readable by its owner only. Nothing is written back to it.",
+                      "FILE"});
 }
 
 }  // namespace
@@ -46,7 +52,8 @@ std::variant<StartOptions, int> ParseStartOptions(int argc, char** argv) {
         std::cout << "parvolink " << kVersion << "\n";
         return 0;
     }
-    return StartOptions{parser.isSet(kUserSettings)};
+    return StartOptions{parser.isSet(kUserSettings),
+                        parser.value(kAccounts).toLocal8Bit().toStdString()};
 }
 
 std::filesystem::path SettingsDirectory(bool userSettings, const std::filesystem::path& working,

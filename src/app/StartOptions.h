@@ -13,6 +13,7 @@ namespace parvolink {
 
 struct StartOptions {
     bool userSettings = false;
+    std::string accountsFile;  // the cards' accounts, for the rows a Discover lists
 };
 
 // Before the application exists: the options, or the exit code after --help or --version

@@ -464,9 +464,9 @@ TEST_F(CardTaskTest, AccountsComeFromTheFirstLineNamingTheCard) {
         bool withoutLine;
         Result result;
     } cases[] = {
-        {accounts, false, Result::Done},         // the line's password, not the wrong one given
-        {nobody, true, Result::Refused},         // the wrong password given
-        {nobody, false, Result::BadInput},       // none at all
+        {accounts, false, Result::Done},    // the line's password, not the wrong one given
+        {nobody, true, Result::Refused},    // the wrong password given
+        {nobody, false, Result::BadInput},  // none at all
     };
     for (const auto& c : cases) {
         sent.clear();

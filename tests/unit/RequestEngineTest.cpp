@@ -376,6 +376,27 @@ TEST_F(RequestEngineTest, TheCardAskedKeepsTheOperationWhateverIsSelected) {
     EXPECT_EQ(host.acceptedUserCard, "198.51.100.7");
 }
 
+// Started with an accounts file, the window gives each row a Discover lists its line's account,
+// by address or by MAC address; an account the user gave is left as it is.
+TEST_F(RequestEngineTest, ListedRowsTakeTheirAccountsLine) {
+    std::string error;
+    engine.UseAccounts(std::make_shared<const Accounts>(*Accounts::Parse(
+        "00:C0:B7:00:00:09 ops nine\n198.51.100.8 ops eight\n* admin any\n", error)));
+    for (const char* address : {"198.51.100.7", "198.51.100.8", "198.51.100.9", "198.51.100.10"}) {
+        const std::string last(std::string_view(address).substr(11));
+        Reply({"Discover", address, "00:C0:B7:00:00:0" + last.substr(last.size() - 1), "2.1",
+               "NMC-3", "card", "1"});
+    }
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"admin", "lanterns"}, {"ops", "eight"}, {"ops", "nine"}, {"admin", "any"}};
+    ASSERT_EQ(list.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(list.row(i).account, expected[i].first) << i;
+        EXPECT_EQ(list.row(i).password, expected[i].second) << i;
+        EXPECT_EQ(list.row(i).passwordMask, devices::kPasswordSet) << i;
+    }
+}
+
 // Replies without the TAB that ends their first field, or not decodable, change nothing.
 TEST_F(RequestEngineTest, MalformedRepliesAreDropped) {
     StartSetConfigure();

@@ -57,8 +57,8 @@ private:
     FirmwareServer* firmware_;
     std::deque<std::unique_ptr<fleet::CardTask>> waiting_;
     std::vector<std::unique_ptr<Slot>> running_;
-    std::vector<std::unique_ptr<fleet::CardTask>> held_;  // checked, waiting to write
-    int unpassed_ = 0;                                    // tasks that ended before writing
+    std::vector<std::unique_ptr<fleet::CardTask>> held_;     // checked, waiting to write
+    int unpassed_ = 0;                                       // tasks that ended before writing
     std::pair<Ipv4Address, fleet::Result> firstUnpassed_{};  // the card that holds the rest
     bool stopped_ = false;
     Ended ended_;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CliProgram.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -16,11 +15,11 @@
 #include "app/cli/ExitCodes.h"
 #include "app/cli/Secrets.h"
 #include "app/cli/SignalWatcher.h"
-#include "app/cli/SmallFile.h"
 #include "app/cli/SnmpStage.h"
 #include "app/cli/TerminalText.h"
 #include "core/protocol/DiscoverSweep.h"
 #include "core/protocol/Exchange.h"
+#include "shell/devices/AccountsFile.h"
 #include "shell/protocol/DatagramSocket.h"
 #include "shell/protocol/NetworkEnvironment.h"
 #include "shell/protocol/NetworkFailures.h"
@@ -32,7 +31,6 @@ namespace {
 using fleet::Result;
 
 constexpr int kBarWidth = 30;
-constexpr std::size_t kLongestAccountsFile = 1 << 20;
 // Networks larger than a /16 take hours to sweep: only on request.
 constexpr int kLargestPlainSweep = 16;
 // A sweep this long (in seconds) is announced before it starts.
@@ -200,8 +198,8 @@ bool CliProgram::Prepare() {
         return false;
     }
     // With an accounts file the password given is for the cards no line names; none need be.
-    const bool passwordGiven = !options_.passwordFile.empty() ||
-                               std::getenv("PARVOLINK_PASSWORD") != nullptr;
+    const bool passwordGiven =
+        !options_.passwordFile.empty() || std::getenv("PARVOLINK_PASSWORD") != nullptr;
     if (command_->NeedsCardPassword() && (!accounts_ || passwordGiven) && !ReadCardPassword()) {
         return false;
     }
@@ -243,24 +241,15 @@ bool CliProgram::ReadCardPassword() {
 }
 
 bool CliProgram::ReadAccounts() {
-    // As ssh and PostgreSQL do with their secrets: a file others may read is not used.
-    struct stat status {};
-    if (stat(options_.accountsFile.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-        (status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
-        return Failed({exitcode::kBadInput, ForTerminal(options_.accountsFile) +
-                                                ": group or others may read it (chmod 600 it)"});
-    }
     std::string error;
-    int code = exitcode::kBadInput;
-    const auto text = ReadSmallFile(options_.accountsFile, kLongestAccountsFile, error, &code);
-    if (!text) {
-        return Failed({code, "cannot read the accounts: " + error});
-    }
-    auto accounts = fleet::Accounts::Parse(*text, error);
+    AccountsFileFault fault = AccountsFileFault::None;
+    auto accounts = ReadAccountsFile(options_.accountsFile, error, fault);
     if (!accounts) {
-        return Failed({exitcode::kBadInput, ForTerminal(options_.accountsFile) + ": " + error});
+        return Failed(
+            {fault == AccountsFileFault::Unreadable ? exitcode::kLocalFault : exitcode::kBadInput,
+             ForTerminal(error)});
     }
-    accounts_ = std::make_shared<const fleet::Accounts>(std::move(*accounts));
+    accounts_ = std::make_shared<const Accounts>(std::move(*accounts));
     return true;
 }
 
@@ -305,9 +294,9 @@ bool CliProgram::StartDiscover() {
 
 bool CliProgram::SweepMayStart(const Ipv4Network& network) {
     const DiscoverSweep sweep(network.subnet, network.mask);
-    const std::uint64_t seconds = sweep.PausesWhenAllSucceed() *
-                                      DiscoverSweep::kPauseMilliseconds / 1000 +
-                                  exchange::kDiscoverTicks;
+    const std::uint64_t seconds =
+        sweep.PausesWhenAllSucceed() * DiscoverSweep::kPauseMilliseconds / 1000 +
+        exchange::kDiscoverTicks;
     const std::string how = "a discover of " + FormatDottedAddress(network.subnet) + "/" +
                             std::to_string(PrefixLength(network.mask)) + " sends to " +
                             std::to_string(sweep.Total()) + " addresses and takes about " +

@@ -82,7 +82,7 @@ private:
     std::unique_ptr<SnmpStage> snmp_;
     std::unique_ptr<SnmpStage> firstAsked_;  // the command's question before its tasks
     std::map<std::string, snmp::Answer> firstAnswers_;
-    std::shared_ptr<const fleet::Accounts> accounts_;
+    std::shared_ptr<const Accounts> accounts_;
     bool fallbackPassword_ = true;  // a card no line of accounts_ names takes password_
     std::map<std::string, snmp::Answer> answers_;  // by the dotted address asked
     bool answered_ = false;                        // the SNMP stage has given its answers

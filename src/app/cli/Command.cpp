@@ -2,7 +2,6 @@
 #include "app/cli/Command.h"
 
 #include <QJsonArray>
-
 #include <array>
 
 #include "app/cli/ExitCodes.h"

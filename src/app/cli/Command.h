@@ -161,8 +161,8 @@ UserPasswordFiles TakePasswordFiles(const QCommandLineParser& parser);
 // Reads the SNMPv3 passwords a level needs, for owner (the prompt's name); refuses ones too
 // short for keys when checkLength is set. The fault, or nothing when they were read.
 std::optional<Fault> ReadUserPasswords(int level, const std::string& owner,
-                                             const UserPasswordFiles& files, bool checkLength,
-                                             std::string& auth, std::string& priv);
+                                       const UserPasswordFiles& files, bool checkLength,
+                                       std::string& auth, std::string& priv);
 
 // Card texts are Latin-1, as the window reads them.
 QString Latin1(const std::string& text);

@@ -33,8 +33,7 @@ constexpr const char* kConventions =
 
 struct HelpShown {};
 
-int Usage(const std::string& command, const std::string& line,
-          int code = exitcode::kBadInput) {
+int Usage(const std::string& command, const std::string& line, int code = exitcode::kBadInput) {
     std::cerr << "parvolink-cli" << (command.empty() ? "" : " " + command) << ": " << line << "\n";
     return code;
 }

@@ -14,8 +14,8 @@
 #include "base/DottedAddress.h"
 #include "core/config/DeviceConfiguration.h"
 #include "core/config/UsmConfiguration.h"
+#include "core/devices/Accounts.h"
 #include "core/devices/DeviceList.h"
-#include "core/fleet/Accounts.h"
 #include "core/fleet/ConfigurationFields.h"
 #include "core/protocol/CardOperation.h"
 

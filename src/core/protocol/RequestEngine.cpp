@@ -106,6 +106,17 @@ void RequestEngine::OnSnmpv3Ready() {
     }
 }
 
+void RequestEngine::FillAccount(std::size_t index) {
+    const DeviceEntry& row = list_.row(index);
+    const auto address = ParseStrictAddress(row.ipAddress);
+    if (!accounts_ || !address || row.passwordMask != devices::kPasswordUnknown) {
+        return;  // an account the user gave is the user's
+    }
+    if (const auto line = accounts_->For(*address, row.macAddress)) {
+        list_.SetAccount(index, line->account, line->password);
+    }
+}
+
 void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& from) {
     const std::optional<Reply> reply = ParseReply(datagram);
     if (!reply) {
@@ -114,7 +125,8 @@ void RequestEngine::OnDatagram(std::string_view datagram, const Ipv4Address& fro
     switch (reply->command) {
         case ReplyCommand::Discover:
             if (const auto discovered = ParseDiscoverReply(reply->payload)) {
-                if (ApplyDiscoverReply(list_, *discovered).has_value()) {
+                if (const auto index = ApplyDiscoverReply(list_, *discovered)) {
+                    FillAccount(*index);
                     host_.DeviceListChanged();
                 }
             }

@@ -4,12 +4,14 @@
 // messages, timers and sockets belong to the host.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/DottedAddress.h"
 #include "base/Message.h"
+#include "core/devices/Accounts.h"
 #include "core/devices/DeviceList.h"
 #include "core/protocol/CardOperation.h"
 
@@ -67,6 +69,8 @@ public:
     PendingReply pendingReply() const { return pendingReply_; }
     int countdown() const { return countdown_; }
     void SetHostAddress(const Ipv4Address& address) { hostAddress_ = address; }
+    // A row a Discover lists whose account was never given takes its line of accounts.
+    void UseAccounts(std::shared_ptr<const Accounts> accounts) { accounts_ = std::move(accounts); }
     const Ipv4Address& hostAddress() const { return hostAddress_; }
 
     // One second of the operation timer.
@@ -112,7 +116,11 @@ private:
     // else traffic nobody asked for.
     void Report(const Message& message);
 
+    // Gives a listed row without an account its line of accounts_, if one names it.
+    void FillAccount(std::size_t index);
+
     DeviceList& list_;
+    std::shared_ptr<const Accounts> accounts_;
     EngineHost& host_;
     Ipv4Address hostAddress_{};
     PendingReply pendingReply_ = PendingReply::Idle;

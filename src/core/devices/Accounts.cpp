@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/fleet/Accounts.h"
+#include "core/devices/Accounts.h"
 
 #include <cctype>
 
 #include "core/devices/DeviceList.h"
 
-namespace parvolink::fleet {
+namespace parvolink {
 namespace {
 
 bool Blank(char c) {
@@ -78,13 +78,14 @@ std::optional<Accounts> Accounts::Parse(std::string_view text, std::string& erro
             return std::nullopt;
         }
         if (account.size() > devices::kAccountLength) {
-            error = where + "the account has more than " +
-                    std::to_string(devices::kAccountLength) + " characters";
+            error = where + "the account has more than " + std::to_string(devices::kAccountLength) +
+                    " characters";
             return std::nullopt;
         }
         if (entry.account.password.size() > devices::kPasswordLength) {
             error = where + "the password has more than " +
-                    std::to_string(devices::kPasswordLength) + " characters, more than a card keeps";
+                    std::to_string(devices::kPasswordLength) +
+                    " characters, more than a card keeps";
             return std::nullopt;
         }
         accounts.lines_.push_back(std::move(entry));
@@ -103,4 +104,4 @@ std::optional<CardAccount> Accounts::For(const Ipv4Address& address, std::string
     return std::nullopt;
 }
 
-}  // namespace parvolink::fleet
+}  // namespace parvolink

@@ -13,7 +13,7 @@
 
 #include "base/DottedAddress.h"
 
-namespace parvolink::fleet {
+namespace parvolink {
 
 struct CardAccount {
     std::string account;
@@ -40,4 +40,4 @@ private:
     std::vector<Line> lines_;
 };
 
-}  // namespace parvolink::fleet
+}  // namespace parvolink
