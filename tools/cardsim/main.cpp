@@ -81,6 +81,7 @@ void Usage() {
                  "--card gives one card its own:\n"
                  "  silent, not-ok, error1, malformed, ignore-writes, unicast-only,\n"
                  "  late-ms=N, password=P, version=V, model=M, flash=256|512,\n"
+                 "  mac=MAC (its own MAC address instead of one made from its address),\n"
                  "  twin-mac=MAC (a second card at its address answers Discover),\n"
                  "  known-as=ADDRESS (also takes broadcast requests naming ADDRESS),\n"
                  "  restart-ms=N (silent for N ms after a whole fetch, as a card restarting),\n"
@@ -172,6 +173,7 @@ const CardSetting kCardSettings[] = {
     {"password", true, [](Card& c, const std::string& v) { c.password = v; return true; }},
     {"version", true, [](Card& c, const std::string& v) { c.version = v; return true; }},
     {"model", true, [](Card& c, const std::string& v) { c.model = v; return true; }},
+    {"mac", true, [](Card& c, const std::string& v) { c.macAddress = v; return true; }},
     {"twin-mac", true, [](Card& c, const std::string& v) { c.twinMac = v; return true; }},
     {"community", true, [](Card& c, const std::string& v) { c.community = v; return true; }},
     {"charge", true, [](Card& c, const std::string& v) { c.ups.charge = Number(v); return true; }},
