@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/snmp/SnmpClient.h"
 
-#include "core/snmp/EngineDiscovery.h"
+#include "core/snmp/DiscoverySchedule.h"
 
 // clang-format off
 #include <net-snmp/net-snmp-config.h>
@@ -49,137 +49,33 @@ void InitLibrary() {
     });
 }
 
-// An agent's engine as a discovery found it.
-struct Engine {
-    std::string id;  // empty: the agent did not answer
-    u_int boots = 0;
-    u_int time = 0;
-    bool localFault = false;  // the discovery could not be sent
-    bool settled = false;     // found, or known silent or unreachable: not cut short
-};
-
 using Clock = std::chrono::steady_clock;
+using Engine = AgentEngine;
 
-// One agent's discovery: where its probe goes, the tries it has left, and until when the one
-// out is awaited.
-struct Probe {
-    std::size_t index = 0;
-    sockaddr_in to{};
-    std::int32_t messageId = 0;
-    int triesLeft = 0;
-    Clock::time_point deadline{};
-    bool sent = false;
-    bool done = false;
-};
-
-// The probes of every v3 query whose address is a dotted quad; the others' engines are
-// local faults.
-std::vector<Probe> Probes(const std::vector<Query>& queries, const ClientOptions& options,
-                          std::vector<Engine>& engines) {
-    // Message IDs from a random start: a late report to an earlier run is never taken.
-    std::random_device random;
-    const auto first = static_cast<std::int32_t>(random() & 0x3FFFFFFF);
-    std::vector<Probe> probes;
-    for (std::size_t i = 0; i < queries.size(); ++i) {
-        if (queries[i].credentials.version != Credentials::Version::V3) {
-            continue;
-        }
-        Probe probe;
-        probe.index = i;
-        probe.to.sin_family = AF_INET;
-        probe.to.sin_port = htons(options.port);
-        if (inet_pton(AF_INET, queries[i].address.c_str(), &probe.to.sin_addr) != 1) {
-            engines[i].localFault = engines[i].settled = true;
-            continue;
-        }
-        probe.messageId = first + static_cast<std::int32_t>(i);
-        probe.triesLeft = options.retries + 1;
-        probes.push_back(probe);
-    }
-    return probes;
-}
-
-// Sends the probes that are due (never sent, or whose wait is over with tries left) and ends
-// those without tries; at most most of them out at once. The time the next one falls due.
-Clock::time_point SendDue(int socket, std::vector<Probe>& probes, const ClientOptions& options,
-                          std::size_t most, std::vector<Engine>& engines) {
-    const Clock::time_point now = Clock::now();
-    Clock::time_point next = now + std::chrono::milliseconds(100);
-    std::size_t out = 0;
-    for (const Probe& probe : probes) {
-        out += probe.sent && !probe.done ? 1 : 0;
-    }
-    for (Probe& probe : probes) {
-        if (probe.done || (probe.sent && now < probe.deadline) || (!probe.sent && out >= most)) {
-            next = probe.sent && !probe.done ? std::min(next, probe.deadline) : next;
-            continue;
-        }
-        if (probe.triesLeft == 0) {
-            probe.done = true;  // silent: its engine stays empty
-            engines[probe.index].settled = true;
-            continue;
-        }
-        const std::string bytes = DiscoveryProbe(probe.messageId);
-        if (sendto(socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&probe.to),
-                   sizeof probe.to) < 0 &&
-            errno != EAGAIN && errno != EWOULDBLOCK) {
-            probe.done = true;
-            engines[probe.index].localFault = engines[probe.index].settled = true;
-            continue;
-        }
-        out += probe.sent ? 0 : 1;
-        probe.sent = true;
-        --probe.triesLeft;
-        probe.deadline = now + std::chrono::milliseconds(options.timeoutMs);
-        next = std::min(next, probe.deadline);
-    }
-    return next;
-}
-
-// Reads every report waiting on the socket; a report is taken only for a probe of its own
-// message ID, from the address and port that probe went to.
-void ReadReports(int socket, std::vector<Probe>& probes, std::vector<Engine>& engines) {
-    for (;;) {
-        char datagram[2048];
-        sockaddr_in from{};
-        socklen_t length = sizeof from;
-        const ssize_t n = recvfrom(socket, datagram, sizeof datagram, 0,
-                                   reinterpret_cast<sockaddr*>(&from), &length);
-        if (n < 0) {
-            return;
-        }
-        const auto report =
-            ParseDiscoveryReport(std::string_view(datagram, static_cast<std::size_t>(n)));
-        if (!report) {
-            continue;
-        }
-        for (Probe& probe : probes) {
-            if (!probe.done && probe.sent && probe.messageId == report->messageId &&
-                probe.to.sin_addr.s_addr == from.sin_addr.s_addr &&
-                probe.to.sin_port == from.sin_port) {
-                probe.done = true;
-                engines[probe.index] = {report->engineId, report->boots, report->time, false, true};
-            }
-        }
-    }
-}
-
-// The engine discovery of every v3 query's agent, stepped by the run's one wait loop: a probe
-// to each from one socket, each with its own deadline and retries. No process or thread per
-// card.
+// The engine discovery of every v3 query's agent, stepped by the run's one wait loop: the
+// schedule's probes sent from one socket, the reports read back into it. No process or thread
+// per card.
 class Discovery {
 public:
     Discovery(const std::vector<Query>& queries, const ClientOptions& options)
-        : options_(options), engines_(queries.size()), probes_(Probes(queries, options, engines_)) {
-        if (probes_.empty()) {
+        : schedule_(Agents(queries, options), options.timeoutMs, options.retries,
+                    static_cast<std::size_t>(std::max(options.parallel, 1)), FirstMessageId()) {
+        for (std::size_t i = 0; i < queries.size(); ++i) {
+            if (queries[i].credentials.version == Credentials::Version::V3 &&
+                !EndpointOf(queries[i].address, options.port)) {
+                schedule_.NoAddress(i);
+            }
+        }
+        if (schedule_.empty()) {
             return;
         }
         socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (socket_ < 0) {
-            for (const Probe& probe : probes_) {
-                engines_[probe.index].localFault = engines_[probe.index].settled = true;
+            for (std::size_t i = 0; i < queries.size(); ++i) {
+                if (queries[i].credentials.version == Credentials::Version::V3) {
+                    schedule_.SendFailed(i);
+                }
             }
-            probes_.clear();
         }
     }
     ~Discovery() {
@@ -194,17 +90,73 @@ public:
     int socket() const { return socket_; }
     // Sends the probes that are due; the time the next one falls due.
     Clock::time_point Step() {
-        const auto most = static_cast<std::size_t>(std::max(options_.parallel, 1));
-        return SendDue(socket_, probes_, options_, most, engines_);
+        if (socket_ < 0) {
+            return Clock::now() + std::chrono::milliseconds(100);
+        }
+        DiscoverySchedule::Millis next = 0;
+        for (const auto& send : schedule_.Due(Now(), next)) {
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_addr.s_addr = htonl(send.to.address);
+            to.sin_port = htons(send.to.port);
+            // A full socket buffer is a loss like any other: the probe's retry covers it.
+            if (sendto(socket_, send.bytes.data(), send.bytes.size(), 0,
+                       reinterpret_cast<sockaddr*>(&to), sizeof to) < 0 &&
+                errno != EAGAIN && errno != EWOULDBLOCK) {
+                schedule_.SendFailed(send.index);
+            }
+        }
+        return Clock::time_point(std::chrono::milliseconds(next));
     }
-    void Read() { ReadReports(socket_, probes_, engines_); }
+    // Reads every datagram waiting on the socket.
+    void Read() {
+        for (;;) {
+            char datagram[2048];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = recvfrom(socket_, datagram, sizeof datagram, 0,
+                                       reinterpret_cast<sockaddr*>(&from), &length);
+            if (n < 0) {
+                return;
+            }
+            schedule_.OnDatagram(std::string_view(datagram, static_cast<std::size_t>(n)),
+                                 {ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)});
+        }
+    }
     // A query's engine: found, or known silent or unreachable, once settled.
-    const Engine& engine(std::size_t index) const { return engines_[index]; }
+    const Engine& engine(std::size_t index) const { return schedule_.engine(index); }
 
 private:
-    const ClientOptions& options_;
-    std::vector<Engine> engines_;
-    std::vector<Probe> probes_;
+    static std::optional<Endpoint> EndpointOf(const std::string& address, std::uint16_t port) {
+        in_addr parsed{};
+        if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+            return std::nullopt;
+        }
+        return Endpoint{ntohl(parsed.s_addr), port};
+    }
+    // The agent of every v3 query whose address is a dotted quad.
+    static std::vector<std::optional<Endpoint>> Agents(const std::vector<Query>& queries,
+                                                       const ClientOptions& options) {
+        std::vector<std::optional<Endpoint>> agents;
+        for (const Query& query : queries) {
+            agents.push_back(query.credentials.version == Credentials::Version::V3
+                                 ? EndpointOf(query.address, options.port)
+                                 : std::nullopt);
+        }
+        return agents;
+    }
+    // Message IDs from a random start: a late report to an earlier run is never taken.
+    static std::int32_t FirstMessageId() {
+        std::random_device random;
+        return static_cast<std::int32_t>(random() & 0x3FFFFFFF);
+    }
+    static DiscoverySchedule::Millis Now() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   Clock::now().time_since_epoch())
+            .count();
+    }
+
+    DiscoverySchedule schedule_;
     int socket_ = -1;
 };
 
