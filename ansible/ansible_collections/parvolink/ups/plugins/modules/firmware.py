@@ -52,7 +52,7 @@ options:
   lock_file:
     description: The file whose lock the upgrades of one host take in turn.
     type: path
-    default: /tmp/parvolink-upgrade.lock
+    default: /run/lock/parvolink-upgrade.lock
 attributes:
   check_mode:
     description: Cards are read and checked as in a real run; nothing is written.
@@ -99,7 +99,7 @@ def main():
                 file=dict(type="path", required=True),
                 version=dict(type="str", required=True),
                 confirm_timeout=dict(type="int", default=300),
-                lock_file=dict(type="path", default="/tmp/parvolink-upgrade.lock"))
+                lock_file=dict(type="path", default="/run/lock/parvolink-upgrade.lock"))
     module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
     p = module.params
     rc, records = run_cli(module, ["config", "get", p["card"]], password=p["password"])
