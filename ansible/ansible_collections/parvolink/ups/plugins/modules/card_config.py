@@ -18,22 +18,9 @@ description:
   - Runs on a host of the card's LAN (the card host's connection is its site's host).
 version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
+extends_documentation_fragment:
+  - parvolink.ups.card
 options:
-  card:
-    description: The card's IPv4 address.
-    type: str
-    required: true
-  account:
-    description: The card's administrator account.
-    type: str
-    default: admin
-  password:
-    description: The account's password (from a vault); given to parvolink-cli in its environment.
-    type: str
-  cli:
-    description: The parvolink-cli program on the host that runs the task.
-    type: path
-    default: parvolink-cli
   settings:
     description:
       - Field names and values, as C(parvolink-cli config set) takes them, such as

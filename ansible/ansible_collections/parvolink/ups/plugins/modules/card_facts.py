@@ -15,22 +15,9 @@ description:
     are given, C(status), and returns them as facts of the card host.
 version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
+extends_documentation_fragment:
+  - parvolink.ups.card
 options:
-  card:
-    description: The card's IPv4 address.
-    type: str
-    required: true
-  account:
-    description: The card's administrator account.
-    type: str
-    default: admin
-  password:
-    description: The account's password (from a vault); given to parvolink-cli in its environment.
-    type: str
-  cli:
-    description: The parvolink-cli program on the host that runs the task.
-    type: path
-    default: parvolink-cli
   gather:
     description: What to read.
     type: list

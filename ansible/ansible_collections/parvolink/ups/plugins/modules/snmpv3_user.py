@@ -22,22 +22,9 @@ description:
     to the card's defaults, otherwise the task fails saying so.
 version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
+extends_documentation_fragment:
+  - parvolink.ups.card
 options:
-  card:
-    description: The card's IPv4 address.
-    type: str
-    required: true
-  account:
-    description: The card's administrator account.
-    type: str
-    default: admin
-  password:
-    description: The account's password (from a vault); given to parvolink-cli in its environment.
-    type: str
-  cli:
-    description: The parvolink-cli program on the host that runs the task.
-    type: path
-    default: parvolink-cli
   index:
     description: The user's row, 0 to 7.
     type: int
