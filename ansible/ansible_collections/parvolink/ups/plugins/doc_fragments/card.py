@@ -27,3 +27,14 @@ options:
     type: path
     default: parvolink-cli
 """
+
+    # The attributes of every module that writes to a card.
+    WRITES = r"""
+attributes:
+  check_mode:
+    description: Cards are read and checked as in a real run; nothing is written.
+    support: full
+  diff_mode:
+    description: Each field that changes, as the card has it and as it would have it.
+    support: full
+"""

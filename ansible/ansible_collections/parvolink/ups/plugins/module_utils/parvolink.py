@@ -115,3 +115,14 @@ def one_record(module, records):
     if len(records) != 1:
         module.fail_json(msg="parvolink-cli gave %d records for one card" % len(records))
     return records[0]
+
+
+def exit_with_record(module, rc, record):
+    """Ends a module that wrote (or with --check would write) one card: changed where the card
+    changed, the diff when asked, failed with one line when the card did not take it."""
+    result = dict(changed=is_changed(record), record=record, rc=rc)
+    if module._diff:
+        result["diff"] = diff_of([record])
+    if is_failure(record):
+        module.fail_json(msg=failure_message(record), **result)
+    module.exit_json(**result)

@@ -15,11 +15,13 @@ description:
     given, checks them as the window's configuration dialog does, and writes them.
   - A card that already has every value is left alone (no write is sent), and the task is
     not changed. In check mode nothing is written and the diff shows what would change.
-  - Runs on a host of the card's LAN (the card host's connection is its site's host).
+  - Runs on a host of the card's LAN (the playbooks delegate each card's tasks to its site's
+    host).
 version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
 extends_documentation_fragment:
   - parvolink.ups.card
+  - parvolink.ups.card.writes
 options:
   settings:
     description:
@@ -27,13 +29,6 @@ options:
         C(sntp-server-1), C(host-name), C(http-port), C(time-zone).
     type: dict
     required: true
-attributes:
-  check_mode:
-    description: Cards are read and checked as in a real run; nothing is written.
-    support: full
-  diff_mode:
-    description: Each field that changes, as the card has it and as it would have it.
-    support: full
 notes:
   - Needs parvolink-cli on the host the task runs on.
 """
@@ -59,7 +54,7 @@ record:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.parvolink.ups.plugins.module_utils.parvolink import (
-    CARD_ARGS, diff_of, failure_message, is_changed, is_failure, one_record, run_cli)
+    CARD_ARGS, exit_with_record, one_record, run_cli)
 
 
 def setting_text(value):
@@ -82,12 +77,7 @@ def main():
         words.append("--check")
     rc, records = run_cli(module, words, password=p["password"])
     record = one_record(module, records)
-    result = dict(changed=is_changed(record), record=record, rc=rc)
-    if module._diff:
-        result["diff"] = diff_of([record])
-    if is_failure(record):
-        module.fail_json(msg=failure_message(record), **result)
-    module.exit_json(**result)
+    exit_with_record(module, rc, record)
 
 
 if __name__ == "__main__":

@@ -23,6 +23,7 @@ version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
 extends_documentation_fragment:
   - parvolink.ups.card
+  - parvolink.ups.card.writes
 options:
   file:
     description: The firmware file, on the host that runs the task.
@@ -40,13 +41,6 @@ options:
     description: The file whose lock the upgrades of one host take in turn.
     type: path
     default: /run/lock/parvolink-upgrade.lock
-attributes:
-  check_mode:
-    description: Cards are read and checked as in a real run; nothing is written.
-    support: full
-  diff_mode:
-    description: Each field that changes, as the card has it and as it would have it.
-    support: full
 """
 
 EXAMPLES = r"""

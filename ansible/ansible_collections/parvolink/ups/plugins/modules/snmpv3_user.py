@@ -24,6 +24,7 @@ version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
 extends_documentation_fragment:
   - parvolink.ups.card
+  - parvolink.ups.card.writes
 options:
   index:
     description: The user's row, 0 to 7.
@@ -57,13 +58,6 @@ options:
     description: With I(state=absent), reset every user of a card that holds this one.
     type: bool
     default: false
-attributes:
-  check_mode:
-    description: Cards are read and checked as in a real run; nothing is written.
-    support: full
-  diff_mode:
-    description: Each field that changes, as the card has it and as it would have it.
-    support: full
 """
 
 EXAMPLES = r"""
@@ -87,7 +81,7 @@ record:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.parvolink.ups.plugins.module_utils.parvolink import (
-    CARD_ARGS, diff_of, failure_message, is_changed, is_failure, one_record, run_cli)
+    CARD_ARGS, exit_with_record, is_failure, one_record, run_cli)
 
 
 def present(module):
@@ -140,12 +134,7 @@ def main():
     if not 0 <= module.params["index"] <= 7:
         module.fail_json(msg="index: a row from 0 to 7")
     rc, record = (present if module.params["state"] == "present" else absent)(module)
-    result = dict(changed=is_changed(record), record=record, rc=rc)
-    if module._diff:
-        result["diff"] = diff_of([record])
-    if is_failure(record):
-        module.fail_json(msg=failure_message(record), **result)
-    module.exit_json(**result)
+    exit_with_record(module, rc, record)
 
 
 if __name__ == "__main__":
