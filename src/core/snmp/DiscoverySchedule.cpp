@@ -36,7 +36,8 @@ std::vector<DiscoverySchedule::Send> DiscoverySchedule::Due(Millis now, Millis& 
     }
     std::vector<Send> sends;
     for (Probe& probe : probes_) {
-        if (probe.done || (probe.sent && now < probe.deadline) || (!probe.sent && out >= mostOut_)) {
+        if (probe.done || (probe.sent && now < probe.deadline) ||
+            (!probe.sent && out >= mostOut_)) {
             next = probe.sent && !probe.done ? std::min(next, probe.deadline) : next;
             continue;
         }
@@ -75,8 +76,7 @@ void DiscoverySchedule::OnDatagram(std::string_view datagram, const Endpoint& fr
         return;
     }
     for (Probe& probe : probes_) {
-        if (!probe.done && probe.sent && probe.messageId == report->messageId &&
-            probe.to == from) {
+        if (!probe.done && probe.sent && probe.messageId == report->messageId && probe.to == from) {
             probe.done = true;
             engines_[probe.index] = {report->engineId, report->boots, report->time, false, true};
         }
