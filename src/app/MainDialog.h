@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -121,6 +122,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OpenSockets();
@@ -206,6 +208,11 @@ private:
     IpAddressEdit* subnet_ = nullptr;
     IpAddressEdit* subnetMask_ = nullptr;
     DeviceListView* listView_ = nullptr;
+    // The device list's group and what sits beside the list, at the dialog's own size.
+    QWidget* deviceGroup_ = nullptr;
+    QRect deviceGroupBase_;
+    QRect listBase_;
+    std::vector<std::pair<QWidget*, QRect>> besideList_;
     QPushButton* upgrade_ = nullptr;
     QPushButton* remove_ = nullptr;
     QPushButton* modify_ = nullptr;

@@ -6,7 +6,10 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShortcut>
+#include <algorithm>
+#include <initializer_list>
 
 #include "app/MainDialog.h"
 #include "core/upgrade/UpgradeChecks.h"
@@ -59,7 +62,9 @@ void PlacePicture(QWidget* parent, const DialogUnits& du, const QPixmap& pixmap,
 void MainDialog::BuildControls() {
     setFont(DialogFont());
     const DialogUnits du(font());
-    setFixedSize(du.X(477), du.Y(209));
+    // The dialog's own size is its smallest; larger, the device list takes the room.
+    setMinimumSize(du.X(477), du.Y(209));
+    resize(minimumSize());
     BuildOperations(du);
     BuildLanGroup(du);
     BuildDeviceGroup(du);
@@ -109,6 +114,7 @@ void MainDialog::BuildDeviceGroup(const DialogUnits& du) {
     auto* devices = new QGroupBox("Device List", this);
     devices->setObjectName(ids::mainwindow::kDeviceGroup);
     devices->setGeometry(du.Rect(6, 82, 465, 122));
+    deviceGroup_ = devices;
     listView_ = new DeviceListView(this);
     listView_->setObjectName(ids::mainwindow::kDeviceList);
     listView_->setGeometry(du.Rect(13, 94, 339, 104));
@@ -116,13 +122,21 @@ void MainDialog::BuildDeviceGroup(const DialogUnits& du) {
     listView_->OnUserSelection([this](int row) { deviceList_.Select(row); });
 
     add_ = MakeButton(this, ids::mainwindow::kAdd, "&Add...", du.Rect(357, 93, 50, 14));
-    MakeLabel("Add an new item of SNMP device to the Device List manually.",
-              du.Rect(359, 111, 110, 18), this);
+    auto* addHint = MakeLabel("Add an new item of SNMP device to the Device List manually.",
+                              du.Rect(359, 111, 110, 18), this);
     modify_ = MakeButton(this, ids::mainwindow::kModify, "&Modify...", du.Rect(358, 130, 50, 14));
-    MakeLabel("Set the account and password for the selected device.", du.Rect(358, 147, 110, 18),
-              this);
+    auto* modifyHint = MakeLabel("Set the account and password for the selected device.",
+                                 du.Rect(358, 147, 110, 18), this);
     remove_ = MakeButton(this, ids::mainwindow::kRemove, "&Remove", du.Rect(358, 165, 50, 14));
-    MakeLabel("Remove the selected device from the Device List.", du.Rect(359, 183, 110, 18), this);
+    auto* removeHint = MakeLabel("Remove the selected device from the Device List.",
+                                 du.Rect(359, 183, 110, 18), this);
+    // What sits beside the list follows its right edge when the window grows.
+    for (QWidget* side :
+         std::initializer_list<QWidget*>{add_, addHint, modify_, modifyHint, remove_, removeHint}) {
+        besideList_.emplace_back(side, side->geometry());
+    }
+    deviceGroupBase_ = deviceGroup_->geometry();
+    listBase_ = listView_->geometry();
 
     connect(add_, &QPushButton::clicked, this, &MainDialog::OnAdd);
     connect(modify_, &QPushButton::clicked, this, &MainDialog::OnModify);
@@ -130,6 +144,21 @@ void MainDialog::BuildDeviceGroup(const DialogUnits& du) {
     connect(discover_, &QPushButton::clicked, this, &MainDialog::OnDiscover);
     connect(upgrade_, &QPushButton::clicked, this, &MainDialog::OnUpgrade);
     connect(configuration_, &QPushButton::clicked, this, [this] { engine_.OnConfiguration(); });
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (deviceGroup_ == nullptr) {
+        return;
+    }
+    // Everything above the list keeps its place; the list takes the width and height added.
+    const int dx = std::max(0, width() - minimumWidth());
+    const int dy = std::max(0, height() - minimumHeight());
+    deviceGroup_->setGeometry(deviceGroupBase_.adjusted(0, 0, dx, dy));
+    listView_->setGeometry(listBase_.adjusted(0, 0, dx, dy));
+    for (const auto& [widget, base] : besideList_) {
+        widget->setGeometry(base.translated(dx, 0));
+    }
 }
 
 void MainDialog::BuildDialogs() {

@@ -192,6 +192,31 @@ TEST_F(MainDialogTest, DiscoverProgressIsPlacedClearAndTimersArePrecise) {
     EXPECT_EQ(dialog->operationTimer().timerType(), Qt::PreciseTimer);
 }
 
+// Made larger, the window gives the room to the device list: more rows show, what is above the
+// list keeps its place, the buttons beside it follow its right edge; it never gets smaller than
+// the dialog's own size.
+TEST_F(MainDialogTest, TheDeviceListGrowsWithTheWindow) {
+    auto dialog = Open();
+    auto* list = Find<QTreeWidget>(dialog.get(), ids::mainwindow::kDeviceList);
+    auto* discover = Find<QPushButton>(dialog.get(), ids::mainwindow::kDiscover);
+    auto* add = Find<QPushButton>(dialog.get(), ids::mainwindow::kAdd);
+    const QSize own = dialog->size();
+    const QRect listBefore = list->geometry();
+    const QRect discoverBefore = discover->geometry();
+    const QRect addBefore = add->geometry();
+    dialog->resize(own + QSize(300, 400));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->geometry(), listBefore.adjusted(0, 0, 300, 400));
+    EXPECT_EQ(discover->geometry(), discoverBefore);
+    EXPECT_EQ(add->geometry(), addBefore.translated(300, 0));
+    EXPECT_FALSE(list->geometry().intersects(add->geometry()));
+    EXPECT_TRUE(dialog->rect().contains(add->geometry()));
+    dialog->resize(own - QSize(100, 100));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog->size(), own);
+    EXPECT_EQ(list->geometry(), listBefore);
+}
+
 TEST_F(MainDialogTest, AddThroughTheAccountDialog) {
     auto dialog = Open();
     WhenModal<AccountDialog>([&](AccountDialog* account) {
