@@ -124,6 +124,25 @@ TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {
     }
 }
 
+// A site's labels follow the address on every series, escaped; names that would clash with the
+// text's own labels or are not Prometheus's are refused.
+TEST(UpsStatusTest, AddedLabelsGoOnEverySeries) {
+    const std::string text =
+        PrometheusText({{"198.51.100.3", "m3", Outcome::NoResponse, {}, "no response"}},
+                       {{"site", "room \"a\""}, {"rack", "7"}});
+    for (const char* line :
+         {R"(parvolink_ups_info{address="198.51.100.3",site="room \"a\"",rack="7",mac="m3"} 1)",
+          R"(parvolink_ups_snmp_up{address="198.51.100.3",site="room \"a\"",rack="7"} 0)"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+    for (const char* name : {"site", "_x", "rack7"}) {
+        EXPECT_TRUE(IsFreeLabelName(name)) << name;
+    }
+    for (const char* name : {"", "address", "mac", "state", "__name", "7up", "a-b", "a b"}) {
+        EXPECT_FALSE(IsFreeLabelName(name)) << name;
+    }
+}
+
 TEST(NutConfigTest, SectionsNameEachCardOnceAndHideSecretsUnlessAsked) {
     const Credentials v3{Credentials::Version::V3, "", "mon\"itor", 2, "auth pass", "priv\\pass"};
     const std::vector<NutCard> cards = {{"198.51.100.2", "card-1", "00:C0:B7:33:64:02"},

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkInterface>
+#include <QSaveFile>
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
@@ -170,13 +171,14 @@ int CliProgram::Run() {
 }
 
 void CliProgram::ReportUnstarted() {
-    Output output(std::cout, options_.format, command_->Heading(), command_->TableHeading());
+    const auto output = MakeOutput();
     for (const Ipv4Address& card : options_.cards) {
         fleet::CardTask task(card, options_.account, "", hostAddress_, command_->Job());
         task.Fail(fleet::Result::LocalFault, fault_);
-        output.Write(command_->Describe(task));
+        output->Write(command_->Describe(task));
     }
-    output.Finish();
+    output->Finish();
+    SaveOutput();
 }
 
 bool CliProgram::Prepare() {
@@ -286,8 +288,7 @@ bool CliProgram::StartDiscover() {
         exitCode_ = exitcode::kLocalFault;
     } else if (listing) {
         // Only now: a listing that cannot start prints nothing, not half a JSON document.
-        output_ = std::make_unique<Output>(std::cout, options_.format, command_->Heading(),
-                                           command_->TableHeading());
+        output_ = MakeOutput();
     }
     return started;
 }
@@ -329,8 +330,7 @@ void CliProgram::DiscoverEnded() {
 
 void CliProgram::RunCards() {
     if (!output_) {
-        output_ = std::make_unique<Output>(std::cout, options_.format, command_->Heading(),
-                                           command_->TableHeading());
+        output_ = MakeOutput();
     }
     if (options_.cards.empty()) {
         ClearProgress();
@@ -474,6 +474,30 @@ int CliProgram::WorstOfKept() const {
     return worst;
 }
 
+std::unique_ptr<Output> CliProgram::MakeOutput() {
+    std::ostream& sink = options_.outputFile.empty() ? std::cout : saved_;
+    return std::make_unique<Output>(sink, options_.format, command_->Heading(),
+                                    command_->TableHeading(), command_->MetricLabels());
+}
+
+bool CliProgram::SaveOutput() {
+    if (options_.outputFile.empty()) {
+        return true;
+    }
+    // A temporary file beside it, renamed over it: a reader never sees half of it.
+    QSaveFile file(QString::fromLocal8Bit(options_.outputFile.c_str()));
+    const std::string text = saved_.str();
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(text.data(), static_cast<qint64>(text.size())) ==
+            static_cast<qint64>(text.size()) &&
+        file.commit()) {
+        return true;
+    }
+    std::cerr << "parvolink-cli: cannot write " << ForTerminal(options_.outputFile) << ": "
+              << file.errorString().toLocal8Bit().constData() << "\n";
+    return false;
+}
+
 void CliProgram::End(int code) {
     if (ended_) {
         return;
@@ -483,6 +507,9 @@ void CliProgram::End(int code) {
     progress_.stop();
     if (output_) {
         output_->Finish();
+        if (!SaveOutput() && signal_ == 0) {
+            code = exitcode::kLocalFault;
+        }
     }
     exitCode_ = signal_ != 0 ? exitcode::Interrupted(signal_) : code;
     QCoreApplication::exit(exitCode_);

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <sstream>
 
 #include "app/cli/CommandLine.h"
 #include "app/cli/Output.h"
@@ -44,6 +45,11 @@ private:
     // Says how long a sweep of network takes; false (bad usage) for one too large unasked.
     bool SweepMayStart(const Ipv4Network& network);
     void RunCards();
+    // The output, to standard output or kept for --output.
+    std::unique_ptr<Output> MakeOutput();
+    // Writes what was kept to --output's file, whole; false (said on standard error) when it
+    // cannot.
+    bool SaveOutput();
     // Reads the cards' password; false (with the exit code set) on a fault.
     bool ReadCardPassword();
     // Prints the fault's line and keeps its code; false.
@@ -75,6 +81,7 @@ private:
     std::string password_;
     Ipv4Address hostAddress_{};
     std::unique_ptr<Output> output_;
+    std::ostringstream saved_;  // the output, with --output
     std::unique_ptr<DiscoverSession> discover_;
     std::unique_ptr<FirmwareServer> firmware_;
     std::unique_ptr<CardRunner> runner_;

@@ -120,6 +120,8 @@ public:
     // The run's exit code, from the worst of its cards' results.
     virtual int ExitCode(int worst, Format /*format*/) const { return worst; }
 
+    // Labels the command adds to every Prometheus series (status --label).
+    virtual snmp::Labels MetricLabels() const { return {}; }
     // The output's heading: CSV's columns, and the table's first line (none by default).
     virtual std::vector<std::string> Heading() const;
     virtual std::string TableHeading() const { return ""; }

@@ -110,6 +110,10 @@ void AddSharedOptions(QCommandLineParser& parser, const Command& command) {
         {"lan", "The network to search, such as 192.168.1.0/24.", "ADDRESS/PREFIX"},
         {"interface", "Search the network of this interface.", "NAME"},
         {"large-sweep", "Discover a network larger than a /16 (it takes hours)."},
+        {"output",
+         "Write the output to FILE instead, replaced whole once it is complete (a "
+         "temporary file renamed), as node_exporter's textfile collector needs.",
+         "FILE"},
     });
     if (!command.TakesCards()) {
         return;
@@ -156,6 +160,7 @@ void TakeSharedOptions(const QCommandLineParser& parser, const Command& command,
     }
     options.interfaceName = Text(parser.value("interface"));
     options.largeSweep = parser.isSet("large-sweep");
+    options.outputFile = Text(parser.value("output"));
     if (!command.TakesCards()) {
         return;
     }

@@ -35,6 +35,8 @@ struct CliOptions {
     std::string accountsFile;
     // A discover of a network larger than a /16 (hours of sweeping) runs only when asked.
     bool largeSweep = false;
+    // Where the output goes instead of standard output: replaced whole, never half written.
+    std::string outputFile;
 };
 
 struct ParsedCommand {

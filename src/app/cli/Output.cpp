@@ -22,8 +22,8 @@ std::string CsvRow(std::vector<std::string> fields, std::size_t columns) {
 }  // namespace
 
 Output::Output(std::ostream& out, Format format, std::vector<std::string> heading,
-               const std::string& tableHeading)
-    : out_(out), format_(format), columns_(heading.size()) {
+               const std::string& tableHeading, snmp::Labels metricLabels)
+    : out_(out), format_(format), columns_(heading.size()), metricLabels_(std::move(metricLabels)) {
     if (format_ == Format::Json) {
         out_ << "[" << std::flush;
     } else if (format_ == Format::Csv) {
@@ -68,7 +68,7 @@ void Output::Finish() {
     if (format_ == Format::Json) {
         out_ << "\n]\n" << std::flush;
     } else if (format_ == Format::Prometheus) {
-        out_ << snmp::PrometheusText(statuses_) << std::flush;
+        out_ << snmp::PrometheusText(statuses_, metricLabels_) << std::flush;
     }
 }
 

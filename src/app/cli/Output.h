@@ -17,7 +17,7 @@ class Output {
 public:
     // heading: CSV's columns (every row gets as many); tableHeading: the table's first line.
     Output(std::ostream& out, Format format, std::vector<std::string> heading,
-           const std::string& tableHeading);
+           const std::string& tableHeading, snmp::Labels metricLabels = {});
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
@@ -35,6 +35,7 @@ private:
     std::size_t columns_;  // of every CSV row: the heading's
     bool first_ = true;
     std::vector<snmp::CardStatus> statuses_;
+    snmp::Labels metricLabels_;
 };
 
 }  // namespace parvolink::cli

@@ -2,6 +2,7 @@
 #include "core/snmp/UpsStatus.h"
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <span>
 #include <sstream>
@@ -162,10 +163,34 @@ std::vector<UpsReading> ReadUpsStatus(const std::vector<Value>& values) {
     return readings;
 }
 
-std::string PrometheusText(const std::vector<CardStatus>& cards) {
+bool IsFreeLabelName(std::string_view name) {
+    const auto letter = [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+    };
+    if (name.empty() || !letter(name.front()) || name.starts_with("__")) {
+        return false;
+    }
+    for (const char c : name) {
+        if (!letter(c) && !std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    for (const char* own : {"address", "mac", "reason", "state", "source"}) {
+        if (name == own) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PrometheusText(const std::vector<CardStatus>& cards, const Labels& constantLabels) {
     std::ostringstream out;
-    const auto labels = [](const CardStatus& card, const std::string& more = "") {
-        return "{address=\"" + LabelValue(card.address) + "\"" + more + "}";
+    std::string constant;
+    for (const auto& [name, value] : constantLabels) {
+        constant += "," + name + "=\"" + LabelValue(value) + "\"";
+    }
+    const auto labels = [&constant](const CardStatus& card, const std::string& more = "") {
+        return "{address=\"" + LabelValue(card.address) + "\"" + constant + more + "}";
     };
     const auto family = [&](const char* name, const char* help) {
         out << "# HELP " << name << " " << help << "\n# TYPE " << name << " gauge\n";

@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/snmp/SnmpTypes.h"
@@ -40,6 +42,10 @@ struct CardStatus {
 // parvolink_ups_snmp_failure names why one did not answer; one gauge per reading in base
 // units (seconds, volts, ratios) for the cards that answered; the battery status and the
 // output source as state sets (a series per state, 1 for the current one).
-std::string PrometheusText(const std::vector<CardStatus>& cards);
+// constantLabels (name, value) follow the address on every series: a site, a room.
+using Labels = std::vector<std::pair<std::string, std::string>>;
+std::string PrometheusText(const std::vector<CardStatus>& cards, const Labels& constantLabels = {});
+// A label name a user may add: Prometheus's form, not one the text uses itself nor reserved.
+bool IsFreeLabelName(std::string_view name);
 
 }  // namespace parvolink::snmp

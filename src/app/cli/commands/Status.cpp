@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // status: each card's UPS read over SNMP, with the UPS MIB of RFC 1628.
+#include <QCommandLineParser>
 #include <map>
 
 #include "app/cli/ExitCodes.h"
@@ -35,6 +36,29 @@ public:
     }
     bool AskedOverSnmp(const fleet::CardTask&) const override { return true; }
     bool AsksEveryCard() const override { return true; }
+    void AddOptions(QCommandLineParser& parser) const override {
+        SnmpReading::AddOptions(parser);
+        parser.addOption({"label",
+                          "Add the label KEY=VALUE to every Prometheus series (repeatable): a "
+                          "site, a room.",
+                          "KEY=VALUE"});
+    }
+    void Take(const QCommandLineParser& parser, QStringList& positional) override {
+        SnmpReading::Take(parser, positional);
+        for (const QString& label : parser.values("label")) {
+            const std::string text = Text(label);
+            const std::size_t equals = text.find('=');
+            const std::string name = text.substr(0, equals);
+            if (equals == std::string::npos || !snmp::IsFreeLabelName(name)) {
+                throw UsageError{
+                    "--label takes KEY=VALUE, KEY a label name of letters, digits "
+                    "and _ other than address, mac, reason, state and source, not \"" +
+                    ForTerminal(text) + "\""};
+            }
+            labels_.emplace_back(name, text.substr(equals + 1));
+        }
+    }
+    snmp::Labels MetricLabels() const override { return labels_; }
     // The Prometheus text is whole and says which cards answered (parvolink_ups_snmp_up): a
     // textfile job that writes it should keep it, so a card that did not answer ends the run
     // well. Local faults and bad usage still end it badly.
@@ -105,6 +129,7 @@ public:
 
 private:
     std::map<Ipv4Address, std::vector<snmp::UpsReading>> readings_;
+    snmp::Labels labels_;
 };
 
 }  // namespace
