@@ -66,8 +66,8 @@ def setting_text(value):
 
 
 def main():
-    spec = dict(CARD_ARGS, settings=dict(type="dict", required=True))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
+    arguments = dict(CARD_ARGS, settings=dict(type="dict", required=True))
+    module = AnsibleModule(argument_spec=arguments, supports_check_mode=True)
     p = module.params
     if not p["settings"]:
         module.fail_json(msg="settings: give at least one field")

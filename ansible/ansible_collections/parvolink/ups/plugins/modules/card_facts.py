@@ -86,14 +86,14 @@ def read(module, words, **passwords):
 
 def main():
     levels = ["noAuthNoPriv", "authNoPriv", "authPriv"]
-    spec = dict(CARD_ARGS,
-                gather=dict(type="list", elements="str", default=["configuration", "users"],
-                            choices=["configuration", "users", "status"]),
-                snmp_user=dict(type="str"),
-                snmp_level=dict(type="str", default="authPriv", choices=levels),
-                snmp_auth_password=dict(type="str", no_log=True),
-                snmp_priv_password=dict(type="str", no_log=True))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
+    arguments = dict(CARD_ARGS,
+                     gather=dict(type="list", elements="str", default=["configuration", "users"],
+                                 choices=["configuration", "users", "status"]),
+                     snmp_user=dict(type="str"),
+                     snmp_level=dict(type="str", default="authPriv", choices=levels),
+                     snmp_auth_password=dict(type="str", no_log=True),
+                     snmp_priv_password=dict(type="str", no_log=True))
+    module = AnsibleModule(argument_spec=arguments, supports_check_mode=True)
     p = module.params
     card = {}
     if "configuration" in p["gather"]:

@@ -76,12 +76,12 @@ from ansible_collections.parvolink.ups.plugins.module_utils.parvolink import (
 
 
 def main():
-    spec = dict(CARD_ARGS,
-                file=dict(type="path", required=True),
-                version=dict(type="str", required=True),
-                confirm_timeout=dict(type="int", default=300),
-                lock_file=dict(type="path", default="/run/lock/parvolink-upgrade.lock"))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
+    arguments = dict(CARD_ARGS,
+                     file=dict(type="path", required=True),
+                     version=dict(type="str", required=True),
+                     confirm_timeout=dict(type="int", default=300),
+                     lock_file=dict(type="path", default="/run/lock/parvolink-upgrade.lock"))
+    module = AnsibleModule(argument_spec=arguments, supports_check_mode=True)
     p = module.params
     rc, records = run_cli(module, ["config", "get", p["card"]], password=p["password"])
     current = one_record(module, records)

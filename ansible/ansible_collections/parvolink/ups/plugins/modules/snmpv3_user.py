@@ -117,18 +117,18 @@ def absent(module):
 
 
 def main():
-    spec = dict(CARD_ARGS,
-                index=dict(type="int", required=True),
-                name=dict(type="str", required=True),
-                level=dict(type="str", default="authPriv",
-                           choices=["noAuthNoPriv", "authNoPriv", "authPriv"]),
-                auth_password=dict(type="str", no_log=True),
-                priv_password=dict(type="str", no_log=True),
-                state=dict(type="str", default="present", choices=["present", "absent"]),
-                verify=dict(type="bool", default=True),
-                reset=dict(type="bool", default=False))
+    arguments = dict(CARD_ARGS,
+                     index=dict(type="int", required=True),
+                     name=dict(type="str", required=True),
+                     level=dict(type="str", default="authPriv",
+                                choices=["noAuthNoPriv", "authNoPriv", "authPriv"]),
+                     auth_password=dict(type="str", no_log=True),
+                     priv_password=dict(type="str", no_log=True),
+                     state=dict(type="str", default="present", choices=["present", "absent"]),
+                     verify=dict(type="bool", default=True),
+                     reset=dict(type="bool", default=False))
     module = AnsibleModule(
-        argument_spec=spec, supports_check_mode=True,
+        argument_spec=arguments, supports_check_mode=True,
         required_if=[("level", "authNoPriv", ("auth_password",)),
                      ("level", "authPriv", ("auth_password", "priv_password"))])
     if not 0 <= module.params["index"] <= 7:
