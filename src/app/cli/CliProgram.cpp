@@ -342,17 +342,14 @@ void CliProgram::RunCards() {
     if (first && !firstAsked_ && signal_ == 0) {
         // Asked of every card before any task starts; the tasks begin with the answers.
         firstAsked_ = std::make_unique<SnmpStage>();
-        std::vector<std::string> addresses;
-        for (const Ipv4Address& card : options_.cards) {
-            addresses.push_back(FormatDottedAddress(card));
-        }
-        firstAsked_->Start(*first, addresses,
-                           [this, addresses](const std::vector<snmp::Answer>& answers) {
-                               for (std::size_t i = 0; i < answers.size(); ++i) {
-                                   firstAnswers_[addresses.at(i)] = answers[i];
-                               }
-                               RunCards();
-                           });
+        const std::vector<std::string> addresses = NamedAddresses();
+        firstAsked_->Start(
+            *first, addresses, [this, addresses](const std::vector<snmp::Answer>& answers) {
+                for (std::size_t i = 0; i < addresses.size() && i < answers.size(); ++i) {
+                    firstAnswers_[addresses[i]] = answers[i];
+                }
+                RunCards();
+            });
         return;
     }
     std::vector<std::unique_ptr<fleet::CardTask>> tasks;
@@ -381,12 +378,16 @@ void CliProgram::RunCards() {
     const auto question = command_->Question();
     if (question && command_->AsksEveryCard() && !cardsDone_) {
         // The agents' round trips overlap the cards' own: the run takes the longer of the two.
-        std::vector<std::string> addresses;
-        for (const Ipv4Address& card : options_.cards) {
-            addresses.push_back(FormatDottedAddress(card));
-        }
-        AskOverSnmp(*question, std::move(addresses));
+        AskOverSnmp(*question, NamedAddresses());
     }
+}
+
+std::vector<std::string> CliProgram::NamedAddresses() const {
+    std::vector<std::string> addresses;
+    for (const Ipv4Address& card : options_.cards) {
+        addresses.push_back(FormatDottedAddress(card));
+    }
+    return addresses;
 }
 
 void CliProgram::CardEnded(const fleet::CardTask& task) {

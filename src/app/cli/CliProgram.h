@@ -45,6 +45,8 @@ private:
     // Says how long a sweep of network takes; false (bad usage) for one too large unasked.
     bool SweepMayStart(const Ipv4Network& network);
     void RunCards();
+    // The cards' dotted addresses, in the order they were named.
+    std::vector<std::string> NamedAddresses() const;
     // The output, to standard output or kept for --output.
     std::unique_ptr<Output> MakeOutput();
     // Writes what was kept to --output's file, whole; false (said on standard error) when it
