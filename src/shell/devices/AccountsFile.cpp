@@ -32,13 +32,17 @@ std::optional<Accounts> ReadAccountsFile(const std::string& path, std::string& e
         fault = AccountsFileFault::Refused;
         error = path + ": group or others may read it (chmod 600 it)";
     } else {
-        text.resize(static_cast<std::size_t>(status.st_size));
-        const ssize_t got = ::read(descriptor, text.data(), text.size());
-        if (got < 0) {
-            error = "cannot read the accounts file " + path;
+        // Read to its end: one read may return less than the whole file, and a line lost
+        // would leave its card without its password.
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = ::read(descriptor, buffer, sizeof buffer)) > 0 &&
+               text.size() <= static_cast<std::size_t>(kLongestAccountsFile)) {
+            text.append(buffer, static_cast<std::size_t>(got));
         }
-        text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
-        if (got >= 0) {
+        if (got < 0 || text.size() > static_cast<std::size_t>(kLongestAccountsFile)) {
+            error = "cannot read the accounts file " + path;
+        } else {
             fault = AccountsFileFault::None;
         }
     }

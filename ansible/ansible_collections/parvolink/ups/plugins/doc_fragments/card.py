@@ -38,3 +38,14 @@ attributes:
     description: Each field that changes, as the card has it and as it would have it.
     support: full
 """
+
+    # The attributes of every module that only reads.
+    READS = r"""
+attributes:
+  check_mode:
+    description: The module only reads; it runs in check mode as it does otherwise.
+    support: full
+  diff_mode:
+    description: Nothing is changed.
+    support: none
+"""

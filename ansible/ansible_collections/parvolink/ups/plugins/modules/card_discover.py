@@ -18,6 +18,8 @@ description:
     README and its example playbooks).
 version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
+extends_documentation_fragment:
+  - parvolink.ups.card.reads
 options:
   lan:
     description: The network to search, such as C(192.168.1.0/24).
@@ -31,13 +33,6 @@ options:
     description: The parvolink-cli program on the host that runs the task.
     type: path
     default: parvolink-cli
-attributes:
-  check_mode:
-    description: Cards are read and checked as in a real run; nothing is written.
-    support: full
-  diff_mode:
-    description: Nothing is changed.
-    support: none
 """
 
 EXAMPLES = r"""

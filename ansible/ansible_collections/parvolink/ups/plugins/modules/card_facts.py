@@ -17,6 +17,7 @@ version_added: "1.0.0"
 author: Parvolink developers (@parvolink)
 extends_documentation_fragment:
   - parvolink.ups.card
+  - parvolink.ups.card.reads
 options:
   gather:
     description: What to read.
@@ -39,12 +40,6 @@ options:
     description: For C(status), the user's privacy password.
     type: str
 attributes:
-  check_mode:
-    description: Cards are read and checked as in a real run; nothing is written.
-    support: full
-  diff_mode:
-    description: Nothing is changed.
-    support: none
   facts:
     description: The card as the fact C(ups_card).
     support: full
