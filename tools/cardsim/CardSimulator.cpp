@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <tuple>
 
 #include "core/protocol/DatagramCodec.h"
@@ -103,6 +104,50 @@ std::vector<std::string> AnswerDiscover(const Card& card) {
     return replies;
 }
 
+// The date and time fields: year - 2000, month, day, hour, minute, second.
+constexpr std::size_t kClockField = 16;
+
+std::int64_t MachineClock() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The configuration as the card reports it: a running clock shows its time now.
+std::vector<std::string> WithClock(const Card& card) {
+    std::vector<std::string> fields = card.configuration;
+    if (!card.clockAhead || fields.size() < kClockField + 6) {
+        return fields;
+    }
+    const std::time_t now = static_cast<std::time_t>(MachineClock() + *card.clockAhead);
+    std::tm local{};
+    gmtime_r(&now, &local);
+    const int values[] = {local.tm_year - 100, local.tm_mon + 1, local.tm_mday,
+                          local.tm_hour,       local.tm_min,     local.tm_sec};
+    for (std::size_t i = 0; i < 6; ++i) {
+        fields[kClockField + i] = std::to_string(values[i]);
+    }
+    return fields;
+}
+
+// A running clock takes the date and time written as its time now.
+void SetClock(Card& card) {
+    if (!card.clockAhead) {
+        return;
+    }
+    const auto field = [&card](std::size_t i) {
+        return std::atoi(card.configuration[kClockField + i].c_str());
+    };
+    std::tm written{};
+    written.tm_year = field(0) + 100;
+    written.tm_mon = field(1) - 1;
+    written.tm_mday = field(2);
+    written.tm_hour = field(3);
+    written.tm_min = field(4);
+    written.tm_sec = field(5);
+    card.clockAhead = static_cast<std::int64_t>(timegm(&written)) - MachineClock();
+}
+
 std::vector<std::string> AnswerSetConfigure(Card& card, const std::vector<std::string>& payload,
                                             const Faults& faults) {
     if (payload.size() < 22) {
@@ -110,6 +155,7 @@ std::vector<std::string> AnswerSetConfigure(Card& card, const std::vector<std::s
     }
     if (!faults.notOk) {
         card.configuration = payload;
+        SetClock(card);
     }
     return {ReplyLine(std::string(wire::kSetConfigure),
                       {faults.notOk ? "FAIL" : std::string(wire::kOk)})};
@@ -159,7 +205,7 @@ std::vector<std::string> AnswerAdmitted(Card& card, const std::string& command,
                                         const std::vector<std::string>& payload,
                                         const Faults& faults) {
     if (command == wire::kConfigure) {
-        return {ReplyLine(command, card.configuration)};
+        return {ReplyLine(command, WithClock(card))};
     }
     if (faults.ignoreWrites && (command == wire::kSetConfigure || command == wire::kSetSnmpv3)) {
         return {};

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +71,9 @@ struct Card {
     int restartMs = 0;
     bool keepsOldVersion = false;
     std::chrono::steady_clock::time_point silentUntil{};
+    // The card's clock, as seconds it is ahead of this machine's: its date and time fields
+    // are its local time, which a SetConfigure sets. None: they stay as written.
+    std::optional<std::int64_t> clockAhead;
 };
 
 constexpr std::string_view kFactoryUserPassphrase = "lanterns";

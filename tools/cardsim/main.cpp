@@ -97,6 +97,8 @@ void Usage() {
                  "  charge=PERCENT, minutes=N, load=PERCENT, input-volts=N, output-volts=N,\n"
                  "  maker-hex=HEX (the UPS manufacturer's bytes, any bytes at all)\n"
                  "After a whole fetch a card takes the file's version field as its version.\n"
+                 "Each card's clock runs from this machine's time (its time zone GMT); the date\n"
+                 "and time a SetConfigure writes set it.\n"
                  "  --silent      answer nothing\n"
                  "  --not-ok      answer writes with a status other than \"OK\"\n"
                  "  --error1      answer every request but Discover with \"Error\" '1'\n"
@@ -366,6 +368,7 @@ bool Simulator::MakeCards() {
     for (std::size_t i = 0; i < options_.addresses.size(); ++i) {
         cards_.push_back(
             cardsim::MakeCard(options_.addresses[i], static_cast<int>(i), options_.userLimitation));
+        cards_.back().clockAhead = 0;  // its clock runs, in UTC until it is set
         for (const std::string& setting : options_.everyCard) {
             if (!Apply(cards_.back(), setting)) {
                 std::cerr << "parvolink-cardsim: bad setting \"" << setting << "\"\n";

@@ -393,6 +393,7 @@ std::vector<std::string> CliProgram::NamedAddresses() const {
 void CliProgram::CardEnded(const fleet::CardTask& task) {
     ClearProgress();
     ++cardsEnded_;
+    command_->CardEnded(task);
     exitCode_ = std::max(exitCode_, static_cast<int>(task.result()));
     if (task.result() == Result::BadInput || task.heldBy()) {
         // Why this card was refused, or held back, in a line of its own.
@@ -422,6 +423,9 @@ void CliProgram::CardsEnded() {
         }  // else the answers still to come end the run
         return;
     }
+    if (signal_ == 0 && AskProbes()) {
+        return;
+    }
     const auto question = command_->Question();
     if (!question || signal_ != 0) {
         Report();
@@ -449,7 +453,43 @@ void CliProgram::AskOverSnmp(const SnmpQuestion& question, std::vector<std::stri
     });
 }
 
+bool CliProgram::AskProbes() {
+    std::vector<std::pair<std::string, Probe>> probes;
+    std::vector<std::pair<std::string, std::size_t>> counts;  // each card's, in order
+    for (const fleet::CardTask& task : kept_) {
+        const std::string address = FormatDottedAddress(task.address());
+        const std::vector<Probe> own = command_->Probes(task);
+        counts.emplace_back(address, own.size());
+        for (const Probe& probe : own) {
+            probes.emplace_back(address, probe);
+        }
+    }
+    if (probes.empty()) {
+        return false;
+    }
+    SnmpQuestion timing;
+    timing.timeoutMs = command_->ProbeTimeoutMs();
+    snmp_ = std::make_unique<SnmpStage>();
+    snmp_->Start(
+        std::move(probes), timing, [this, counts](const std::vector<snmp::Answer>& answers) {
+            auto next = answers.begin();
+            for (const auto& [address, count] : counts) {
+                const std::size_t take = std::min<std::size_t>(count, answers.end() - next);
+                probeAnswers_[address].assign(next, next + static_cast<std::ptrdiff_t>(take));
+                next += static_cast<std::ptrdiff_t>(take);
+            }
+            answered_ = true;
+            Report();
+        });
+    return true;
+}
+
 void CliProgram::Report() {
+    for (const fleet::CardTask& task : kept_) {
+        const auto probed = probeAnswers_.find(FormatDottedAddress(task.address()));
+        command_->Probed(
+            task, probed != probeAnswers_.end() ? probed->second : std::vector<snmp::Answer>{});
+    }
     for (fleet::CardTask& task : kept_) {
         // Without the stage (a signal came first) every card keeps what it came to.
         if (snmp_ != nullptr && command_->AskedOverSnmp(task)) {

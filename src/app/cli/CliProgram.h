@@ -65,6 +65,8 @@ private:
     // Asks the command's question of the addresses; Report follows once the cards have ended
     // too.
     void AskOverSnmp(const SnmpQuestion& question, std::vector<std::string> addresses);
+    // Asks the command's probes of the kept cards; false when it has none.
+    bool AskProbes();
     // The kept cards with their agents' answers: the command's records, and the end.
     void Report();
     // The largest result of the cards kept.
@@ -93,11 +95,12 @@ private:
     std::map<std::string, snmp::Answer> firstAnswers_;
     std::shared_ptr<const Accounts> accounts_;
     bool fallbackPassword_ = true;  // a card no line of accounts_ names takes password_
-    std::map<std::string, snmp::Answer> answers_;  // by the dotted address asked
-    bool answered_ = false;                        // the SNMP stage has given its answers
-    bool cardsDone_ = false;                       // every card's task has ended
-    std::vector<fleet::CardTask> kept_;            // ended, kept to the end by the command
-    int signal_ = 0;                               // the first signal caught
+    std::map<std::string, snmp::Answer> answers_;                    // by the dotted address asked
+    std::map<std::string, std::vector<snmp::Answer>> probeAnswers_;  // by dotted address
+    bool answered_ = false;              // the SNMP stage has given its answers
+    bool cardsDone_ = false;             // every card's task has ended
+    std::vector<fleet::CardTask> kept_;  // ended, kept to the end by the command
+    int signal_ = 0;                     // the first signal caught
     bool ended_ = false;
     QTimer progress_;
     bool showProgress_ = false;

@@ -50,6 +50,12 @@ struct Record {
     std::optional<snmp::CardStatus> metrics;    // Prometheus
 };
 
+// A GET of sysObjectID.0 with credentials of a command's own, to see whether the agent answers
+// them (audit: the community "public", a user's factory passphrase).
+struct Probe {
+    snmp::Credentials credentials;
+};
+
 // What the SNMP stage asks of the cards once they are identified (or written).
 struct SnmpQuestion {
     enum class Kind { UpsStatus, VerifyUser, VerifyUserJustWritten };
@@ -117,6 +123,15 @@ public:
     virtual bool AsksEveryCard() const { return false; }
     // A card's agent answered (or not): its result and message, and what it read.
     virtual void Answered(fleet::CardTask& /*task*/, const snmp::Answer& /*answer*/) {}
+    // A card's task has ended (before its record is written or kept).
+    virtual void CardEnded(const fleet::CardTask& /*task*/) {}
+    // Probes of the command's own for a card once every card has ended (instead of a
+    // question); every card's answers, in the same order, then go to Probed (none when a
+    // signal came first).
+    virtual std::vector<Probe> Probes(const fleet::CardTask& /*task*/) const { return {}; }
+    virtual int ProbeTimeoutMs() const { return 1000; }
+    virtual void Probed(const fleet::CardTask& /*task*/,
+                        const std::vector<snmp::Answer>& /*answers*/) {}
     // The run's exit code, from the worst of its cards' results.
     virtual int ExitCode(int worst, Format /*format*/) const { return worst; }
 

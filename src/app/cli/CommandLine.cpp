@@ -28,8 +28,8 @@ constexpr const char* kConventions =
     "the cards that pass). A card already as asked is \"unchanged\" and not written;\n"
     "--check shows what a write would change and writes nothing.\n"
     "Exit codes: 0 done, 1 a card refused or answered \"Error\", 2 bad usage or input,\n"
-    "3 no response, 4 a local fault (a file that cannot be read); 130, 143 or 129 after\n"
-    "SIGINT, SIGTERM or SIGHUP.\n";
+    "3 no response, 4 a local fault (a file that cannot be read), 5 audit found something at\n"
+    "or above --fail-on; 130, 143 or 129 after SIGINT, SIGTERM or SIGHUP.\n";
 
 struct HelpShown {};
 

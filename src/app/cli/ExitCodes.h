@@ -14,6 +14,8 @@ constexpr int kRefused = static_cast<int>(fleet::Result::Refused);
 constexpr int kBadInput = static_cast<int>(fleet::Result::BadInput);  // also bad usage
 constexpr int kNoResponse = static_cast<int>(fleet::Result::NoResponse);
 constexpr int kLocalFault = static_cast<int>(fleet::Result::LocalFault);
+// audit: a finding at or above --fail-on.
+constexpr int kFindings = 5;
 // Ended by a signal, as shells report it: 130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP.
 constexpr int Interrupted(int signal) {
     return 128 + signal;

@@ -16,13 +16,36 @@ SnmpStage::~SnmpStage() {
     }
 }
 
-void SnmpStage::Start(const SnmpQuestion& question, std::vector<std::string> addresses, Done done) {
+namespace {
+
+snmp::ClientOptions ClientFor(const SnmpQuestion& question) {
     snmp::ClientOptions client;
     client.timeoutMs = question.timeoutMs;
     client.retries = question.retries;
     client.onLimit = [](const std::string& limit) {
         std::cerr << "parvolink-cli: " + limit + "\n" << std::flush;
     };
+    return client;
+}
+
+}  // namespace
+
+void SnmpStage::Start(std::vector<std::pair<std::string, Probe>> probes, const SnmpQuestion& timing,
+                      Done done) {
+    std::vector<snmp::Query> queries;
+    for (auto& [address, probe] : probes) {
+        queries.push_back({address, std::move(probe.credentials), {snmp::SysObjectIdOid()}});
+    }
+    worker_ = std::thread([this, client = ClientFor(timing), queries = std::move(queries),
+                           done = std::move(done)] {
+        std::vector<snmp::Answer> answers = snmp::Ask(queries, client, &stop_);
+        QMetaObject::invokeMethod(
+            this, [done, answers = std::move(answers)] { done(answers); }, Qt::QueuedConnection);
+    });
+}
+
+void SnmpStage::Start(const SnmpQuestion& question, std::vector<std::string> addresses, Done done) {
+    const snmp::ClientOptions client = ClientFor(question);
     const bool status = question.kind == SnmpQuestion::Kind::UpsStatus;
     const bool justWritten = question.kind == SnmpQuestion::Kind::VerifyUserJustWritten;
     const snmp::Credentials credentials = question.credentials;

@@ -29,6 +29,9 @@ public:
     // Asks every address the question (the UPS status, or whether the user verifies); done is
     // called on this object's thread with one answer each.
     void Start(const SnmpQuestion& question, std::vector<std::string> addresses, Done done);
+    // Asks each address its probe; done gets one answer each, in order.
+    void Start(std::vector<std::pair<std::string, Probe>> probes, const SnmpQuestion& timing,
+               Done done);
     // Gives up the requests still out; done still comes.
     void Stop() { stop_ = true; }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/fleet/Audit.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdlib>
 
 #include "core/fleet/ConfigurationFields.h"
 
@@ -24,26 +27,30 @@ bool NoServer(const std::string& server) {
     return server.empty() || server == "0.0.0.0";
 }
 
-}  // namespace
-
-std::string_view SeverityName(Severity severity) {
-    return kSeverityNames.at(static_cast<std::size_t>(severity));
-}
-
-std::optional<Severity> ParseSeverity(std::string_view name) {
-    for (std::size_t i = 0; i < kSeverityNames.size(); ++i) {
-        if (kSeverityNames[i] == name) {
-            return static_cast<Severity>(i);
-        }
+// "1 h 2 min 5 s", the larger units only when there are some.
+std::string Duration(std::int64_t seconds) {
+    std::string text;
+    if (seconds >= 86400) {
+        text += std::to_string(seconds / 86400) + " d ";
+        seconds %= 86400;
     }
-    return std::nullopt;
+    if (!text.empty() || seconds >= 3600) {
+        text += std::to_string(seconds / 3600) + " h ";
+        seconds %= 3600;
+    }
+    if (!text.empty() || seconds >= 60) {
+        text += std::to_string(seconds / 60) + " min ";
+        seconds %= 60;
+    }
+    return text + std::to_string(seconds) + " s";
 }
 
-std::vector<Finding> AuditConfiguration(const DeviceEntry& card, const DeviceConfiguration& record,
-                                        const AuditLimits& limits) {
+void AuditConfiguration(const CardFacts& facts, const AuditLimits& limits,
+                        std::vector<Finding>& findings) {
+    const DeviceEntry& card = facts.card;
+    const DeviceConfiguration& record = *facts.configuration;
     const std::vector<NamedValue> fields =
         ReadConfigurationFields(record, GatesFor(card.version, card.model));
-    std::vector<Finding> findings;
     if (ValueOf(fields, "telnet") == "enabled") {
         findings.push_back({"telnet-enabled", Severity::High,
                             "Telnet is enabled: its password crosses the network in clear. "
@@ -65,16 +72,30 @@ std::vector<Finding> AuditConfiguration(const DeviceEntry& card, const DeviceCon
                             "The clock is set by SNTP but no server is named, so its time drifts. "
                             "Name one (config set sntp-server-1=ADDRESS)."});
     }
-    if (!limits.minVersion.empty() && ReadVersion(card.version) < ReadVersion(limits.minVersion)) {
-        findings.push_back({"firmware-old", Severity::Medium,
-                            "The firmware is version " + card.version + ", older than " +
-                                limits.minVersion + ". Upgrade it (parvolink-cli upgrade)."});
+    if (limits.maxClockDrift) {
+        const std::optional<std::int64_t> clock = CardClock(record);
+        const std::int64_t drift = clock ? *clock - limits.now : 0;
+        const std::string zone = ValueOf(fields, "time-zone");
+        const std::string zoneNote = zone.empty()
+                                         ? " (it has no time zone: taken as UTC)"
+                                         : " (its time zone, " + zone + ", taken into account)";
+        if (!clock) {
+            findings.push_back({"clock-invalid", Severity::Low,
+                                "The card's date (" + ValueOf(fields, "date") +
+                                    ") is no calendar's. Set it (config set date=MM/DD/YYYY "
+                                    "time=HH:MM:SS) or name an SNTP server."});
+        } else if (std::abs(drift) > *limits.maxClockDrift) {
+            findings.push_back(
+                {"clock-drift", Severity::Low,
+                 "The card's clock is " + Duration(std::abs(drift)) +
+                     (drift < 0 ? " behind" : " ahead of") + " this PC's" + zoneNote +
+                     ". Set it (config set date=MM/DD/YYYY time=HH:MM:SS) or name an SNTP "
+                     "server."});
+        }
     }
-    return findings;
 }
 
-std::vector<Finding> AuditUsers(const UsmConfiguration& users) {
-    std::vector<Finding> findings;
+void AuditUsers(const UsmConfiguration& users, std::vector<Finding>& findings) {
     for (int row = 0; row < usm::kUsers; ++row) {
         const std::string& name = users.userNames[static_cast<std::size_t>(row)];
         if (!name.empty() && LevelOf(users.securityLevels, row) == NoAuthNoPriv) {
@@ -84,6 +105,113 @@ std::vector<Finding> AuditUsers(const UsmConfiguration& users) {
                                     "(snmpv3 set --level authPriv)."});
         }
     }
+}
+
+std::string Joined(const std::vector<std::string>& words, std::string_view between) {
+    std::string text;
+    for (const std::string& word : words) {
+        text += (text.empty() ? "" : std::string(between)) + word;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string_view SeverityName(Severity severity) {
+    return kSeverityNames.at(static_cast<std::size_t>(severity));
+}
+
+std::optional<Severity> ParseSeverity(std::string_view name) {
+    for (std::size_t i = 0; i < kSeverityNames.size(); ++i) {
+        if (kSeverityNames[i] == name) {
+            return static_cast<Severity>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> TimeZoneOffset(std::uint8_t timeZoneIndex) {
+    if (timeZoneIndex >= configuration::kTimeZoneNames.size()) {
+        return std::nullopt;
+    }
+    // "GMT Dublin...", "GMT+05 ...", "GMT-03:30 ..."
+    const std::string_view name = configuration::kTimeZoneNames[timeZoneIndex];
+    if (name.size() < 6 || (name[3] != '+' && name[3] != '-')) {
+        return 0;
+    }
+    std::int64_t minutes = ((name[4] - '0') * 10 + (name[5] - '0')) * 60;
+    if (name.size() >= 9 && name[6] == ':') {
+        minutes += (name[7] - '0') * 10 + (name[8] - '0');
+    }
+    return (name[3] == '-' ? -minutes : minutes) * 60;
+}
+
+std::optional<std::int64_t> CardClock(const DeviceConfiguration& record) {
+    using namespace std::chrono;
+    const year_month_day date{year{record.year}, month{static_cast<unsigned>(record.month)},
+                              day{static_cast<unsigned>(record.day)}};
+    if (!date.ok() || record.month < 1 || record.day < 1 || record.hour < 0 || record.hour > 23 ||
+        record.minute < 0 || record.minute > 59 || record.second < 0 || record.second > 59) {
+        return std::nullopt;
+    }
+    const std::int64_t local = sys_days{date}.time_since_epoch() / seconds(1) + record.hour * 3600 +
+                               record.minute * 60 + record.second;
+    return local - TimeZoneOffset(record.timeZoneIndex).value_or(0);
+}
+
+std::vector<Finding> Audit(const CardFacts& facts, const AuditLimits& limits) {
+    std::vector<Finding> findings;
+    if (!facts.unreadable.empty()) {
+        findings.push_back({"card-unreadable", Severity::High,
+                            "The card could not be read: " + facts.unreadable +
+                                ". Nothing else about it is known; check that it is on, "
+                                "reachable and given its account (--accounts)."});
+    }
+    if (!facts.otherMacs.empty()) {
+        findings.push_back({"address-shared", Severity::High,
+                            "Another card (" + Joined(facts.otherMacs, ", ") +
+                                ") answers for this address too: requests to it may reach "
+                                "either. Give each card an address of its own."});
+    }
+    if (facts.factoryAccountAccepted.value_or(false)) {
+        findings.push_back({"factory-account", Severity::High,
+                            "The card still takes the factory account \"admin\" with its "
+                            "factory password. Give the administrator a password of your own "
+                            "on the card."});
+    }
+    if (facts.configuration) {
+        AuditConfiguration(facts, limits, findings);
+    }
+    if (facts.users) {
+        AuditUsers(*facts.users, findings);
+    }
+    for (const std::string& user : facts.factoryPassphraseUsers) {
+        findings.push_back({"snmpv3-factory-passphrase", Severity::High,
+                            "SNMPv3 user \"" + user +
+                                "\" still answers with the factory passphrase. Give it "
+                                "passwords of your own (snmpv3 set)."});
+    }
+    if (!facts.publicCommunityVersions.empty()) {
+        findings.push_back({"snmp-public-community", Severity::High,
+                            "The card's agent answers " +
+                                Joined(facts.publicCommunityVersions, " and ") +
+                                " with the community \"public\": anyone on the network reads "
+                                "it. Set a community of your own on the card, or use SNMPv3 "
+                                "only."});
+    }
+    if (facts.unreadable.empty() && !facts.factoryAccountAccepted && facts.configuration) {
+        findings.push_back({"factory-account-unknown", Severity::Info,
+                            "The card did not answer a request made with the factory account, "
+                            "so whether it still takes it is not known."});
+    }
+    if (!limits.minVersion.empty() && !facts.card.version.empty() &&
+        ReadVersion(facts.card.version) < ReadVersion(limits.minVersion)) {
+        findings.push_back({"firmware-old", Severity::Medium,
+                            "The firmware is version " + facts.card.version + ", older than " +
+                                limits.minVersion + ". Upgrade it (parvolink-cli upgrade)."});
+    }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.severity > b.severity; });
     return findings;
 }
 

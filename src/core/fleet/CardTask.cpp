@@ -114,13 +114,17 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
     if (!reply) {
         return {};
     }
+    NoteOtherCard(*reply, from);
     // What a step reads is taken only when it is whole; otherwise it is awaited still.
     const auto take = [this](std::string_view payload) {
+        DeviceConfiguration scratch;
         switch (*operation_.step()) {
             case Step::Identify:
                 return ParseDiscoverReply(payload).has_value();
             case Step::Configure:
-                return ParseConfigureReply(payload, configuration_);
+                // The factory account's answer only says that the card took it.
+                return ParseConfigureReply(payload,
+                                           phase_ == Phase::FactoryTry ? scratch : configuration_);
             case Step::Snmpv3:
                 return ParseSnmpv3Reply(payload, users_);
             default:
@@ -129,6 +133,14 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
     };
     const ReplyMeaning meaning = operation_.OnReply(*reply, from, take);
     using Kind = ReplyMeaning::Kind;
+    if (phase_ == Phase::FactoryTry) {
+        if (meaning.kind != Kind::Other) {
+            FactoryTried(meaning.kind == Kind::Answered          ? std::optional<bool>(true)
+                         : meaning.kind == Kind::AccountMismatch ? std::optional<bool>(false)
+                                                                 : std::nullopt);
+        }
+        return {};
+    }
     switch (meaning.kind) {
         case Kind::Other:
             return {};
@@ -179,7 +191,12 @@ std::vector<Outgoing> CardTask::Advance(const ReplyMeaning& meaning) {
         return Refuse(std::move(*refusal));
     }
     NoteChanges(done, configurationRead, usersRead);
+    usersRead_ = usersRead_ || done == Step::Snmpv3;
     const std::optional<Step> next = operation_.NextStep();
+    if (operation_.operation() == Operation::Audit && done != Step::Identify &&
+        (!next || !GatesFor(operation_.card().version, operation_.card().model).showSnmpv3)) {
+        return TryFactoryAccount();
+    }
     if (!next) {
         Finish(Result::Done, meaning.message ? meaning.message->text : "");
         return {};
@@ -210,9 +227,10 @@ std::optional<std::string> CardTask::CheckAfter(Step step) {
             return "this card (version " + card.version +
                    ") cannot be reset to its defaults from here";
         }
+        // An audit reads the users of a card that has them; the other commands need them.
         const std::span<const Step> steps = StepsOf(operation);
         if (std::find(steps.begin(), steps.end(), Step::Snmpv3) != steps.end() &&
-            !gates.showSnmpv3) {
+            !gates.showSnmpv3 && operation != Operation::Audit) {
             return "SNMPv3 needs a card of version 2.0 or later; this one is version " +
                    card.version;
         }
@@ -288,6 +306,41 @@ void CardTask::NoteChanges(Step step, const DeviceConfiguration& configurationRe
     }
 }
 
+std::vector<Outgoing> CardTask::TryFactoryAccount() {
+    if (account_ == kFactoryAccount && password_ == kFactoryPassword) {
+        FactoryTried(true);  // it was just read with it
+        return {};
+    }
+    DeviceEntry factory = operation_.card();
+    factory.account = kFactoryAccount;
+    factory.password = kFactoryPassword;
+    operation_.Identified(factory);
+    phase_ = Phase::FactoryTry;
+    return operation_.Begin(Step::Configure);
+}
+
+void CardTask::FactoryTried(std::optional<bool> accepted) {
+    factoryAccepted_ = accepted;
+    DeviceEntry card = operation_.card();
+    card.account = account_;
+    card.password = password_;
+    operation_.Identified(card);
+    operation_.Expire();
+    Finish(Result::Done, "");
+}
+
+void CardTask::NoteOtherCard(const Reply& reply, const Ipv4Address& from) {
+    const std::string& mac = operation_.card().macAddress;
+    if (reply.command != ReplyCommand::Discover || from != address_ || mac.empty()) {
+        return;
+    }
+    const auto other = ParseDiscoverReply(reply.payload);
+    if (other && other->macAddress != mac &&
+        std::find(otherMacs_.begin(), otherMacs_.end(), other->macAddress) == otherMacs_.end()) {
+        otherMacs_.push_back(other->macAddress);
+    }
+}
+
 bool CardTask::AlreadyAsAsked() const {
     const Operation operation = operation_.operation();
     const bool setsSomething = operation == Operation::WriteConfiguration ||
@@ -357,6 +410,11 @@ std::vector<Outgoing> CardTask::Tick() {
             return {};
         case Phase::Confirm:
             return ConfirmTick();
+        case Phase::FactoryTry:
+            if (operation_.Tick()) {
+                FactoryTried(std::nullopt);
+            }
+            return {};
         case Phase::Fetch:
             // A transfer under way is timed by the TFTP server.
             if (!fetchStarted_ && --countdown_ <= 0) {

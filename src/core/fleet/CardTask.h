@@ -63,6 +63,10 @@ struct Job {
     std::string firmwareVersion;  // the file's version field
 };
 
+// The account every card leaves the factory with (the account dialog's hints).
+inline constexpr std::string_view kFactoryAccount = "admin";
+inline constexpr std::string_view kFactoryPassword = "lanterns";
+
 // What can be refused before any card is asked: values no card's form takes (a port of 99999,
 // a bad date, a mask with gaps), SNMPv3 passwords too short for the level. The first fault as
 // one line; nothing when the job may go to the cards.
@@ -146,14 +150,21 @@ public:
     const DeviceEntry& card() const { return operation_.card(); }
     const DeviceConfiguration& configuration() const { return configuration_; }
     const UsmConfiguration& users() const { return users_; }
+    // Audit: whether the SNMPv3 users were read (a card before version 2.0 has none), whether
+    // the card takes the factory account (none: it did not answer the request made with it).
+    bool usersRead() const { return usersRead_; }
+    const std::optional<bool>& factoryAccountAccepted() const { return factoryAccepted_; }
+    // The MAC addresses of other cards that answered a Discover for this card's address.
+    const std::vector<std::string>& otherMacs() const { return otherMacs_; }
 
 private:
     // Where the task is beside its operation's steps.
     enum class Phase {
-        Steps,    // the operation's requests and replies
-        Held,     // every check passed, waiting to write
-        Fetch,    // the card fetches the firmware
-        Confirm,  // transferred: waiting for the card to come back with the new version
+        Steps,       // the operation's requests and replies
+        Held,        // every check passed, waiting to write
+        Fetch,       // the card fetches the firmware
+        Confirm,     // transferred: waiting for the card to come back with the new version
+        FactoryTry,  // audit: the configuration asked again, with the factory account
         Finished,
     };
 
@@ -168,6 +179,12 @@ private:
     // Confirm: one second of the wait, and the card's answer.
     std::vector<Outgoing> ConfirmTick();
     void Confirmed(const std::string& version);
+    // Audit, once the card is read: asks it once more with the factory account, unless that
+    // is the account it was read with.
+    std::vector<Outgoing> TryFactoryAccount();
+    void FactoryTried(std::optional<bool> accepted);
+    // A Discover reply from this card's address with another MAC address: a second card.
+    void NoteOtherCard(const Reply& reply, const Ipv4Address& from);
     // Begins a step that writes to the card, or holds before it.
     std::vector<Outgoing> Write(Step step);
     // What the job would change, from what the card gave and the job: changes_.
@@ -200,6 +217,9 @@ private:
     Step heldStep_ = Step::Identify;
     DeviceConfiguration configuration_;
     UsmConfiguration users_;
+    bool usersRead_ = false;
+    std::optional<bool> factoryAccepted_;
+    std::vector<std::string> otherMacs_;
     Result result_ = Result::Done;
     std::string message_;
 };

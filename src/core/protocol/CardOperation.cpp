@@ -15,7 +15,7 @@ struct Sequence {
 };
 
 // Every operation begins by identifying the card; the rest is what it reads, then writes.
-constexpr std::array<Sequence, 8> kSequences = {{
+constexpr std::array<Sequence, 9> kSequences = {{
     {Operation::Identify, {Step::Identify}, 1},
     {Operation::ReadConfiguration, {Step::Identify, Step::Configure}, 2},
     {Operation::WriteConfiguration, {Step::Identify, Step::Configure, Step::SetConfigure}, 3},
@@ -24,6 +24,7 @@ constexpr std::array<Sequence, 8> kSequences = {{
     {Operation::WriteUsers, {Step::Identify, Step::Snmpv3, Step::SetSnmpv3}, 3},
     {Operation::ResetUsers, {Step::Identify, Step::Snmpv3, Step::ResetSnmpv3}, 3},
     {Operation::Upgrade, {Step::Identify, Step::Upgrade}, 2},
+    {Operation::Audit, {Step::Identify, Step::Configure, Step::Snmpv3}, 3},
 }};
 
 }  // namespace

@@ -26,6 +26,8 @@ enum class Operation {
     WriteUsers,
     ResetUsers,
     Upgrade,
+    // Reads what an audit looks at: the configuration, then (from version 2.0) the SNMPv3 users.
+    Audit,
 };
 
 // Where the window and the command line must differ.

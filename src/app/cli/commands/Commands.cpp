@@ -8,7 +8,7 @@ std::vector<std::unique_ptr<Command>> MakeCommands() {
     std::vector<std::unique_ptr<Command>> all;
     for (auto make : {MakeDiscover, MakeConfigGet, MakeConfigSet, MakeConfigReset, MakeSnmpv3List,
                       MakeSnmpv3Set, MakeSnmpv3Context, MakeSnmpv3Reset, MakeSnmpv3Verify,
-                      MakeUpgrade, MakeStatus, MakeNutConfig}) {
+                      MakeUpgrade, MakeStatus, MakeNutConfig, MakeAudit}) {
         all.push_back(make());
     }
     return all;

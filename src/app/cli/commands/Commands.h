@@ -20,5 +20,6 @@ std::unique_ptr<Command> MakeSnmpv3Verify();
 std::unique_ptr<Command> MakeUpgrade();
 std::unique_ptr<Command> MakeStatus();
 std::unique_ptr<Command> MakeNutConfig();
+std::unique_ptr<Command> MakeAudit();
 
 }  // namespace parvolink::cli::commands
