@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cardsim/AgentConfiguration.h"
+#include "core/snmp/CardLabels.h"
 #include "core/snmp/NutConfig.h"
 #include "core/snmp/UpsStatus.h"
 
@@ -97,9 +98,9 @@ TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {
         Number("1.3.6.1.2.1.33.1.4.1.0", 5), Number("1.3.6.1.2.1.33.1.4.4.1.5.1", 7),
         Number("1.3.6.1.2.1.33.1.2.1.0", 3)};
     const std::string text = PrometheusText(
-        {{"198.51.100.3", "a\"b\\c\nd", Outcome::Answered, ReadUpsStatus(values), ""},
-         {"198.51.100.4", "", Outcome::NoResponse, {}, ""},
-         {"198.51.100.5", "m5", Outcome::NoResponse, ReadUpsStatus(values), "unknown user"}});
+        {{"198.51.100.3", "a\"b\\c\nd", Outcome::Answered, ReadUpsStatus(values), "", {}},
+         {"198.51.100.4", "", Outcome::NoResponse, {}, "", {}},
+         {"198.51.100.5", "m5", Outcome::NoResponse, ReadUpsStatus(values), "unknown user", {}}});
     const std::string labels = R"({address="198.51.100.3"})";
     for (const std::string& line : std::vector<std::string>{
              R"(parvolink_ups_info{address="198.51.100.3",mac="a\"b\\c\nd"} 1)",
@@ -124,15 +125,19 @@ TEST(UpsStatusTest, PrometheusTextIsInBaseUnitsWithEscapedLabels) {
     }
 }
 
-// A site's labels follow the address on every series, escaped; names that would clash with the
-// text's own labels or are not Prometheus's are refused.
+// A site's labels follow the address on every series, escaped, then a card's own (which
+// replace a site's label of the same name); names that would clash with the text's own labels
+// or are not Prometheus's are refused.
 TEST(UpsStatusTest, AddedLabelsGoOnEverySeries) {
-    const std::string text =
-        PrometheusText({{"198.51.100.3", "m3", Outcome::NoResponse, {}, "no response"}},
-                       {{"site", "room \"a\""}, {"rack", "7"}});
-    for (const char* line :
-         {R"(parvolink_ups_info{address="198.51.100.3",site="room \"a\"",rack="7",mac="m3"} 1)",
-          R"(parvolink_ups_snmp_up{address="198.51.100.3",site="room \"a\"",rack="7"} 0)"}) {
+    const std::string text = PrometheusText(
+        {{"198.51.100.3", "m3", Outcome::NoResponse, {}, "no response", {}},
+         {"198.51.100.4", "", Outcome::NoResponse, {}, "", {{"rack", "9"}, {"name", "ups-4"}}}},
+        {{"site", "room \"a\""}, {"rack", "7"}});
+    for (
+        const char* line :
+        {R"(parvolink_ups_info{address="198.51.100.3",site="room \"a\"",rack="7",mac="m3"} 1)",
+         R"(parvolink_ups_snmp_up{address="198.51.100.3",site="room \"a\"",rack="7"} 0)",
+         R"(parvolink_ups_snmp_up{address="198.51.100.4",site="room \"a\"",rack="9",name="ups-4"} 0)"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     }
     for (const char* name : {"site", "_x", "rack7"}) {
@@ -140,6 +145,40 @@ TEST(UpsStatusTest, AddedLabelsGoOnEverySeries) {
     }
     for (const char* name : {"", "address", "mac", "state", "__name", "7up", "a-b", "a b"}) {
         EXPECT_FALSE(IsFreeLabelName(name)) << name;
+    }
+}
+
+TEST(CardLabelsTest, EachCardsLabelsFromItsLine) {
+    std::string error;
+    const auto labels = CardLabels::Parse(
+        "# name and site of each card\r\n"
+        "198.51.100.2 name=ups-2 site=\"Room A\"\r\n"
+        "\n"
+        "  198.51.100.3\tname=\"say \\\"hi\\\"\" empty=  \n"
+        "198.51.100.4\n",
+        error);
+    ASSERT_TRUE(labels) << error;
+    EXPECT_EQ(labels->For({198, 51, 100, 2}), (Labels{{"name", "ups-2"}, {"site", "Room A"}}));
+    EXPECT_EQ(labels->For({198, 51, 100, 3}), (Labels{{"name", "say \"hi\""}, {"empty", ""}}));
+    EXPECT_EQ(labels->For({198, 51, 100, 4}), Labels{});
+    EXPECT_EQ(labels->For({198, 51, 100, 9}), Labels{});
+
+    const struct {
+        const char* text;
+        const char* error;
+    } refused[] = {
+        {"00:C0:B7:33:64:02 name=a\n", "line 1: \"00:C0:B7:33:64:02\" is not a card's address"},
+        {"# x\n198.51.100.2 name\n", "line 2: give KEY=VALUE, KEY a label name"},
+        {"198.51.100.2 mac=x\n", "line 1: give KEY=VALUE"},
+        {"198.51.100.2 a b=c\n", "line 1: give KEY=VALUE"},
+        {"198.51.100.2 site=\"open\n", "line 1: the value of site is not closed"},
+        {"198.51.100.2 site=\"a\"b\n", "line 1: the value of site is not closed"},
+        {"198.51.100.2 n=1 n=2\n", "line 1: the label n is given twice"},
+        {"198.51.100.2 n=1\n198.51.100.2 n=2\n", "line 2: 198.51.100.2 is named on an earlier"},
+    };
+    for (const auto& c : refused) {
+        EXPECT_FALSE(CardLabels::Parse(c.text, error)) << c.text;
+        EXPECT_EQ(error.rfind(c.error, 0), 0U) << c.text << ": " << error;
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/snmp/UpsStatus.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -183,14 +184,26 @@ bool IsFreeLabelName(std::string_view name) {
     return true;
 }
 
+Labels MergedLabels(const Labels& constantLabels, const Labels& own) {
+    Labels merged;
+    for (const auto& label : constantLabels) {
+        if (std::none_of(own.begin(), own.end(),
+                         [&](const auto& mine) { return mine.first == label.first; })) {
+            merged.push_back(label);
+        }
+    }
+    merged.insert(merged.end(), own.begin(), own.end());
+    return merged;
+}
+
 std::string PrometheusText(const std::vector<CardStatus>& cards, const Labels& constantLabels) {
     std::ostringstream out;
-    std::string constant;
-    for (const auto& [name, value] : constantLabels) {
-        constant += "," + name + "=\"" + LabelValue(value) + "\"";
-    }
-    const auto labels = [&constant](const CardStatus& card, const std::string& more = "") {
-        return "{address=\"" + LabelValue(card.address) + "\"" + constant + more + "}";
+    const auto labels = [&constantLabels](const CardStatus& card, const std::string& more = "") {
+        std::string text = "{address=\"" + LabelValue(card.address) + "\"";
+        for (const auto& [name, value] : MergedLabels(constantLabels, card.labels)) {
+            text += "," + name + "=\"" + LabelValue(value) + "\"";
+        }
+        return text + more + "}";
     };
     const auto family = [&](const char* name, const char* help) {
         out << "# HELP " << name << " " << help << "\n# TYPE " << name << " gauge\n";

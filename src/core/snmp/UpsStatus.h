@@ -34,6 +34,7 @@ struct CardStatus {
     Outcome outcome = Outcome::NoResponse;
     std::vector<UpsReading> readings;
     std::string reason;  // why it did not answer, as the other formats say; UTF-8
+    std::vector<std::pair<std::string, std::string>> labels;  // its own: a name, a site
 };
 
 // The text exposition format, every series labelled by the card's address alone, so that a
@@ -42,8 +43,11 @@ struct CardStatus {
 // parvolink_ups_snmp_failure names why one did not answer; one gauge per reading in base
 // units (seconds, volts, ratios) for the cards that answered; the battery status and the
 // output source as state sets (a series per state, 1 for the current one).
-// constantLabels (name, value) follow the address on every series: a site, a room.
+// constantLabels (name, value) follow the address on every series: a site, a room; then each
+// card's own, which replace a constant label of the same name.
 using Labels = std::vector<std::pair<std::string, std::string>>;
+// constantLabels with the card's own after them, the card's replacing those of the same name.
+Labels MergedLabels(const Labels& constantLabels, const Labels& own);
 std::string PrometheusText(const std::vector<CardStatus>& cards, const Labels& constantLabels = {});
 // A label name a user may add: Prometheus's form, not one the text uses itself nor reserved.
 bool IsFreeLabelName(std::string_view name);

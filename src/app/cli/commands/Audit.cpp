@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // audit: what on each card an administrator should change (its factory account and
 // passphrases, open services, its firmware and clock), read and never written.
+#include "core/fleet/Audit.h"
+
 #include <QJsonArray>
 #include <chrono>
 #include <map>
@@ -10,7 +12,6 @@
 #include "app/cli/commands/Commands.h"
 #include "app/cli/commands/Named.h"
 #include "app/cli/commands/SnmpReading.h"
-#include "core/fleet/Audit.h"
 
 namespace parvolink::cli::commands {
 namespace {
@@ -106,7 +107,8 @@ public:
     // then each user with the factory passphrase (the factory users when none were read).
     std::vector<Probe> Probes(const fleet::CardTask& task) const override {
         std::vector<Probe> probes;
-        for (const auto version : {snmp::Credentials::Version::V1, snmp::Credentials::Version::V2c}) {
+        for (const auto version :
+             {snmp::Credentials::Version::V1, snmp::Credentials::Version::V2c}) {
             snmp::Credentials community;
             community.version = version;
             community.community = "public";
@@ -135,8 +137,8 @@ public:
             }
             facts.factoryAccountAccepted = task.factoryAccountAccepted();
         } else {
-            facts.unreadable = Clause(task.message().empty() ? std::string(task.resultName())
-                                                              : task.message());
+            facts.unreadable =
+                Clause(task.message().empty() ? std::string(task.resultName()) : task.message());
         }
         const auto answered = [&](std::size_t i) {
             return i < answers.size() && answers[i].outcome == snmp::Outcome::Answered;
@@ -194,14 +196,16 @@ public:
         const std::vector<std::string> row = record.csv.front();
         record.csv.clear();
         record.table.pop_back();  // the card's line goes on with its MAC address and version
-        record.table += "  " + ForTerminal(card.macAddress) + "  " + ForTerminal(card.version) + "\n";
+        record.table +=
+            "  " + ForTerminal(card.macAddress) + "  " + ForTerminal(card.version) + "\n";
         for (const Finding& finding : findings) {
             const std::string severity(fleet::SeverityName(finding.severity));
             list.append(QJsonObject{{"id", Latin1(finding.id)},
                                     {"severity", Latin1(severity)},
                                     {"text", Latin1(finding.text)}});
             std::vector<std::string> line = row;
-            line.insert(line.end(), {card.macAddress, card.version, finding.id, severity, finding.text});
+            line.insert(line.end(),
+                        {card.macAddress, card.version, finding.id, severity, finding.text});
             record.csv.push_back(std::move(line));
             record.table += "  " + Padded(severity, 6) + Padded(finding.id, 25) +
                             ForTerminal(finding.text) + "\n";

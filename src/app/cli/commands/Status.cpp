@@ -4,10 +4,12 @@
 #include <map>
 
 #include "app/cli/ExitCodes.h"
+#include "app/cli/SmallFile.h"
 #include "app/cli/SnmpStage.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/commands/Commands.h"
 #include "app/cli/commands/SnmpReading.h"
+#include "core/snmp/CardLabels.h"
 
 namespace parvolink::cli::commands {
 namespace {
@@ -18,6 +20,9 @@ std::string ReadingText(const snmp::UpsReading& reading) {
            : reading.number ? std::to_string(*reading.number)
                             : std::string();
 }
+
+// A labels file names a card in a line of some 100 bytes: a thousand fleets' worth.
+constexpr std::size_t kMostCardLabelsBytes = 1 << 20;
 
 class Status : public SnmpReading {
 public:
@@ -42,6 +47,11 @@ public:
                           "Add the label KEY=VALUE to every Prometheus series (repeatable): a "
                           "site, a room.",
                           "KEY=VALUE"});
+        parser.addOption({"card-labels",
+                          "Add each card's own labels to its Prometheus series from FILE: lines "
+                          "of ADDRESS KEY=VALUE... (a name, a site; a value with blanks in "
+                          "double quotes).",
+                          "FILE"});
     }
     void Take(const QCommandLineParser& parser, QStringList& positional) override {
         SnmpReading::Take(parser, positional);
@@ -57,6 +67,24 @@ public:
             }
             labels_.emplace_back(name, text.substr(equals + 1));
         }
+        cardLabelsFile_ = Text(parser.value("card-labels"));
+    }
+    std::optional<Fault> CheckInput() override {
+        if (cardLabelsFile_.empty()) {
+            return std::nullopt;
+        }
+        std::string error;
+        int code = exitcode::kBadInput;
+        const auto text = ReadSmallFile(cardLabelsFile_, kMostCardLabelsBytes, error, &code);
+        if (!text) {
+            return Fault{code, error};
+        }
+        auto labels = snmp::CardLabels::Parse(*text, error);
+        if (!labels) {
+            return Fault{exitcode::kBadInput, cardLabelsFile_ + ": " + error};
+        }
+        cardLabels_ = std::move(*labels);
+        return std::nullopt;
     }
     snmp::Labels MetricLabels() const override { return labels_; }
     // The Prometheus text is whole and says which cards answered (parvolink_ups_snmp_up): a
@@ -96,16 +124,20 @@ public:
                               Utf8FromLatin1(mac),
                               snmp::Outcome::NoResponse,
                               {},
-                              Utf8FromLatin1(task.message())};
+                              Utf8FromLatin1(task.message()),
+                              cardLabels_.For(task.address())};
             return record;
         }
         const bool done = task.result() == fleet::Result::Done;
         // One rule for every format: the readings of a card that answered without an error.
         const std::vector<snmp::UpsReading> readings =
             done ? asked->second : std::vector<snmp::UpsReading>{};
-        record.metrics = {card, Utf8FromLatin1(mac),
-                          done ? snmp::Outcome::Answered : snmp::Outcome::NoResponse, readings,
-                          Utf8FromLatin1(task.message())};
+        record.metrics = {card,
+                          Utf8FromLatin1(mac),
+                          done ? snmp::Outcome::Answered : snmp::Outcome::NoResponse,
+                          readings,
+                          Utf8FromLatin1(task.message()),
+                          cardLabels_.For(task.address())};
         record.json["mac-address"] = Latin1(mac);
         QJsonObject ups;
         std::string block = card + "  " + ForTerminal(mac) + "\n";
@@ -130,6 +162,8 @@ public:
 private:
     std::map<Ipv4Address, std::vector<snmp::UpsReading>> readings_;
     snmp::Labels labels_;
+    std::string cardLabelsFile_;
+    snmp::CardLabels cardLabels_;
 };
 
 }  // namespace
