@@ -3,6 +3,7 @@
 // replies delivered in the order they would arrive), then each weakness given to a clean card.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 
@@ -101,6 +102,25 @@ TEST(Audit, TheCardTaskReadsWhatTheAuditLooksAt) {
         EXPECT_EQ(task.result(), Result::Refused);
         EXPECT_EQ(task.message(), "Account or Password mismatched.");
     }
+}
+
+// A host that answers a Discover with ever new MAC addresses is noted a few times, not kept.
+TEST(Audit, AFloodOfOtherCardsIsNotKept) {
+    AuditRun run;
+    CardTask task(kCardAddress, "admin", "lanterns", kPc, Job{Operation::Audit});
+    testing::SimulatedCardRun replies{run.card, run.faults, {}};
+    const std::vector<Outgoing> discover = task.Start();
+    ASSERT_FALSE(discover.empty());
+    for (int i = 0; i < 1000; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:00:00:00:%02X:%02X", i / 256, i % 256);
+        run.card.twinMac = mac;
+        for (const std::string& reply : replies.Replies(discover.front())) {
+            static_cast<void>(task.OnDatagram(reply, kCardAddress));
+        }
+    }
+    EXPECT_EQ(task.otherMacs().size(), 8U);
+    EXPECT_EQ(task.otherMacs().front(), "02:00:00:00:00:00");
 }
 
 // A card with nothing to find: read from the simulated card, then made safe.

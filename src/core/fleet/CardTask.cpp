@@ -334,8 +334,10 @@ void CardTask::NoteOtherCard(const Reply& reply, const Ipv4Address& from) {
     if (reply.command != ReplyCommand::Discover || from != address_ || mac.empty()) {
         return;
     }
+    // A few name the fault; a host that answers with ever new MAC addresses gets no more room.
+    constexpr std::size_t kMostOtherCards = 8;
     const auto other = ParseDiscoverReply(reply.payload);
-    if (other && other->macAddress != mac &&
+    if (other && other->macAddress != mac && otherMacs_.size() < kMostOtherCards &&
         std::find(otherMacs_.begin(), otherMacs_.end(), other->macAddress) == otherMacs_.end()) {
         otherMacs_.push_back(other->macAddress);
     }

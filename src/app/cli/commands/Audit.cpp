@@ -195,9 +195,14 @@ public:
         QJsonArray list;
         const std::vector<std::string> row = record.csv.front();
         record.csv.clear();
-        record.table.pop_back();  // the card's line goes on with its MAC address and version
-        record.table +=
-            "  " + ForTerminal(card.macAddress) + "  " + ForTerminal(card.version) + "\n";
+        // The card's line: its MAC address and version where it said them, then the message.
+        std::string first = Padded(FormatDottedAddress(task.address()), 15) +
+                            Padded(std::string(task.resultName()), 11);
+        if (!card.macAddress.empty()) {
+            first += ForTerminal(card.macAddress) + "  " + Padded(ForTerminal(card.version), 6);
+        }
+        first += ForTerminal(task.message());
+        record.table = first.substr(0, first.find_last_not_of(' ') + 1) + "\n";
         for (const Finding& finding : findings) {
             const std::string severity(fleet::SeverityName(finding.severity));
             list.append(QJsonObject{{"id", Latin1(finding.id)},
