@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "base/ContentLines.h"
 #include "core/devices/DeviceList.h"
 
 namespace parvolink {
@@ -43,23 +44,10 @@ std::string MacDigits(std::string_view text) {
 
 std::optional<Accounts> Accounts::Parse(std::string_view text, std::string& error) {
     Accounts accounts;
-    int number = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        ++number;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    for (const ContentLine& content : ContentLines(text)) {
+        const std::string_view line = content.text;
         std::size_t at = 0;
-        while (at < line.size() && Blank(line[at])) {
-            ++at;
-        }
-        if (at == line.size() || line[at] == '#') {
-            continue;
-        }
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::string where = "line " + std::to_string(content.number) + ": ";
         const std::string_view card = Field(line, at);
         const std::string_view account = Field(line, at);
         Line entry;

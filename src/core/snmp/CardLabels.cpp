@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/ContentLines.h"
+
 namespace parvolink::snmp {
 namespace {
 
@@ -43,23 +45,11 @@ std::optional<std::string> LabelValueAt(std::string_view line, std::size_t& at) 
 
 std::optional<CardLabels> CardLabels::Parse(std::string_view text, std::string& error) {
     CardLabels parsed;
-    int number = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        ++number;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        std::size_t at = 0;
-        SkipBlanks(line, at);
-        if (at == line.size() || line[at] == '#') {
-            continue;
-        }
-        const std::string where = "line " + std::to_string(number) + ": ";
-        const std::size_t cardEnd = std::min(line.find_first_of(" \t", at), line.size());
-        const std::string_view card = line.substr(at, cardEnd - at);
+    for (const ContentLine& content : ContentLines(text)) {
+        const std::string_view line = content.text;
+        const std::string where = "line " + std::to_string(content.number) + ": ";
+        const std::size_t cardEnd = std::min(line.find_first_of(" \t"), line.size());
+        const std::string_view card = line.substr(0, cardEnd);
         const auto address = ParseStrictAddress(card);
         if (!address) {
             error = where + "\"" + std::string(card) + "\" is not a card's address";
@@ -69,7 +59,7 @@ std::optional<CardLabels> CardLabels::Parse(std::string_view text, std::string& 
             error = where + std::string(card) + " is named on an earlier line";
             return std::nullopt;
         }
-        at = cardEnd;
+        std::size_t at = cardEnd;
         Labels labels;
         for (SkipBlanks(line, at); at < line.size(); SkipBlanks(line, at)) {
             const std::size_t equals = line.find('=', at);
