@@ -34,8 +34,8 @@ LimitedFileFault ReadLimitedFile(const std::string& path, const LimitedFileRules
         return LimitedFileFault::Unreadable;
     }
     struct stat status {};
-    LimitedFileFault fault = ::fstat(descriptor, &status) != 0 ? LimitedFileFault::NotAFile
-                                                                : Check(status, rules);
+    LimitedFileFault fault =
+        ::fstat(descriptor, &status) != 0 ? LimitedFileFault::NotAFile : Check(status, rules);
     if (fault == LimitedFileFault::None) {
         // Read to its end: one read may return less than the whole file.
         char buffer[4096];
@@ -44,7 +44,7 @@ LimitedFileFault ReadLimitedFile(const std::string& path, const LimitedFileRules
                bytes.size() <= rules.limit) {
             bytes.append(buffer, static_cast<std::size_t>(got));
         }
-        fault = got < 0                     ? LimitedFileFault::Unreadable
+        fault = got < 0                      ? LimitedFileFault::Unreadable
                 : bytes.size() > rules.limit ? LimitedFileFault::TooLarge
                                              : LimitedFileFault::None;
     }
