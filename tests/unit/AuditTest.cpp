@@ -244,9 +244,19 @@ TEST(Audit, TheCardsClockIsReadInItsTimeZone) {
         record.timeZoneIndex = c.zone;
         EXPECT_EQ(CardClock(record), std::optional<std::int64_t>(c.expected)) << int(c.zone);
     }
-    record.month = 2;
-    record.day = 30;
-    EXPECT_FALSE(CardClock(record).has_value());
+    // Not a calendar's date, including numbers a card may send that wrap in a narrower type.
+    const struct {
+        std::int32_t year, month, day;
+    } wrong[] = {
+        {2026, 2, 30},    {2026, 13, 1},          {2026, 1 + 256, 11}, {2026, 12, 11 + 256},
+        {2026, -255, 11}, {2026 + 65536, 12, 11}, {-32768, 12, 11},
+    };
+    for (const auto& w : wrong) {
+        record.year = w.year;
+        record.month = w.month;
+        record.day = w.day;
+        EXPECT_FALSE(CardClock(record).has_value()) << w.year << '/' << w.month << '/' << w.day;
+    }
 }
 
 TEST(Audit, SeveritiesByName) {

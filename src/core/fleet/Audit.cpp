@@ -148,10 +148,19 @@ std::optional<std::int64_t> TimeZoneOffset(std::uint8_t timeZoneIndex) {
 
 std::optional<std::int64_t> CardClock(const DeviceConfiguration& record) {
     using namespace std::chrono;
+    // The card may send any number: bound each before the calendar's narrower types see it,
+    // or 257 would wrap to January and the 67562nd year to this one.
+    const auto within = [](std::int32_t value, std::int32_t low, std::int32_t high) {
+        return value >= low && value <= high;
+    };
+    if (!within(record.year, 1, 9999) || !within(record.month, 1, 12) ||
+        !within(record.day, 1, 31) || !within(record.hour, 0, 23) ||
+        !within(record.minute, 0, 59) || !within(record.second, 0, 59)) {
+        return std::nullopt;
+    }
     const year_month_day date{year{record.year}, month{static_cast<unsigned>(record.month)},
                               day{static_cast<unsigned>(record.day)}};
-    if (!date.ok() || record.month < 1 || record.day < 1 || record.hour < 0 || record.hour > 23 ||
-        record.minute < 0 || record.minute > 59 || record.second < 0 || record.second > 59) {
+    if (!date.ok()) {
         return std::nullopt;
     }
     const std::int64_t local = sys_days{date}.time_since_epoch() / seconds(1) + record.hour * 3600 +
