@@ -54,6 +54,18 @@ def is_failure(record):
     return record.get("result") not in ("done", "unchanged")
 
 
+# An audit's severities, the least first.
+SEVERITIES = ["info", "low", "medium", "high"]
+
+
+def findings_at_or_above(findings, least):
+    """An audit's findings of severity least or above; one of a severity not known is kept, as
+    an audit does not drop what it cannot rank."""
+    floor = SEVERITIES.index(least)
+    return [f for f in findings
+            if f.get("severity") not in SEVERITIES or SEVERITIES.index(f["severity"]) >= floor]
+
+
 def diff_of(records):
     """The before and after of every field a write changes, as Ansible shows a diff."""
     before, after = {}, {}

@@ -9,8 +9,8 @@ __metaclass__ = type
 import unittest
 
 from ansible_collections.parvolink.ups.plugins.module_utils.parvolink import (
-    cli_environment, diff_of, failure_message, is_changed, is_failure, older, parse_records,
-    read_version)
+    cli_environment, diff_of, failure_message, findings_at_or_above, is_changed, is_failure, older,
+    parse_records, read_version)
 
 
 class VersionTest(unittest.TestCase):
@@ -54,6 +54,18 @@ class RecordTest(unittest.TestCase):
                   "message": "Account or Password mismatched."}
         self.assertEqual(failure_message(record),
                          "192.0.2.5: refused: Account or Password mismatched.")
+
+    def test_an_audit_fails_on_the_findings_at_or_above_its_severity(self):
+        findings = [{"id": "telnet-enabled", "severity": "high"},
+                    {"id": "http-enabled", "severity": "medium"},
+                    {"id": "clock-drift", "severity": "low"},
+                    {"id": "odd", "severity": "severe"}, {"id": "bare"}]
+        cases = [("high", ["telnet-enabled", "odd", "bare"]),
+                 ("medium", ["telnet-enabled", "http-enabled", "odd", "bare"]),
+                 ("info", ["telnet-enabled", "http-enabled", "clock-drift", "odd", "bare"])]
+        for least, ids in cases:
+            self.assertEqual([f["id"] for f in findings_at_or_above(findings, least)], ids,
+                             msg=least)
 
     def test_output_that_is_not_a_json_array_is_no_records(self):
         for out in ["", "[", "{}", "parvolink-cli: bad", '"x"']:
