@@ -15,6 +15,7 @@
 
 #include "core/fleet/CardTask.h"
 #include "core/protocol/DatagramCodec.h"
+#include "fuzz/FuzzLines.h"
 
 namespace {
 
@@ -75,9 +76,7 @@ bool IsWrite(const Outgoing& send) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    const std::size_t headerEnd = std::min(input.find('\n'), input.size());
-    const std::string_view header = input.substr(0, headerEnd);
-    input.remove_prefix(std::min(headerEnd + 1, input.size()));
+    const std::string_view header = fuzz::TakeLine(input);
     const unsigned char choice = header.empty() ? 0 : static_cast<unsigned char>(header[0]);
     const unsigned char how = header.size() < 2 ? 0 : static_cast<unsigned char>(header[1]);
 
@@ -101,9 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     take(task.Start());
     while (!input.empty() && !task.finished()) {
-        const std::size_t end = std::min(input.find('\n'), input.size());
-        std::string_view chunk = input.substr(0, end);
-        input.remove_prefix(std::min(end + 1, input.size()));
+        std::string_view chunk = fuzz::TakeLine(input);
         if (chunk.empty()) {
             continue;
         }

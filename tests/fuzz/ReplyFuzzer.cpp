@@ -11,6 +11,7 @@
 
 #include "core/protocol/DatagramCodec.h"
 #include "core/protocol/RequestEngine.h"
+#include "fuzz/FuzzLines.h"
 #include "support/FakeEngineHost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,9 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string_view input(reinterpret_cast<const char*>(data), size);
     while (!input.empty()) {
-        const std::size_t end = std::min(input.find('\n'), input.size());
-        std::string_view chunk = input.substr(0, end);
-        input.remove_prefix(std::min(end + 1, input.size()));
+        std::string_view chunk = fuzz::TakeLine(input);
         if (chunk.empty()) {
             continue;
         }
