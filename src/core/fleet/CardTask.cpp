@@ -117,14 +117,15 @@ std::vector<Outgoing> CardTask::OnDatagram(std::string_view datagram, const Ipv4
     NoteOtherCard(*reply, from);
     // What a step reads is taken only when it is whole; otherwise it is awaited still.
     const auto take = [this](std::string_view payload) {
-        DeviceConfiguration scratch;
         switch (*operation_.step()) {
             case Step::Identify:
                 return ParseDiscoverReply(payload).has_value();
-            case Step::Configure:
+            case Step::Configure: {
                 // The factory account's answer only says that the card took it.
+                DeviceConfiguration scratch;
                 return ParseConfigureReply(payload,
                                            phase_ == Phase::FactoryTry ? scratch : configuration_);
+            }
             case Step::Snmpv3:
                 return ParseSnmpv3Reply(payload, users_);
             default:

@@ -198,12 +198,19 @@ Labels MergedLabels(const Labels& constantLabels, const Labels& own) {
 
 std::string PrometheusText(const std::vector<CardStatus>& cards, const Labels& constantLabels) {
     std::ostringstream out;
-    const auto labels = [&constantLabels](const CardStatus& card, const std::string& more = "") {
+    // Each card's labels, merged and escaped once for all of its series.
+    std::vector<std::string> cardLabels;
+    cardLabels.reserve(cards.size());
+    for (const CardStatus& card : cards) {
         std::string text = "{address=\"" + LabelValue(card.address) + "\"";
         for (const auto& [name, value] : MergedLabels(constantLabels, card.labels)) {
             text += "," + name + "=\"" + LabelValue(value) + "\"";
         }
-        return text + more + "}";
+        cardLabels.push_back(std::move(text));
+    }
+    // card is always one of cards.
+    const auto labels = [&](const CardStatus& card, const std::string& more = "") {
+        return cardLabels[static_cast<std::size_t>(&card - cards.data())] + more + "}";
     };
     const auto family = [&](const char* name, const char* help) {
         out << "# HELP " << name << " " << help << "\n# TYPE " << name << " gauge\n";

@@ -27,6 +27,9 @@ std::vector<std::string> UpsReadingKeys();
 // The readings from the values answered (a reading missing when its object was).
 std::vector<UpsReading> ReadUpsStatus(const std::vector<Value>& values);
 
+// Prometheus labels, (name, value) in the order written.
+using Labels = std::vector<std::pair<std::string, std::string>>;
+
 // One card's status, for the Prometheus text.
 struct CardStatus {
     std::string address;
@@ -34,7 +37,7 @@ struct CardStatus {
     Outcome outcome = Outcome::NoResponse;
     std::vector<UpsReading> readings;
     std::string reason;  // why it did not answer, as the other formats say; UTF-8
-    std::vector<std::pair<std::string, std::string>> labels;  // its own: a name, a site
+    Labels labels;       // its own: a name, a site
 };
 
 // The text exposition format, every series labelled by the card's address alone, so that a
@@ -45,7 +48,6 @@ struct CardStatus {
 // output source as state sets (a series per state, 1 for the current one).
 // constantLabels (name, value) follow the address on every series: a site, a room; then each
 // card's own, which replace a constant label of the same name.
-using Labels = std::vector<std::pair<std::string, std::string>>;
 // constantLabels with the card's own after them, the card's replacing those of the same name.
 Labels MergedLabels(const Labels& constantLabels, const Labels& own);
 std::string PrometheusText(const std::vector<CardStatus>& cards, const Labels& constantLabels = {});
